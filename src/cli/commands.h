@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace kestrune::cli {
+
+// Exit statuses shared by every command.
+inline constexpr int kOk = 0;
+inline constexpr int kEntryFailed = 1;
+inline constexpr int kCannotRun = 2;
+
+// folder ends with "/". Each returns the exit status; output goes to stdout, errors to stderr.
+int listCommand(const std::string& folder);
+int showCommand(const std::string& folder, const std::string& name);
+
+enum class Subtasks { None, With, Only };
+int runCommand(const std::string& folder, const std::string& name, bool preview,
+               Subtasks subtasks);
+
+}  // namespace kestrune::cli

@@ -1,0 +1,64 @@
+// kestrune-cli: the task tree and the task records for scripts, without a window.
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+#include "cli/commands.h"
+#include "platform/program_folder.h"
+
+namespace {
+
+std::string withTrailingSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace kestrune::cli;
+    CLI::App app{"Kestrune's command line: shows the task tree and records, and runs tasks.",
+                 "kestrune-cli"};
+    app.set_version_flag("--version", std::string("kestrune-cli ") + KESTRUNE_VERSION);
+    app.require_subcommand(1);
+
+    std::string folder;
+    app.add_option("--folder", folder,
+                   "Program folder holding Setting.cfg and kestrune.dll "
+                   "(default: the folder of this executable)")
+        ->check(CLI::ExistingDirectory);
+
+    auto* list = app.add_subcommand("list", "Print the task tree and the task count");
+
+    std::string showName;
+    auto* show = app.add_subcommand("show", "Print a task's record as a run reads it");
+    show->add_option("NAME", showName, "Task name")->required();
+
+    std::string runName;
+    bool preview = false;
+    bool withSubtasks = false;
+    bool subtasksOnly = false;
+    auto* run = app.add_subcommand("run", "Run a task: move, copy or delete its files");
+    run->add_option("NAME", runName, "Task name")->required();
+    run->add_flag("--preview", preview, "Show what the run would do without touching anything");
+    auto* with = run->add_flag("--with-subtasks", withSubtasks,
+                               "Run the task, then every task below it in the tree");
+    run->add_flag("--subtasks-only", subtasksOnly, "Run every task below it, not the task itself")
+        ->excludes(with);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? kOk : kCannotRun;
+    }
+
+    const std::string programFolder =
+        folder.empty() ? kestrune::programFolder() : withTrailingSlash(folder);
+    if (*list) return listCommand(programFolder);
+    if (*show) return showCommand(programFolder, showName);
+    const Subtasks subtasks =
+        withSubtasks ? Subtasks::With : (subtasksOnly ? Subtasks::Only : Subtasks::None);
+    return runCommand(programFolder, runName, preview, subtasks);
+}

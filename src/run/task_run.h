@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+class SettingsFile;
+
+enum class Action { None = 0, Move = 1, Copy = 2, Delete = 3 };
+
+// One selected entry as the run handled it.
+struct EntryResult {
+    Action action = Action::None;
+    std::string source;
+    std::string target;  // the path handed to the file action; empty for delete
+    bool ok = false;
+    std::string error;  // the system's error text when !ok
+};
+
+struct RunReport {
+    std::string task;
+    // Non-empty when the task could not run at all; nothing was touched then.
+    std::string error;
+    std::vector<EntryResult> entries;
+    std::size_t succeeded = 0;
+    std::size_t failed = 0;
+    bool stopped = false;  // the observer asked to stop before every entry was done
+};
+
+// Told of each entry as it is done; returning false stops the run before the next entry.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual bool entryDone(const EntryResult& entry) = 0;
+};
+
+struct RunOptions {
+    bool preview = false;  // compute the plan only; nothing on disk is touched
+    RunObserver* observer = nullptr;
+};
+
+// Runs the task record of that name to its end. One failing entry never stops the run.
+RunReport runTask(const SettingsFile& settings, const std::string& taskName,
+                  const RunOptions& options = {});
+
+}  // namespace kestrune

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+
+class SettingsFile;
+
+// A node holds only its text. Root nodes are groups; every other node is a task whose
+// text names its record (a section of the settings file).
+struct TreeNode {
+    std::string text;
+    TreeNode* parent = nullptr;
+    std::vector<std::unique_ptr<TreeNode>> children;
+
+    int level() const;  // number of ancestors
+    int row() const;    // index among its siblings (or among the roots)
+};
+
+// Told of every structural change so that a view can follow the model.
+// Each begin* is called before the change and the matching end* right after it.
+// A null parent stands for the list of root nodes.
+class TreeObserver {
+public:
+    virtual ~TreeObserver() = default;
+    virtual void beginInsert(TreeNode* parent, int row) = 0;
+    virtual void endInsert() = 0;
+    virtual void beginRemove(TreeNode* parent, int row) = 0;
+    virtual void endRemove() = 0;
+    virtual void beginMove(TreeNode* fromParent, int fromRow, TreeNode* toParent, int toRow) = 0;
+    virtual void endMove() = 0;
+    virtual void textChanged(TreeNode* node) = 0;
+    virtual void beginReset() = 0;
+    virtual void endReset() = 0;
+};
+
+// The user's task tree. Starts as the default tree: "All Tasks" with the child "Desktop Tidy".
+// The operations act on the selected node, which may be none.
+class TaskTree {
+public:
+    TaskTree();
+    ~TaskTree();
+    TaskTree(const TaskTree&) = delete;
+    TaskTree& operator=(const TaskTree&) = delete;
+
+    void setObserver(TreeObserver* observer) { observer_ = observer; }
+
+    const std::vector<std::unique_ptr<TreeNode>>& roots() const { return roots_; }
+    TreeNode* selected() const { return selected_; }
+    void select(TreeNode* node) { selected_ = node; }
+
+    // A name of the form "New Task N" that no node bears yet.
+    std::string NewTaskName() const;
+    // Return the new node, which is not selected.
+    TreeNode* AddTask();
+    TreeNode* AddSubtask();
+    // Erases the records of the selected subtree that no remaining node still names,
+    // then removes the subtree. Throws SettingsWriteError; the tree is then unchanged.
+    void DeleteSelected(SettingsFile& settings);
+    // May the selected (dragged) node be dropped on target?
+    bool AcceptDrop(bool dragStartedInTree, const TreeNode* target) const;
+    // Moves the selected node to be the first child of target, and selects target.
+    void DropOnNode(TreeNode* target);
+    int TaskCount() const;
+
+    // Replaces the tree by the file's content. Throws TreeFileError.
+    void LoadTree(const std::string& path);
+    // Replaces the file atomically by the tree. Throws TreeFileError.
+    void SaveTree(const std::string& path) const;
+
+    void rename(TreeNode* node, std::string text);
+    // The node and its whole subtree in depth-first pre-order.
+    static std::vector<TreeNode*> preOrder(TreeNode* node);
+    // Every node of the tree in depth-first pre-order.
+    std::vector<TreeNode*> allNodes() const;
+
+private:
+    std::vector<std::unique_ptr<TreeNode>> roots_;
+    TreeNode* selected_ = nullptr;
+    TreeObserver* observer_ = nullptr;
+};
+
+// Why a name cannot be a task name, or an empty string when it can.
+std::string taskNameProblem(std::string_view name);
+
+}  // namespace kestrune

@@ -1,0 +1,25 @@
+#include "ui/error_box.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace kestrune::ui {
+
+QString applicationTitle() {
+    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    const QString stem = name.section(QLatin1Char('.'), 0, 0);
+    if (stem.isEmpty()) return stem;
+    return stem.left(1) + stem.mid(1).toLower();
+}
+
+QString withFullStop(const QString& message) {
+    if (!message.isEmpty() && message.back() > QLatin1Char('.')) return message + QLatin1Char('.');
+    return message;
+}
+
+void showErrorBox(QWidget* parent, const QString& message) {
+    QMessageBox::critical(parent, applicationTitle(), withFullStop(message));
+}
+
+}  // namespace kestrune::ui

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace kestrune::ui {
+
+// The executable's file name up to its first dot, first character as it is, the rest in
+// lower case: the caption of every message box the program shows.
+QString applicationTitle();
+
+// The message as the error box shows it: a full stop is added when the last character
+// sorts after ".".
+QString withFullStop(const QString& message);
+
+// The standard error box: critical icon, OK button, the application title as caption.
+void showErrorBox(QWidget* parent, const QString& message);
+
+}  // namespace kestrune::ui
