@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "run/task_record.h"
+
 namespace kestrune {
 
 class SettingsFile;
+class FileActions;
 
 enum class Action { None = 0, Move = 1, Copy = 2, Delete = 3 };
 
@@ -27,11 +30,14 @@ struct RunReport {
     std::size_t succeeded = 0;
     std::size_t failed = 0;
     bool stopped = false;  // the observer asked to stop before every entry was done
+    // A preview's entries are planned, not done: each is ok and counted as succeeded
+    // unless no free target name could be found for it.
+    bool preview = false;
 };
 
 // Told of each entry as it is done; returning false stops the run before the next entry.
 class RunObserver {
-public:
+  public:
     virtual ~RunObserver() = default;
     virtual bool entryDone(const EntryResult& entry) = 0;
 };
@@ -39,10 +45,15 @@ public:
 struct RunOptions {
     bool preview = false;  // compute the plan only; nothing on disk is touched
     RunObserver* observer = nullptr;
+    FileActions* files = nullptr;  // the system's file actions when null
 };
 
 // Runs the task record of that name to its end. One failing entry never stops the run.
 RunReport runTask(const SettingsFile& settings, const std::string& taskName,
                   const RunOptions& options = {});
+
+// Runs a record already read; taskName names it in the report.
+RunReport runTaskRecord(const TaskRecord& record, const std::string& taskName,
+                        const RunOptions& options = {});
 
 }  // namespace kestrune

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+enum class EntryType { File, Folder, Link, Other };
+
+// Identifies a folder on this machine whatever path spells it.
+struct FolderId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FolderId&) const = default;
+};
+
+struct FolderEntry {
+    std::string name;
+    EntryType type = EntryType::Other;  // a symbolic link is a Link, never what it points to
+    // For a folder: whether a walk may enter it, i.e. it lies on the same file system as
+    // the folder listing it and is not a mount point. Filled in for folders only.
+    bool sameFileSystem = false;
+    FolderId id;  // for folders only
+};
+
+struct FolderListing {
+    bool listed = false;               // false when the folder could not be opened
+    FolderId id;                       // of the listed folder itself, when listed
+    std::vector<FolderEntry> entries;  // in byte order of names, without "." and ".."
+};
+
+// Lists one folder. A folder that cannot be read yields listed == false and no entries.
+FolderListing listFolder(const std::string& folder);
+
+// The identity of the folder the path names (following symbolic links), if it is one.
+bool folderIdentity(const std::string& path, FolderId& id);
+
+}  // namespace kestrune

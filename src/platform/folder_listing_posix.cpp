@@ -1,0 +1,97 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/folder_listing.h"
+
+namespace kestrune {
+
+namespace {
+
+FolderId idOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+EntryType typeFromMode(mode_t mode) {
+    if (S_ISREG(mode)) return EntryType::File;
+    if (S_ISDIR(mode)) return EntryType::Folder;
+    if (S_ISLNK(mode)) return EntryType::Link;
+    return EntryType::Other;
+}
+
+EntryType typeFromDirent(int folderFd, const dirent& entry) {
+    switch (entry.d_type) {
+        case DT_REG:
+            return EntryType::File;
+        case DT_DIR:
+            return EntryType::Folder;
+        case DT_LNK:
+            return EntryType::Link;
+        case DT_UNKNOWN:
+            break;
+        default:
+            return EntryType::Other;
+    }
+    struct stat st {};
+    if (fstatat(folderFd, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return EntryType::Other;
+    return typeFromMode(st.st_mode);
+}
+
+// A mount point (also a bind mount of the same file system) is not to be entered.
+void describeFolder(int folderFd, const FolderId& parent, FolderEntry& entry) {
+    struct statx stx {};
+    if (statx(folderFd, entry.name.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_INO,
+              &stx) != 0) {
+        return;
+    }
+    entry.id = {static_cast<std::uint64_t>(makedev(stx.stx_dev_major, stx.stx_dev_minor)),
+                stx.stx_ino};
+    const bool mountRoot = (stx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+                           (stx.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    entry.sameFileSystem = entry.id.device == parent.device && !mountRoot;
+}
+
+bool isDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+}  // namespace
+
+FolderListing listFolder(const std::string& folder) {
+    FolderListing listing;
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return listing;
+    struct stat st {};
+    DIR* dir = fstat(fd, &st) == 0 ? fdopendir(fd) : nullptr;
+    if (dir == nullptr) {
+        close(fd);
+        return listing;
+    }
+    listing.listed = true;
+    listing.id = idOf(st);
+    while (const dirent* raw = readdir(dir)) {
+        if (isDotOrDotDot(raw->d_name)) continue;
+        FolderEntry entry;
+        entry.name = raw->d_name;
+        entry.type = typeFromDirent(fd, *raw);
+        if (entry.type == EntryType::Folder) describeFolder(fd, listing.id, entry);
+        listing.entries.push_back(std::move(entry));
+    }
+    closedir(dir);
+    std::sort(listing.entries.begin(), listing.entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return listing;
+}
+
+bool folderIdentity(const std::string& path, FolderId& id) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    id = idOf(st);
+    return true;
+}
+
+}  // namespace kestrune

@@ -1,0 +1,22 @@
+#include "run/filter_pieces.h"
+
+#include "run/path_rules.h"
+
+namespace kestrune {
+
+FilterPieces::FilterPieces(std::string_view filters) {
+    for (const auto& raw : split(filters, ';')) {
+        const auto piece = trimBlanks(raw);
+        if (piece.empty()) continue;
+        std::string extension = extensionPart(upperAscii(piece));
+        const bool everything = extension == ".*";
+        pieces_.push_back({std::move(extension), everything});
+    }
+}
+
+bool FilterPieces::matches(std::size_t piece, std::string_view upperExtension) const {
+    const Piece& p = pieces_[piece];
+    return p.everything || p.extension == upperExtension;
+}
+
+}  // namespace kestrune

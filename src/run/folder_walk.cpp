@@ -1,0 +1,68 @@
+#include "run/folder_walk.h"
+
+#include "run/path_rules.h"
+
+namespace kestrune {
+
+namespace {
+
+struct PendingFolder {
+    std::string path;
+    std::int32_t depth;
+};
+
+bool isPlainFolder(const FolderEntry& entry, const WalkRequest& request) {
+    return entry.type == EntryType::Folder && entry.sameFileSystem && entry.name[0] != '.' &&
+           entry.id != request.skip;
+}
+
+bool withinDepth(std::int32_t depth, std::int32_t depthCode) {
+    return depthCode == 0 || depth <= depthCode - 1;
+}
+
+bool isSelectable(const FolderEntry& entry, const WalkRequest& request) {
+    if (entry.type == EntryType::Other) return false;
+    return entry.type != EntryType::Folder || entry.id != request.skip;
+}
+
+void select(const FolderListing& listing, std::size_t folder, const FilterPieces& filters,
+            const WalkRequest& request, std::vector<SelectedEntry>& selection) {
+    const auto& entries = listing.entries;
+    std::vector<std::string> extensions;
+    extensions.reserve(entries.size());
+    for (const auto& entry : entries) extensions.push_back(upperAscii(extensionPart(entry.name)));
+    std::vector<bool> taken(entries.size(), false);
+    for (std::size_t piece = 0; piece < filters.size(); ++piece) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (taken[i] || !filters.matches(piece, extensions[i])) continue;
+            if (!isSelectable(entries[i], request)) continue;
+            taken[i] = true;
+            selection.push_back({folder, entries[i].name});
+        }
+    }
+}
+
+}  // namespace
+
+WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
+    WalkResult result;
+    std::vector<PendingFolder> pending{{request.sourceRoot, 0}};
+    while (!pending.empty()) {
+        PendingFolder current = std::move(pending.back());
+        pending.pop_back();
+        const FolderListing listing = listFolder(current.path);
+        const std::size_t index = result.folders.size();
+        result.folders.push_back(current.path);
+        select(listing, index, filters, request, result.selection);
+        if (!withinDepth(current.depth + 1, request.depthCode)) continue;
+        // Pushed in reverse so that the first subfolder is walked first.
+        for (auto it = listing.entries.rbegin(); it != listing.entries.rend(); ++it) {
+            if (isPlainFolder(*it, request)) {
+                pending.push_back({current.path + it->name + "/", current.depth + 1});
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace kestrune

@@ -1,0 +1,48 @@
+#include "run/path_rules.h"
+
+namespace kestrune {
+
+std::string folderPart(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string extensionPart(std::string_view path) {
+    const auto last = path.find_last_of("./");
+    if (last == std::string_view::npos || path[last] != '.') return {};
+    return std::string(path.substr(last));
+}
+
+std::string upperAscii(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+    }
+    return result;
+}
+
+std::vector<std::string> split(std::string_view text, char delimiter) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        auto end = text.find(delimiter, start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) pieces.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+std::string withoutTrailingSlashes(std::string_view path) {
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    return std::string(path);
+}
+
+}  // namespace kestrune

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+
+// Path and string rules of a task run. Paths are byte strings; "/" is the only separator.
+
+// Up to and including the last "/"; empty when there is none.
+std::string folderPart(std::string_view path);
+// From the last "." to the end when that dot comes after the last "/"; else empty.
+// a.b.txt gives .txt, README gives "", .profile gives .profile, old.d/file gives "".
+std::string extensionPart(std::string_view path);
+// Lowers nothing and raises a-z only: bytes outside ASCII stay as they are.
+std::string upperAscii(std::string_view text);
+// The non-empty pieces between delimiters, in order and untrimmed.
+std::vector<std::string> split(std::string_view text, char delimiter);
+// Without leading and trailing blanks (spaces and tabs).
+std::string_view trimBlanks(std::string_view text);
+// Without trailing "/"; "/" itself gives "".
+std::string withoutTrailingSlashes(std::string_view path);
+
+}  // namespace kestrune

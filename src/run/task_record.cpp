@@ -1,0 +1,47 @@
+#include "run/task_record.h"
+
+#include "store/settings_file.h"
+
+namespace kestrune {
+
+namespace {
+
+bool isAbsolute(const std::string& path) {
+    return !path.empty() && path.front() == '/';
+}
+
+}  // namespace
+
+std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name) {
+    if (!settings.sectionExists(name)) return std::nullopt;
+    TaskRecord record;
+    record.sourceFolder = settings.readString(name, "s_folder", "");
+    record.targetFolder = settings.readString(name, "t_folder", "");
+    record.action = settings.readInteger(name, "actions", 0);
+    record.depthCode = settings.readInteger(name, "sublevel", 0);
+    record.filters = settings.readString(name, "filters", "");
+    record.flat = settings.readBool(name, "folderstruct", false);
+    return record;
+}
+
+// An empty source would walk the whole file system, and a relative path would depend on
+// whatever folder the program happens to run in.
+std::string recordProblem(const TaskRecord& record) {
+    if (record.action < 1 || record.action > 3) {
+        return "its action " + std::to_string(record.action) +
+               " is none of 1 (move), 2 (copy) and 3 (delete)";
+    }
+    if (record.sourceFolder.empty()) return "its source folder is empty";
+    if (!isAbsolute(record.sourceFolder)) {
+        return "its source folder \"" + record.sourceFolder + "\" is not an absolute path";
+    }
+    if (record.targetFolder.empty()) {
+        return record.action == 3 ? std::string() : "its target folder is empty";
+    }
+    if (!isAbsolute(record.targetFolder)) {
+        return "its target folder \"" + record.targetFolder + "\" is not an absolute path";
+    }
+    return {};
+}
+
+}  // namespace kestrune
