@@ -243,6 +243,7 @@ void TForm1::selectNode(TreeNode* node) {
     const QModelIndex index = model_->indexOf(node);
     if (index.isValid()) {
         treeView_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        treeView_->scrollTo(index);
     } else {
         treeView_->selectionModel()->clear();
     }
@@ -303,6 +304,8 @@ void TForm1::DeleteSelected() {
         if (node == nullptr) return;
         tree_.select(node);
         tree_.DeleteSelected(*settings_);
+        // Nothing is left selected: a second Delete must not take a neighbour along unasked.
+        selectNode(nullptr);
         treeChanged();
     });
 }
