@@ -6,14 +6,19 @@
 
 namespace kestrune {
 
+class FileIo;
+class ProfileText;
+
 // Setting.cfg: the window position and one section per task, in INI form.
 // Nothing is cached: every read looks at the file as it is now, and every write
 // replaces the file at once, atomically, keeping all that it did not change.
 // Section and key names match without regard to ASCII letter case.
 class SettingsFile {
-public:
+  public:
     // Keeps the path; the file is not touched, may be missing, and is created by the first write.
     explicit SettingsFile(std::string path);
+    // The same, on a disk of the caller's choosing (tests put a failing one under it).
+    SettingsFile(std::string path, const FileIo& io);
 
     const std::string& path() const { return path_; }
 
@@ -35,8 +40,13 @@ public:
     // Writes reach the disk as they happen, so closing only ends the object's use.
     void close();
 
-private:
+  private:
+    ProfileText load() const;
+    ProfileText loadForChange() const;
+    void store(const ProfileText& text);
+
     std::string path_;
+    const FileIo* io_;
 };
 
 }  // namespace kestrune
