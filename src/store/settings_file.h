@@ -14,7 +14,7 @@ class ProfileText;
 // replaces the file at once, atomically, keeping all that it did not change.
 // Section and key names match without regard to ASCII letter case.
 class SettingsFile {
-  public:
+public:
     // Keeps the path; the file is not touched, may be missing, and is created by the first write.
     explicit SettingsFile(std::string path);
     // The same, on a disk of the caller's choosing (tests put a failing one under it).
@@ -40,7 +40,7 @@ class SettingsFile {
     // Writes reach the disk as they happen, so closing only ends the object's use.
     void close();
 
-  private:
+private:
     ProfileText load() const;
     ProfileText loadForChange() const;
     void store(const ProfileText& text);
