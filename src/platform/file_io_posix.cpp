@@ -3,9 +3,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace kestrune {
 
@@ -44,13 +46,25 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The new file keeps the mode of the one it replaces; a new file gets the usual 0666 & ~umask.
-mode_t modeFor(const std::string& path) {
+// O_EXCL with a name of our own rather than mkstemp, so that a new file gets the mode the
+// user's umask gives every other file instead of mkstemp's private 0600.
+int createTemporary(const std::string& base, std::string& temp) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = base + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// The new file keeps the mode of the one it replaces.
+std::string keepMode(int fd, const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) return info.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    if (::fchmod(fd, info.st_mode & 07777) != 0) return systemErrorText(errno);
+    return {};
 }
 
 // A failed folder flush is not worth failing the write for: the file itself is on disk and
@@ -120,12 +134,11 @@ std::string PosixFileIo::writeAll(int fd, std::string_view content) const {
 std::string PosixFileIo::replace(const std::string& linkOrPath, std::string_view content) const {
     const std::string path = resolveLink(linkOrPath);
     const std::string folder = folderOf(path);
-    std::string temp = folder + "/." + nameOf(path) + ".XXXXXX";
-    Descriptor file(::mkostemp(temp.data(), O_CLOEXEC));
+    std::string temp;
+    Descriptor file(createTemporary(folder + "/." + nameOf(path) + ".new-", temp));
     if (file.get() < 0) return systemErrorText(errno);
 
-    std::string error;
-    if (::fchmod(file.get(), modeFor(path)) != 0) error = systemErrorText(errno);
+    std::string error = keepMode(file.get(), path);
     if (error.empty()) error = writeAll(file.get(), content);
     if (error.empty() && ::fsync(file.get()) != 0) error = systemErrorText(errno);
     if (file.close() != 0 && error.empty()) error = systemErrorText(errno);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,18 @@ TreeNode* appendTo(std::vector<std::unique_ptr<TreeNode>>& roots, TreeNode* pare
     return list.back().get();
 }
 
+// The file has no escape: a text with a line break or a NUL would load back as other nodes,
+// and leading TABs or SPACEs would read as indentation, possibly as a level error that stops
+// the next start. Names are refused before they get here; this keeps any other text loadable.
+std::string storableText(std::string_view text) {
+    text.remove_prefix(std::min(text.find_first_not_of("\t "), text.size()));
+    std::string stored(text);
+    for (char& c : stored) {
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    }
+    return stored;
+}
+
 }  // namespace
 
 std::vector<std::unique_ptr<TreeNode>> parseTreeText(std::string_view content) {
@@ -77,7 +90,7 @@ std::string treeText(const std::vector<std::unique_ptr<TreeNode>>& roots) {
         const auto [node, level] = pending.back();
         pending.pop_back();
         text.append(level, '\t');
-        text += node->text;
+        text += storableText(node->text);
         text += "\r\n";
         for (auto it = node->children.rbegin(); it != node->children.rend(); ++it) {
             pending.emplace_back(it->get(), level + 1);

@@ -69,6 +69,14 @@ TEST(TreeText, SavesTabsTextAndCrLf) {
     EXPECT_EQ(treeText({}), "");
 }
 
+TEST(TreeText, SavesTextsTheFileCannotHoldSoThatTheyLoadBackAsOneNode) {
+    auto roots = parseTreeText("A\r\n\tB");
+    roots[0]->children[0]->text = std::string("\t\t\t X\r\nY\0Z", 10);
+    roots[0]->text = " \tW ";
+    EXPECT_EQ(treeText(roots), "W \r\n\tX  Y Z\r\n");
+    EXPECT_EQ(treeText(parseTreeText(treeText(roots))), treeText(roots));
+}
+
 TEST(TreeNode, AMillionLevelsDeepNeitherOverflowsTheStackWhenWalkedOrFreed) {
     auto root = std::make_unique<TreeNode>();
     TreeNode* deepest = root.get();
