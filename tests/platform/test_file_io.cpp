@@ -94,6 +94,12 @@ TEST_F(FileIoTest, ReplaceKeepsTheFilesModeAndFollowsALink) {
     struct stat info {};
     ::stat(path().c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+    const mode_t mask = ::umask(027);
+    EXPECT_EQ(systemFileIo().replace(scratch.file("fresh.txt"), "x"), "");
+    ::umask(mask);
+    ::stat(scratch.file("fresh.txt").c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST_F(FileIoTest, ReadTellsAMissingFileFromAnUnreadableOne) {
