@@ -439,11 +439,21 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (!placed_) {
-        placed_ = true;
-        // The stored size is the outer one; the frame the window manager adds is known now.
-        const QSize frame = frameGeometry().size() - geometry().size();
-        resize(kOuterSize - frame);
-    }
+    fitOuterSize();
     ShowTaskCount();
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    fitOuterSize();
+}
+
+// The stored size is the outer one, frame included. The window manager tells the frame only
+// after the window is first shown, so the size is set once the frame is known.
+void TForm1::fitOuterSize() {
+    if (sized_ || !isVisible()) return;
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isNull()) return;
+    sized_ = true;
+    resize(kOuterSize - frame);
 }

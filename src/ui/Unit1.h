@@ -92,6 +92,7 @@ class TForm1 : public QMainWindow {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     void buildActions();
@@ -104,6 +105,7 @@ class TForm1 : public QMainWindow {
     void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord);
     void treeChanged();
     void guarded(const std::function<void()>& command);
+    void fitOuterSize();
 
     QString programFolder_;
     kestrune::TaskTree tree_;
@@ -121,5 +123,5 @@ class TForm1 : public QMainWindow {
     TaskItems taskMenuItems_{};
     TForm2* editor_ = nullptr;
     TForm3* about_ = nullptr;
-    bool placed_ = false;
+    bool sized_ = false;
 };
