@@ -24,6 +24,7 @@ Program::Program(ProgramOptions options)
     : options_(std::move(options)), signals_(new SignalWatcher({SIGTERM, SIGINT, SIGHUP}, this)) {
     connect(signals_, &SignalWatcher::terminationRequested, this, &Program::terminationRequested);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Program::commitData);
+    qApp->installEventFilter(this);
 }
 
 Program::~Program() = default;
@@ -63,6 +64,16 @@ void Program::terminationRequested() {
     } else {
         QCoreApplication::exit(1);
     }
+}
+
+// The end of the desktop session asks the application to quit. Left to Qt, that would try to
+// close the main window, which only hides it; Exit ends the program with its save instead.
+bool Program::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == qApp && event->type() == QEvent::Quit && form1_) {
+        form1_->ExitProgram();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // The desktop session is ending and may not wait for the program: save now.

@@ -44,6 +44,9 @@ class Program : public QObject {
     TForm3* about() const { return form3_; }
     TrayIcon* trayIcon() const { return tray_; }
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void terminationRequested();
     void commitData();

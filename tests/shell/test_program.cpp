@@ -156,6 +156,20 @@ class TestProgram : public QObject {
         }
     }
 
+    // Log-off asks the application to quit: the program ends through Exit and its save.
+    void theEndOfTheSessionRunsTheShutdownSave() {
+        Program program(options(true));
+        QVERIFY(program.start());
+        const int code = runWhile(program, [&] {
+            program.mainWindow()->close();
+            QEvent quit(QEvent::Quit);
+            QCoreApplication::sendEvent(qApp, &quit);
+        });
+        QCOMPARE(code, 0);
+        QVERIFY(!program.trayIcon()->icon().isVisible());
+        verifyBothFilesWritten(QPoint(230, 171));
+    }
+
     void trayMenuHoldsItsItemsInOrder() {
         Program program(options(true));
         QVERIFY(program.start());
