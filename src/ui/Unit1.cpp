@@ -50,39 +50,50 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
     buildToolBar();
     buildTree();
 
-    const std::string folder = programFolder_.toStdString();
-    tree_.LoadTreeIfPresent(kestrune::treePath(folder));
-    settings_ = std::make_unique<kestrune::SettingsFile>(kestrune::settingsPath(folder));
-    move(settings_->readInteger(kPositionSection, "frmx", kDefaultLeft),
-         settings_->readInteger(kPositionSection, "frmy", kDefaultTop));
-    if (makeTray) tray_ = makeTray(*this);
-    if (tray_) tray_->add();
-    bindHandlers();
+    try {
+        const std::string folder = programFolder_.toStdString();
+        tree_.LoadTreeIfPresent(kestrune::treePath(folder));
+        settings_ = std::make_unique<kestrune::SettingsFile>(kestrune::settingsPath(folder));
+        move(settings_->readInteger(kPositionSection, "frmx", kDefaultLeft),
+             settings_->readInteger(kPositionSection, "frmy", kDefaultTop));
+        if (makeTray) tray_ = makeTray(*this);
+        if (tray_) tray_->add();
+        bindHandlers();
+    } catch (...) {
+        releaseTreeView();
+        throw;
+    }
 }
 
 TForm1::~TForm1() {
-    // The view and its model follow the tree, which goes before Qt deletes the children.
+    releaseTreeView();
+}
+
+// The view and its model follow the tree, which goes before Qt deletes the children.
+void TForm1::releaseTreeView() {
     delete treeView_;
+    treeView_ = nullptr;
     model_->detach();
 }
 
-QAction* TForm1::addAction(const char* name, const QString& caption) {
+QAction* TForm1::makeAction(const char* name, const QString& caption) {
     auto* action = new QAction(caption, this);
     action->setObjectName(QString::fromLatin1(name));
     return action;
 }
 
 void TForm1::buildActions() {
-    contextItems_ = {addAction("runit", QStringLiteral("Execute It")),
-                     addAction("runall", QStringLiteral("Execute It && Subtasks")),
-                     addAction("runsubonly", QStringLiteral("Execute Subtasks Only")),
-                     addAction("DeletethisTask1", QStringLiteral("Delete It")),
-                     addAction("EditthisTask1", QStringLiteral("Edit It"))};
-    taskMenuItems_ = {addAction("ExecutethisTask2", QStringLiteral("Execute It")),
-                      addAction("Execute1", QStringLiteral("Execute It && Subtasks")),
-                      addAction("ExecuteitsSubtasksonly1", QStringLiteral("Execute Subtasks only")),
-                      addAction("DeletethisTask2", QStringLiteral("Delete It")),
-                      addAction("EditthisTask2", QStringLiteral("Edit It"))};
+    contextItems_ = {makeAction("runit", QStringLiteral("Execute It")),
+                     makeAction("runall", QStringLiteral("Execute It && Subtasks")),
+                     makeAction("runsubonly", QStringLiteral("Execute Subtasks Only")),
+                     makeAction("DeletethisTask1", QStringLiteral("Delete It")),
+                     makeAction("EditthisTask1", QStringLiteral("Edit It"))};
+    taskMenuItems_ = {
+        makeAction("ExecutethisTask2", QStringLiteral("Execute It")),
+        makeAction("Execute1", QStringLiteral("Execute It && Subtasks")),
+        makeAction("ExecuteitsSubtasksonly1", QStringLiteral("Execute Subtasks only")),
+        makeAction("DeletethisTask2", QStringLiteral("Delete It")),
+        makeAction("EditthisTask2", QStringLiteral("Edit It"))};
 }
 
 void TForm1::buildMenus() {
@@ -91,7 +102,7 @@ void TForm1::buildMenus() {
 
     QMenu* file = bar->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File1"));
-    QAction* exit = addAction("Exit1", QStringLiteral("Exit"));
+    QAction* exit = makeAction("Exit1", QStringLiteral("Exit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     file->addAction(exit);
 
@@ -100,28 +111,28 @@ void TForm1::buildMenus() {
     taskMenu_->addActions({taskMenuItems_[0], taskMenuItems_[1], taskMenuItems_[2]});
     taskMenu_->addSeparator()->setObjectName(QStringLiteral("N2"));
     taskMenu_->addActions({taskMenuItems_[3], taskMenuItems_[4],
-                           addAction("NewTask1", QStringLiteral("New Task")),
-                           addAction("NewSubtask2", QStringLiteral("New Subtask"))});
+                           makeAction("NewTask1", QStringLiteral("New Task")),
+                           makeAction("NewSubtask2", QStringLiteral("New Subtask"))});
 
     QMenu* options = bar->addMenu(QStringLiteral("Options"));
     options->setObjectName(QStringLiteral("Options1"));
-    onTop_ = addAction("OnTop1", QStringLiteral("On Top"));
+    onTop_ = makeAction("OnTop1", QStringLiteral("On Top"));
     onTop_->setCheckable(true);
     options->addAction(onTop_);
 
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help1"));
-    help->addActions({addAction("Help2", QStringLiteral("Help")),
-                      addAction("About1", QStringLiteral("About")),
-                      addAction("CheckVersion1", QStringLiteral("Check Version"))});
+    help->addActions({makeAction("Help2", QStringLiteral("Help")),
+                      makeAction("About1", QStringLiteral("About")),
+                      makeAction("CheckVersion1", QStringLiteral("Check Version"))});
 
     contextMenu_ = new QMenu(this);
     contextMenu_->setObjectName(QStringLiteral("PopupMenu1"));
     contextMenu_->addActions({contextItems_[0], contextItems_[1], contextItems_[2]});
     contextMenu_->addSeparator()->setObjectName(QStringLiteral("N1"));
     contextMenu_->addActions({contextItems_[3], contextItems_[4],
-                              addAction("AddNewTask1", QStringLiteral("New Task")),
-                              addAction("NewSubtask1", QStringLiteral("New Subtask"))});
+                              makeAction("AddNewTask1", QStringLiteral("New Task")),
+                              makeAction("NewSubtask1", QStringLiteral("New Subtask"))});
 }
 
 void TForm1::buildToolBar() {
@@ -150,7 +161,7 @@ void TForm1::buildToolBar() {
         if (button.image == ToolImage::Delete) {
             bar->addSeparator()->setObjectName(QStringLiteral("ToolButton4"));
         }
-        QAction* action = addAction(button.name, QString::fromLatin1(button.hint));
+        QAction* action = makeAction(button.name, QString::fromLatin1(button.hint));
         action->setIcon(kestrune::ui::toolImage(button.image));
         action->setToolTip(QString::fromLatin1(button.hint));
         bar->addAction(action);

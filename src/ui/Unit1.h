@@ -100,7 +100,8 @@ class TForm1 : public QMainWindow {
     void buildToolBar();
     void buildTree();
     void bindHandlers();
-    QAction* addAction(const char* name, const QString& caption);
+    QAction* makeAction(const char* name, const QString& caption);
+    void releaseTreeView();
 
     void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord);
     void treeChanged();
