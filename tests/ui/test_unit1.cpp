@@ -199,6 +199,24 @@ class TestUnit1 : public QObject {
         QVERIFY(press("ToolButton1").contains(QStringLiteral("New Task 3")));
     }
 
+    void executeItRunsTheSelectedTask() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("desk")));
+        kestrune::test::writeBytes(file("desk/old.tmp"), "x");
+        kestrune::test::writeBytes(file("desk/keep.txt"), "x");
+        form.settings().writeString("Desktop Tidy", "s_folder",
+                                    (folder() + QStringLiteral("desk")).toStdString());
+        form.settings().writeInteger("Desktop Tidy", "actions", 3);
+        form.settings().writeInteger("Desktop Tidy", "sublevel", 0);
+        form.settings().writeString("Desktop Tidy", "filters", "*.tmp");
+        form.selectNode(window.node("Desktop Tidy"));
+        form.findChild<QAction*>(QStringLiteral("runit"))->trigger();
+        QVERIFY(window.errors.isEmpty());
+        QVERIFY(!QFile::exists(file("desk/old.tmp")));
+        QVERIFY(QFile::exists(file("desk/keep.txt")));
+    }
+
     void editOpensTheEditorOnTaskNodesOnlyAndSavesTheTree() {
         MainWindow window(folder());
         TForm1& form = *window.form;
