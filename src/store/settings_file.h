@@ -6,6 +6,9 @@
 
 namespace kestrune {
 
+class FileIo;
+class ProfileText;
+
 // Setting.cfg: the window position and one section per task, in INI form.
 // Nothing is cached: every read looks at the file as it is now, and every write
 // replaces the file at once, atomically, keeping all that it did not change.
@@ -14,6 +17,8 @@ class SettingsFile {
 public:
     // Keeps the path; the file is not touched, may be missing, and is created by the first write.
     explicit SettingsFile(std::string path);
+    // The same, on a disk of the caller's choosing (tests put a failing one under it).
+    SettingsFile(std::string path, const FileIo& io);
 
     const std::string& path() const { return path_; }
 
@@ -36,7 +41,12 @@ public:
     void close();
 
 private:
+    ProfileText load() const;
+    ProfileText loadForChange() const;
+    void store(const ProfileText& text);
+
     std::string path_;
+    const FileIo* io_;
 };
 
 }  // namespace kestrune

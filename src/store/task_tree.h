@@ -7,6 +7,7 @@
 
 namespace kestrune {
 
+class FileIo;
 class SettingsFile;
 
 // A node holds only its text. Root nodes are groups; every other node is a task whose
@@ -15,6 +16,12 @@ struct TreeNode {
     std::string text;
     TreeNode* parent = nullptr;
     std::vector<std::unique_ptr<TreeNode>> children;
+    // The list that holds the node: its parent's children, or the tree's roots.
+    std::vector<std::unique_ptr<TreeNode>>* siblings = nullptr;
+
+    // Frees the subtree without recursion, so that a tree file nested thousands of levels
+    // deep cannot exhaust the stack.
+    ~TreeNode();
 
     int level() const;  // number of ancestors
     int row() const;    // index among its siblings (or among the roots)
@@ -47,6 +54,8 @@ public:
     TaskTree& operator=(const TaskTree&) = delete;
 
     void setObserver(TreeObserver* observer) { observer_ = observer; }
+    // The disk that LoadTree and SaveTree use (tests put a failing one under the tree).
+    void setFileIo(const FileIo& io) { io_ = &io; }
 
     const std::vector<std::unique_ptr<TreeNode>>& roots() const { return roots_; }
     TreeNode* selected() const { return selected_; }
@@ -68,6 +77,9 @@ public:
 
     // Replaces the tree by the file's content. Throws TreeFileError.
     void LoadTree(const std::string& path);
+    // LoadTree when a file (not a folder) of that name exists; else the tree stays as it is.
+    // Returns whether it loaded.
+    bool LoadTreeIfPresent(const std::string& path);
     // Replaces the file atomically by the tree. Throws TreeFileError.
     void SaveTree(const std::string& path) const;
 
@@ -78,10 +90,23 @@ public:
     std::vector<TreeNode*> allNodes() const;
 
 private:
+    std::vector<std::unique_ptr<TreeNode>>& listOf(TreeNode* parent);
+    TreeNode* append(TreeNode* parent, std::string text);
+    void eraseUnsharedRecords(SettingsFile& settings, TreeNode* doomed) const;
+    void adoptRoots(std::vector<std::unique_ptr<TreeNode>> roots);
+
     std::vector<std::unique_ptr<TreeNode>> roots_;
     TreeNode* selected_ = nullptr;
     TreeObserver* observer_ = nullptr;
+    const FileIo* io_;
 };
+
+// The tree file's text: one line per node in pre-order, a TAB per level, the text, CR LF.
+std::string treeText(const std::vector<std::unique_ptr<TreeNode>>& roots);
+// The nodes a tree file's content describes. Lines end at CR, LF or CR LF; a NUL ends the
+// content; leading TABs and SPACEs give the level. Throws TreeFileError for a line more than
+// one level below the line before it. The roots' siblings pointer is left null.
+std::vector<std::unique_ptr<TreeNode>> parseTreeText(std::string_view content);
 
 // Why a name cannot be a task name, or an empty string when it can.
 std::string taskNameProblem(std::string_view name);

@@ -1,6 +1,19 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
+#include <string>
+
+#include "ui/folder_chooser.h"
+#include "ui/stored_text.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
 
 namespace kestrune {
 class SettingsFile;
@@ -9,16 +22,75 @@ struct TreeNode;
 }  // namespace kestrune
 
 // The task editor: names a task and sets its record. Created once, hidden, and reused.
+// Every accepted close saves; a close is refused, with the reason shown in the dialog, while
+// an entry cannot be stored or run, and when a write fails the dialog stays open.
 class TForm2 : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TForm2(kestrune::SettingsFile& settings, QWidget* parent = nullptr);
 
     // Shows the editor modally on a task node and returns when it is closed. A close saves:
-    // the node is renamed through the tree and its record written under the new name.
+    // the record is written under the name box's text, then the node is renamed through the tree.
     void editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node);
 
-private:
+    // As editTask, but returns at once and leaves the dialog open (application-modal).
+    void openTask(kestrune::TaskTree& tree, kestrune::TreeNode* node);
+
+    // The folder chooser behind the browse buttons; the desktop's own by default.
+    void setFolderChooser(kestrune::ui::FolderChooser chooser);
+
+    // Every way of closing (OK, Enter, Escape, the close box) comes here and saves.
+    void done(int result) override;
+
+  protected:
+    void changeEvent(QEvent* event) override;
+
+  private:
+    // A list's stored value that lies outside the list: kept as stored unless the user picks.
+    using KeptValue = std::optional<std::string>;
+
+    void buildControls();
+    void placeControls();
+    void bindHandlers();
+
+    void showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node);
+    void showListValue(QComboBox* list, KeptValue& kept, const char* key, int fallback);
+    void followAction();
+    void browse(QLineEdit* box);
+    bool entriesAccepted();
+    bool saveRecord();
+    void writeListValue(const std::string& section, const char* key, const QComboBox* list,
+                        const KeptValue& kept);
+
     kestrune::SettingsFile& settings_;
+    kestrune::ui::FolderChooser chooser_;
+    kestrune::TaskTree* tree_ = nullptr;
+    kestrune::TreeNode* node_ = nullptr;
+
+    kestrune::ui::StoredText name_;
+    kestrune::ui::StoredText source_;
+    kestrune::ui::StoredText target_;
+    kestrune::ui::StoredText filters_;
+    KeptValue keptDepth_;
+    KeptValue keptAction_;
+
+    QLabel* nameLabel_ = nullptr;
+    QLineEdit* nameBox_ = nullptr;
+    QGroupBox* foldersGroup_ = nullptr;
+    QLabel* sourceLabel_ = nullptr;
+    QLineEdit* sourceBox_ = nullptr;
+    QToolButton* sourceBrowse_ = nullptr;
+    QLabel* targetLabel_ = nullptr;
+    QLineEdit* targetBox_ = nullptr;
+    QToolButton* targetBrowse_ = nullptr;
+    QLabel* depthLabel_ = nullptr;
+    QComboBox* depthList_ = nullptr;
+    QCheckBox* structureBox_ = nullptr;
+    QGroupBox* actionsGroup_ = nullptr;
+    QComboBox* actionList_ = nullptr;
+    QGroupBox* filtersGroup_ = nullptr;
+    QLineEdit* filterBox_ = nullptr;
+    QLabel* problemLabel_ = nullptr;
+    QPushButton* okButton_ = nullptr;
 };

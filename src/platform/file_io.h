@@ -1,0 +1,56 @@
+#pragma once
+
+#include <sys/types.h>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kestrune {
+
+// A whole file's content, or why it could not be had.
+struct FileContent {
+    enum class Status { Ok, Missing, Failed };
+    Status status = Status::Ok;
+    std::string bytes;
+    std::string error;  // the system's error text when status is not Ok
+
+    bool ok() const { return status == Status::Ok; }
+};
+
+// The store's only way to the disk, so that tests can put a failing disk under it.
+class FileIo {
+  public:
+    virtual ~FileIo() = default;
+
+    virtual FileContent read(const std::string& path) const = 0;
+
+    // Replaces the file by content so that the old file stays whole until the new one is
+    // complete on disk: after a crash, a kill or a full disk a reader finds one or the other,
+    // never a mix or an empty file. Returns the system's error text, empty on success.
+    virtual std::string replace(const std::string& path, std::string_view content) const = 0;
+};
+
+// The real disk: a temporary file in the same folder, written, flushed, renamed over the
+// old file, then the folder flushed so the rename itself survives a power cut.
+class PosixFileIo : public FileIo {
+  public:
+    FileContent read(const std::string& path) const override;
+    std::string replace(const std::string& path, std::string_view content) const override;
+
+  protected:
+    // One write(2) call; a test overrides it to make the disk fill up part-way.
+    virtual ssize_t writeSome(int fd, const char* data, std::size_t size) const;
+
+  private:
+    std::string writeAll(int fd, std::string_view content) const;
+};
+
+const FileIo& systemFileIo();
+
+// strerror without the trailing blanks, line breaks and full stops, ready to follow ". ".
+std::string systemErrorText(int code);
+
+// True for a regular file (or a link to one); false for a folder or nothing.
+bool isRegularFile(const std::string& path);
+
+}  // namespace kestrune

@@ -1,0 +1,173 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace kestrune {
+
+namespace {
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    // Closing can report a write that the system deferred, so its result counts.
+    int close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+  private:
+    int fd_;
+};
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// O_EXCL with a name of our own rather than mkstemp, so that a new file gets the mode the
+// user's umask gives every other file instead of mkstemp's private 0600.
+int createTemporary(const std::string& base, std::string& temp) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = base + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// The new file keeps the mode of the one it replaces.
+std::string keepMode(int fd, const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    if (::fchmod(fd, info.st_mode & 07777) != 0) return systemErrorText(errno);
+    return {};
+}
+
+// A failed folder flush is not worth failing the write for: the file itself is on disk and
+// some file systems refuse fsync on a folder.
+void flushFolder(const std::string& folder) {
+    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+}
+
+// A settings file kept elsewhere through a symbolic link stays a link: the file it points to
+// is the one replaced.
+std::string resolveLink(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return path;
+    std::string resolved = real;
+    std::free(real);
+    return resolved;
+}
+
+}  // namespace
+
+FileContent PosixFileIo::read(const std::string& path) const {
+    FileContent result;
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) {
+        result.status =
+            errno == ENOENT ? FileContent::Status::Missing : FileContent::Status::Failed;
+        result.error = systemErrorText(errno);
+        return result;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            result.status = FileContent::Status::Failed;
+            result.error = systemErrorText(errno);
+            result.bytes.clear();
+            return result;
+        }
+        result.bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return result;
+}
+
+ssize_t PosixFileIo::writeSome(int fd, const char* data, std::size_t size) const {
+    return ::write(fd, data, size);
+}
+
+std::string PosixFileIo::writeAll(int fd, std::string_view content) const {
+    while (!content.empty()) {
+        const ssize_t done = writeSome(fd, content.data(), content.size());
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return systemErrorText(errno);
+        }
+        // A write that makes no progress would loop for ever; the disk is as good as full.
+        if (done == 0) return systemErrorText(ENOSPC);
+        content.remove_prefix(static_cast<std::size_t>(done));
+    }
+    return {};
+}
+
+std::string PosixFileIo::replace(const std::string& linkOrPath, std::string_view content) const {
+    const std::string path = resolveLink(linkOrPath);
+    const std::string folder = folderOf(path);
+    std::string temp;
+    Descriptor file(createTemporary(folder + "/." + nameOf(path) + ".new-", temp));
+    if (file.get() < 0) return systemErrorText(errno);
+
+    std::string error = keepMode(file.get(), path);
+    if (error.empty()) error = writeAll(file.get(), content);
+    if (error.empty() && ::fsync(file.get()) != 0) error = systemErrorText(errno);
+    if (file.close() != 0 && error.empty()) error = systemErrorText(errno);
+    if (error.empty() && ::rename(temp.c_str(), path.c_str()) != 0) error = systemErrorText(errno);
+    if (!error.empty()) {
+        ::unlink(temp.c_str());
+        return error;
+    }
+    flushFolder(folder);
+    return {};
+}
+
+const FileIo& systemFileIo() {
+    static const PosixFileIo io;
+    return io;
+}
+
+std::string systemErrorText(int code) {
+    std::string text = std::strerror(code);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\r' || text.back() == '\n' ||
+                             text.back() == '.')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace kestrune

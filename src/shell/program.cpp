@@ -1,0 +1,98 @@
+#include "shell/program.h"
+
+#include <QMessageBox>
+#include <csignal>
+#include <cstdio>
+
+#include "platform/instance_lock.h"
+#include "platform/program_folder.h"
+#include "shell/application.h"
+#include "shell/signal_watcher.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+#include "ui/Unit3.h"
+#include "ui/error_box.h"
+#include "ui/program_icons.h"
+
+namespace kestrune::shell {
+
+void showStartFailure(const QString& message) {
+    QMessageBox::critical(nullptr, QStringLiteral("Application Error"), ui::withFullStop(message));
+}
+
+Program::Program(ProgramOptions options)
+    : options_(std::move(options)), signals_(new SignalWatcher({SIGTERM, SIGINT, SIGHUP}, this)) {
+    connect(signals_, &SignalWatcher::terminationRequested, this, &Program::terminationRequested);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &Program::commitData);
+    qApp->installEventFilter(this);
+}
+
+Program::~Program() = default;
+
+bool Program::start() {
+    const auto makeTray = [this](TForm1& window) {
+        auto tray = std::make_unique<TrayIcon>(window, options_.trayAvailable);
+        tray_ = tray.get();
+        return tray;
+    };
+    try {
+        form1_ = std::make_unique<TForm1>(options_.programFolder, makeTray);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kestrune: %s\n", error.what());
+        options_.reportStartFailure(QString::fromStdString(error.what()));
+        return false;
+    }
+    form2_ = new TForm2(form1_->settings(), form1_.get());
+    form3_ = new TForm3(form1_.get());
+    form1_->attachDialogs(form2_, form3_);
+    connect(form1_.get(), &TForm1::exitRequested, this, [] { QCoreApplication::exit(0); });
+    return true;
+}
+
+int Program::run() {
+    form1_->show();
+    const int code = QCoreApplication::exec();
+    form1_->shutdownSave();
+    return code;
+}
+
+// A signal ends the program as Exit does, with its save; during a failed start-up it closes
+// the report.
+void Program::terminationRequested() {
+    if (form1_) {
+        form1_->ExitProgram();
+    } else {
+        QCoreApplication::exit(1);
+    }
+}
+
+// The end of the desktop session asks the application to quit. Left to Qt, that would try to
+// close the main window, which only hides it; Exit ends the program with its save instead.
+bool Program::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == qApp && event->type() == QEvent::Quit && form1_) {
+        form1_->ExitProgram();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// The desktop session is ending and may not wait for the program: save now.
+void Program::commitData() {
+    if (!form1_) return;
+    try {
+        form1_->saveState();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "kestrune: %s\n", error.what());
+    }
+}
+
+int runKestrune(int& argc, char** argv) {
+    if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) return 0;
+    Application application(argc, argv);
+    Application::setWindowIcon(ui::programIcon());
+    Program program({QString::fromStdString(programFolder())});
+    if (!program.start()) return 1;
+    return program.run();
+}
+
+}  // namespace kestrune::shell

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "shell/tray_icon.h"
+
+class TForm1;
+class TForm2;
+class TForm3;
+
+namespace kestrune::shell {
+
+class SignalWatcher;
+
+// The last-resort report of a failed start-up: a message box titled "Application Error".
+void showStartFailure(const QString& message);
+
+struct ProgramOptions {
+    QString programFolder;  // ends with "/"
+    TrayIcon::AvailabilityQuery trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
+    std::function<void(const QString&)> reportStartFailure = &showStartFailure;
+};
+
+// One run of the window program inside an existing application object: the three windows,
+// the tray icon, the event loop and the saves around it.
+class Program : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit Program(ProgramOptions options);
+    ~Program() override;
+
+    // Creates the main window, the task editor and the About box, in this order. False when
+    // the main window could not be created; the failure has been reported and nothing written.
+    bool start();
+    // Shows the main window and runs the event loop until Exit; then the shutdown save.
+    int run();
+
+    TForm1* mainWindow() const { return form1_.get(); }
+    TForm2* editor() const { return form2_; }
+    TForm3* about() const { return form3_; }
+    TrayIcon* trayIcon() const { return tray_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void terminationRequested();
+    void commitData();
+
+    ProgramOptions options_;
+    SignalWatcher* signals_;
+    std::unique_ptr<TForm1> form1_;
+    TForm2* form2_ = nullptr;
+    TForm3* form3_ = nullptr;
+    TrayIcon* tray_ = nullptr;
+};
+
+// The program: the single-instance guard, then the window program in the executable's
+// folder. Returns the exit code.
+int runKestrune(int& argc, char** argv);
+
+}  // namespace kestrune::shell

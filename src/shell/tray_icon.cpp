@@ -1,0 +1,57 @@
+#include "shell/tray_icon.h"
+
+#include <QMenu>
+
+#include "ui/Unit1.h"
+
+namespace kestrune::shell {
+
+TrayIcon::TrayIcon(TForm1& window, AvailabilityQuery available)
+    : window_(window),
+      available_(std::move(available)),
+      menu_(std::make_unique<QMenu>()),
+      icon_(new QSystemTrayIcon(this)) {
+    menu_->setObjectName(QStringLiteral("PopupMenu2"));
+    const auto item = [this](const char* name, const QString& caption, auto command) {
+        QAction* action = menu_->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, &window_, command);
+    };
+    item("showit", QStringLiteral("Show Kestrune"), &TForm1::showMainWindow);
+    menu_->addSeparator()->setObjectName(QStringLiteral("N4"));
+    item("Help3", QStringLiteral("Help"), &TForm1::ShowHelp);
+    item("About2", QStringLiteral("About"), &TForm1::ShowAbout);
+    item("CheckVersion2", QStringLiteral("Check Version"), &TForm1::CheckVersion);
+    menu_->addSeparator()->setObjectName(QStringLiteral("N5"));
+    item("Exit2", QStringLiteral("Exit"), &TForm1::ExitProgram);
+
+    icon_->setIcon(window_.windowIcon());
+    icon_->setContextMenu(menu_.get());
+    connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
+}
+
+TrayIcon::~TrayIcon() {
+    icon_->hide();
+}
+
+void TrayIcon::add() {
+    icon_->show();
+}
+
+void TrayIcon::remove() {
+    icon_->hide();
+}
+
+bool TrayIcon::available() const {
+    return available_();
+}
+
+// A left click, single or double, brings the window back; a right click opens the menu,
+// which Qt does through the context menu.
+void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+        window_.showMainWindow();
+    }
+}
+
+}  // namespace kestrune::shell

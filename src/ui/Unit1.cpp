@@ -1,0 +1,470 @@
+#include "ui/Unit1.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWindow>
+
+#include "run/task_run.h"
+#include "store/errors.h"
+#include "store/program_files.h"
+#include "ui/Unit2.h"
+#include "ui/Unit3.h"
+#include "ui/error_box.h"
+#include "ui/product_links.h"
+#include "ui/program_icons.h"
+#include "ui/record_carry.h"
+#include "ui/task_tree_model.h"
+#include "ui/task_tree_view.h"
+
+using kestrune::TreeNode;
+using kestrune::ui::ToolImage;
+
+namespace {
+
+constexpr int kDefaultLeft = 230;
+constexpr int kDefaultTop = 171;
+constexpr QSize kOuterSize(371, 495);
+constexpr const char* kPositionSection = "Settings";
+
+QString withSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+}  // namespace
+
+TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidget* parent)
+    : QMainWindow(parent), programFolder_(withSlash(programFolder)) {
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(QStringLiteral("Kestrune"));
+    setWindowIcon(kestrune::ui::programIcon());
+    setContextMenuPolicy(Qt::NoContextMenu);
+    resize(kOuterSize);
+    reportError_ = [this](const QString& message) { kestrune::ui::showErrorBox(this, message); };
+    buildActions();
+    buildMenus();
+    buildToolBar();
+    buildTree();
+
+    try {
+        const std::string folder = programFolder_.toStdString();
+        tree_.LoadTreeIfPresent(kestrune::treePath(folder));
+        settings_ = std::make_unique<kestrune::SettingsFile>(kestrune::settingsPath(folder));
+        move(settings_->readInteger(kPositionSection, "frmx", kDefaultLeft),
+             settings_->readInteger(kPositionSection, "frmy", kDefaultTop));
+        if (makeTray) tray_ = makeTray(*this);
+        if (tray_) tray_->add();
+        bindHandlers();
+    } catch (...) {
+        releaseTreeView();
+        throw;
+    }
+}
+
+TForm1::~TForm1() {
+    releaseTreeView();
+}
+
+// The view and its model follow the tree, which goes before Qt deletes the children.
+void TForm1::releaseTreeView() {
+    delete treeView_;
+    treeView_ = nullptr;
+    model_->detach();
+}
+
+QAction* TForm1::makeAction(const char* name, const QString& caption) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+void TForm1::buildActions() {
+    contextItems_ = {makeAction("runit", QStringLiteral("Execute It")),
+                     makeAction("runall", QStringLiteral("Execute It && Subtasks")),
+                     makeAction("runsubonly", QStringLiteral("Execute Subtasks Only")),
+                     makeAction("DeletethisTask1", QStringLiteral("Delete It")),
+                     makeAction("EditthisTask1", QStringLiteral("Edit It"))};
+    taskMenuItems_ = {
+        makeAction("ExecutethisTask2", QStringLiteral("Execute It")),
+        makeAction("Execute1", QStringLiteral("Execute It && Subtasks")),
+        makeAction("ExecuteitsSubtasksonly1", QStringLiteral("Execute Subtasks only")),
+        makeAction("DeletethisTask2", QStringLiteral("Delete It")),
+        makeAction("EditthisTask2", QStringLiteral("Edit It"))};
+}
+
+void TForm1::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File1"));
+    QAction* exit = makeAction("Exit1", QStringLiteral("Exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    file->addAction(exit);
+
+    taskMenu_ = bar->addMenu(QStringLiteral("Task"));
+    taskMenu_->setObjectName(QStringLiteral("task1"));
+    taskMenu_->addActions({taskMenuItems_[0], taskMenuItems_[1], taskMenuItems_[2]});
+    taskMenu_->addSeparator()->setObjectName(QStringLiteral("N2"));
+    taskMenu_->addActions({taskMenuItems_[3], taskMenuItems_[4],
+                           makeAction("NewTask1", QStringLiteral("New Task")),
+                           makeAction("NewSubtask2", QStringLiteral("New Subtask"))});
+
+    QMenu* options = bar->addMenu(QStringLiteral("Options"));
+    options->setObjectName(QStringLiteral("Options1"));
+    onTop_ = makeAction("OnTop1", QStringLiteral("On Top"));
+    onTop_->setCheckable(true);
+    options->addAction(onTop_);
+
+    QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    help->addActions({makeAction("Help2", QStringLiteral("Help")),
+                      makeAction("About1", QStringLiteral("About")),
+                      makeAction("CheckVersion1", QStringLiteral("Check Version"))});
+
+    contextMenu_ = new QMenu(this);
+    contextMenu_->setObjectName(QStringLiteral("PopupMenu1"));
+    contextMenu_->addActions({contextItems_[0], contextItems_[1], contextItems_[2]});
+    contextMenu_->addSeparator()->setObjectName(QStringLiteral("N1"));
+    contextMenu_->addActions({contextItems_[3], contextItems_[4],
+                              makeAction("AddNewTask1", QStringLiteral("New Task")),
+                              makeAction("NewSubtask1", QStringLiteral("New Subtask"))});
+}
+
+void TForm1::buildToolBar() {
+    QToolBar* bar = addToolBar(QStringLiteral("Tasks"));
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setFixedHeight(29);
+    bar->toggleViewAction()->setVisible(false);
+    struct Button {
+        const char* name;
+        const char* hint;
+        ToolImage image;
+    };
+    const Button buttons[] = {
+        {"ToolButton1", "Execute it", ToolImage::Run},
+        {"ToolButton2", "Execute it and subtasks", ToolImage::RunWithSubtasks},
+        {"ToolButton3", "Execute subtasks only", ToolImage::RunSubtasksOnly},
+        {"ToolButton5", "Delete it", ToolImage::Delete},
+        {"ToolButton6", "Edit it", ToolImage::Edit},
+        {"ToolButton7", "Add new task", ToolImage::NewTask},
+        {"ToolButton8", "Add new subtask", ToolImage::NewSubtask},
+    };
+    for (const Button& button : buttons) {
+        if (button.image == ToolImage::Delete) {
+            bar->addSeparator()->setObjectName(QStringLiteral("ToolButton4"));
+        }
+        QAction* action = makeAction(button.name, QString::fromLatin1(button.hint));
+        action->setIcon(kestrune::ui::toolImage(button.image));
+        action->setToolTip(QString::fromLatin1(button.hint));
+        bar->addAction(action);
+        bar->widgetForAction(action)->setObjectName(QString::fromLatin1(button.name));
+    }
+}
+
+void TForm1::buildTree() {
+    model_ = new kestrune::ui::TaskTreeModel(tree_, this);
+    treeView_ = new kestrune::ui::TaskTreeView(this);
+    treeView_->setObjectName(QStringLiteral("TreeView1"));
+    treeView_->setModel(model_);
+    treeView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    setCentralWidget(treeView_);
+
+    // Holds the program icon, the source of the tray icon; never seen.
+    auto* image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setPixmap(windowIcon().pixmap(32, 32));
+    image->hide();
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    statusLabel_ = new QLabel(this);
+    statusBar()->addWidget(statusLabel_, 1);
+}
+
+void TForm1::bindHandlers() {
+    const auto bind = [this](const char* name, void (TForm1::*command)()) {
+        connect(findChild<QAction*>(QString::fromLatin1(name)), &QAction::triggered, this, command);
+    };
+    bind("Exit1", &TForm1::ExitProgram);
+    bind("About1", &TForm1::ShowAbout);
+    bind("OnTop1", &TForm1::ToggleOnTop);
+    bind("Help2", &TForm1::ShowHelp);
+    bind("CheckVersion1", &TForm1::CheckVersion);
+    for (const char* name : {"runit", "ExecutethisTask2", "ToolButton1"}) {
+        bind(name, &TForm1::RunSelected);
+    }
+    for (const char* name : {"runall", "Execute1", "ToolButton2"}) {
+        bind(name, &TForm1::RunWithSubtasks);
+    }
+    for (const char* name : {"runsubonly", "ExecuteitsSubtasksonly1", "ToolButton3"}) {
+        bind(name, &TForm1::RunSubtasksOnly);
+    }
+    for (const char* name : {"DeletethisTask1", "DeletethisTask2", "ToolButton5"}) {
+        bind(name, &TForm1::DeleteSelected);
+    }
+    for (const char* name : {"EditthisTask1", "EditthisTask2", "ToolButton6"}) {
+        bind(name, &TForm1::EditSelected);
+    }
+    for (const char* name : {"AddNewTask1", "NewTask1", "ToolButton7"}) {
+        bind(name, &TForm1::AddTask);
+    }
+    for (const char* name : {"NewSubtask1", "NewSubtask2", "ToolButton8"}) {
+        bind(name, &TForm1::AddSubtask);
+    }
+    connect(taskMenu_, &QMenu::aboutToShow, this, [this] { EnableTaskCommands(taskMenuItems_); });
+    connect(contextMenu_, &QMenu::aboutToShow, this, [this] { EnableTaskCommands(contextItems_); });
+    connect(treeView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        contextMenu_->popup(treeView_->viewport()->mapToGlobal(at));
+    });
+    connect(treeView_, &kestrune::ui::TaskTreeView::focusEntered, this, &TForm1::ShowTaskCount);
+    connect(treeView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { tree_.select(selectedNode()); });
+    treeView_->setDropRules(
+        [this](bool fromTree, const QModelIndex& target) {
+            return acceptDropOn(fromTree, model_->nodeAt(target));
+        },
+        [this](const QModelIndex& target) { dropOn(model_->nodeAt(target)); });
+    model_->setRenameHandler(
+        [this](TreeNode* node, const std::string& text) { renameInPlace(node, text); });
+}
+
+void TForm1::attachDialogs(TForm2* editor, TForm3* about) {
+    editor_ = editor;
+    about_ = about;
+}
+
+QString TForm1::statusText() const {
+    return statusLabel_->text();
+}
+
+TreeNode* TForm1::selectedNode() const {
+    const QModelIndexList selected = treeView_->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? nullptr : model_->nodeAt(selected.first());
+}
+
+void TForm1::selectNode(TreeNode* node) {
+    const QModelIndex index = model_->indexOf(node);
+    if (index.isValid()) {
+        treeView_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        treeView_->scrollTo(index);
+    } else {
+        treeView_->selectionModel()->clear();
+    }
+    tree_.select(node);
+}
+
+void TForm1::guarded(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& error) {
+        reportError_(QString::fromStdString(error.what()));
+    }
+}
+
+// Saved at once, so that a crash, a kill or a power cut cannot take the change back.
+void TForm1::treeChanged() {
+    ShowTaskCount();
+    tree_.SaveTree(kestrune::treePath(programFolder_.toStdString()));
+}
+
+void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecord) {
+    QStringList problems;
+    for (const TreeNode* node : nodes) {
+        if (skipWithoutRecord && !settings_->sectionExists(node->text)) continue;
+        const kestrune::RunReport report = kestrune::runTask(*settings_, node->text);
+        if (!report.error.empty()) {
+            problems << kestrune::ui::withFullStop(QString::fromStdString(report.error));
+        }
+    }
+    if (!problems.isEmpty()) reportError_(problems.join(QLatin1Char('\n')));
+}
+
+void TForm1::RunSelected() {
+    guarded([this] {
+        if (TreeNode* node = selectedNode()) runTasks({node}, false);
+    });
+}
+
+void TForm1::RunWithSubtasks() {
+    guarded([this] {
+        if (TreeNode* node = selectedNode()) runTasks(kestrune::TaskTree::preOrder(node), true);
+    });
+}
+
+void TForm1::RunSubtasksOnly() {
+    guarded([this] {
+        TreeNode* node = selectedNode();
+        if (node == nullptr) return;
+        std::vector<TreeNode*> subtasks = kestrune::TaskTree::preOrder(node);
+        subtasks.erase(subtasks.begin());
+        runTasks(subtasks, true);
+    });
+}
+
+void TForm1::DeleteSelected() {
+    guarded([this] {
+        TreeNode* node = selectedNode();
+        if (node == nullptr) return;
+        tree_.select(node);
+        tree_.DeleteSelected(*settings_);
+        // Nothing is left selected: a second Delete must not take a neighbour along unasked.
+        selectNode(nullptr);
+        treeChanged();
+    });
+}
+
+void TForm1::EditSelected() {
+    guarded([this] {
+        TreeNode* node = selectedNode();
+        if (node == nullptr || node->parent == nullptr || editor_ == nullptr) return;
+        editor_->editTask(tree_, node);
+        treeChanged();
+    });
+}
+
+void TForm1::AddTask() {
+    guarded([this] {
+        tree_.select(selectedNode());
+        tree_.AddTask();
+        treeChanged();
+    });
+}
+
+void TForm1::AddSubtask() {
+    guarded([this] {
+        tree_.select(selectedNode());
+        tree_.AddSubtask();
+        treeChanged();
+    });
+}
+
+bool TForm1::acceptDropOn(bool dragStartedInTree, TreeNode* target) {
+    tree_.select(selectedNode());
+    return tree_.AcceptDrop(dragStartedInTree, target);
+}
+
+void TForm1::dropOn(TreeNode* target) {
+    guarded([this, target] {
+        if (!acceptDropOn(true, target)) return;
+        tree_.DropOnNode(target);
+        const QModelIndex placed = model_->indexOf(target);
+        treeView_->expand(placed);
+        selectNode(target);
+        treeChanged();
+    });
+}
+
+// A rename must not part a node from its task: the record goes along under the new name,
+// and a name the settings file or the tree file cannot hold is refused.
+void TForm1::renameInPlace(TreeNode* node, const std::string& text) {
+    guarded([this, node, &text] {
+        if (text == node->text) return;
+        const std::string problem = kestrune::taskNameProblem(text);
+        if (!problem.empty()) throw kestrune::Error(problem);
+        kestrune::ui::carryRecord(*settings_, node->text, text);
+        tree_.rename(node, text);
+        treeChanged();
+    });
+}
+
+void TForm1::ToggleOnTop() {
+    const bool onTop = onTop_->isChecked();
+    // Changing the flag on the live window keeps its place and size; setWindowFlag would
+    // recreate and hide it.
+    if (QWindow* window = windowHandle()) {
+        window->setFlag(Qt::WindowStaysOnTopHint, onTop);
+    } else {
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    }
+}
+
+void TForm1::ShowHelp() {
+    QDesktopServices::openUrl(kestrune::ui::helpFileUrl(programFolder_));
+}
+
+void TForm1::CheckVersion() {
+    QDesktopServices::openUrl(kestrune::ui::versionCheckUrl());
+}
+
+void TForm1::ShowAbout() {
+    if (about_ != nullptr) about_->exec();
+}
+
+void TForm1::ShowTaskCount() {
+    const int count = tree_.TaskCount();
+    statusLabel_->setText(QStringLiteral(" You Have %1 %2")
+                              .arg(count)
+                              .arg(count > 1 ? QStringLiteral("Tasks") : QStringLiteral("Task")));
+}
+
+void TForm1::EnableTaskCommands(const TaskItems& items) {
+    const TreeNode* node = selectedNode();
+    for (std::size_t i = 0; i < 4; ++i) items[i]->setEnabled(node != nullptr);
+    items[4]->setEnabled(node != nullptr && node->parent != nullptr);
+}
+
+void TForm1::ExitProgram() {
+    if (tray_) tray_->remove();
+    emit exitRequested();
+}
+
+void TForm1::saveState() {
+    tree_.SaveTree(kestrune::treePath(programFolder_.toStdString()));
+    settings_->writeInteger(kPositionSection, "frmx", pos().x());
+    settings_->writeInteger(kPositionSection, "frmy", pos().y());
+}
+
+void TForm1::shutdownSave() {
+    guarded([this] {
+        saveState();
+        settings_->close();
+    });
+}
+
+void TForm1::showMainWindow() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    ShowTaskCount();
+}
+
+// Closing hides the window; the tray icon brings it back. Where the desktop has no
+// notification area nothing could, so there closing ends the program.
+void TForm1::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (tray_ && tray_->available()) {
+        hide();
+    } else {
+        ExitProgram();
+    }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    fitOuterSize();
+    ShowTaskCount();
+}
+
+void TForm1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    fitOuterSize();
+}
+
+// The stored size is the outer one, frame included. The window manager tells the frame only
+// after the window is first shown, so the size is set once the frame is known.
+void TForm1::fitOuterSize() {
+    if (sized_ || !isVisible()) return;
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isNull()) return;
+    sized_ = true;
+    resize(kOuterSize - frame);
+}

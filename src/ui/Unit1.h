@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/settings_file.h"
+#include "store/task_tree.h"
+#include "ui/tray_port.h"
+
+class QLabel;
+class QMenu;
+class QToolBar;
+class TForm2;
+class TForm3;
+
+namespace kestrune::ui {
+class TaskTreeModel;
+class TaskTreeView;
+}  // namespace kestrune::ui
+
+// The main window: the task tree with its menus, toolbar and status bar, and every command.
+// Every change of the tree is saved to the tree file at once, so that nothing depends on an
+// orderly end of the program.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    using TrayFactory = std::function<std::unique_ptr<kestrune::ui::TrayPort>(TForm1&)>;
+    using ErrorReporter = std::function<void(const QString& message)>;
+    // The run, delete and edit items of one menu, in that order.
+    using TaskItems = std::array<QAction*, 5>;
+
+    // The creation sequence: loads the tree file of programFolder (which ends with "/") when
+    // it exists, opens the settings file, takes the stored position and adds the tray icon.
+    // Throws kestrune::TreeFileError when the tree file cannot be loaded; nothing is written.
+    explicit TForm1(const QString& programFolder, const TrayFactory& makeTray = {},
+                    QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The task editor and the About box, created after this window.
+    void attachDialogs(TForm2* editor, TForm3* about);
+    void setErrorReporter(ErrorReporter reporter) { reportError_ = std::move(reporter); }
+
+    kestrune::SettingsFile& settings() { return *settings_; }
+    kestrune::TaskTree& tree() { return tree_; }
+    const QString& programFolder() const { return programFolder_; }
+    QString statusText() const;
+
+    kestrune::TreeNode* selectedNode() const;
+    void selectNode(kestrune::TreeNode* node);
+
+    // The tree control's drag-over test and drop, on the node under the pointer.
+    bool acceptDropOn(bool dragStartedInTree, kestrune::TreeNode* target);
+    void dropOn(kestrune::TreeNode* target);
+    // In-place label editing ended with this text.
+    void renameInPlace(kestrune::TreeNode* node, const std::string& text);
+
+    // Writes the tree file and the window position. Throws the store's errors.
+    void saveState();
+    // The last save before the program ends; its errors go to the error box.
+    void shutdownSave();
+    // Makes the window visible and brings it to the front.
+    void showMainWindow();
+
+    const TaskItems& contextItems() const { return contextItems_; }
+    const TaskItems& taskMenuItems() const { return taskMenuItems_; }
+
+  public slots:
+    void RunSelected();
+    void RunWithSubtasks();
+    void RunSubtasksOnly();
+    void DeleteSelected();
+    void EditSelected();
+    void AddTask();
+    void AddSubtask();
+    void ToggleOnTop();
+    void ShowHelp();
+    void CheckVersion();
+    void ShowAbout();
+    void ShowTaskCount();
+    void EnableTaskCommands(const TaskItems& items);
+    // The exit sequence: removes the tray icon and asks the program to end.
+    void ExitProgram();
+
+  signals:
+    void exitRequested();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+  private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void buildTree();
+    void bindHandlers();
+    QAction* makeAction(const char* name, const QString& caption);
+    void releaseTreeView();
+
+    void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord);
+    void treeChanged();
+    void guarded(const std::function<void()>& command);
+    void fitOuterSize();
+
+    QString programFolder_;
+    kestrune::TaskTree tree_;
+    std::unique_ptr<kestrune::SettingsFile> settings_;
+    std::unique_ptr<kestrune::ui::TrayPort> tray_;
+    ErrorReporter reportError_;
+
+    kestrune::ui::TaskTreeModel* model_ = nullptr;
+    kestrune::ui::TaskTreeView* treeView_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QMenu* taskMenu_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
+    QAction* onTop_ = nullptr;
+    TaskItems contextItems_{};
+    TaskItems taskMenuItems_{};
+    TForm2* editor_ = nullptr;
+    TForm3* about_ = nullptr;
+    bool sized_ = false;
+};

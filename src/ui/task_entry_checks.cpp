@@ -1,0 +1,25 @@
+#include "ui/task_entry_checks.h"
+
+#include <filesystem>
+#include <string>
+
+#include "store/task_tree.h"
+
+namespace kestrune::ui {
+
+QString nameProblem(const std::string& name) {
+    return QString::fromStdString(kestrune::taskNameProblem(name));
+}
+
+QString folderProblem(const QString& what, const QString& text) {
+    if (const QString problem = lineBreakProblem(what, text); !problem.isEmpty()) return problem;
+    if (text.isEmpty() || std::filesystem::path(text.toStdString()).is_absolute()) return {};
+    return QStringLiteral("The %1 must be a full path, not a relative one").arg(what);
+}
+
+QString lineBreakProblem(const QString& what, const QString& text) {
+    const bool broken = text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+    return broken ? QStringLiteral("The %1 cannot hold a line break").arg(what) : QString();
+}
+
+}  // namespace kestrune::ui

@@ -1,0 +1,212 @@
+#include <QDesktopServices>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+#include "shell/program.h"
+#include "store/settings_file.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+#include "ui/Unit3.h"
+#include "ui/window_test_support.h"
+
+using kestrune::shell::Program;
+using kestrune::shell::ProgramOptions;
+using kestrune::test::ModalCloser;
+using kestrune::test::readBytes;
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    QList<QUrl> opened;
+
+  public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+// The program as main() runs it, in a scratch program folder: start-up, the tray icon and its
+// menu, hiding, and every way of ending with the shutdown save.
+class TestProgram : public QObject {
+    Q_OBJECT
+
+  private:
+    QString folder() const { return scratch_->path() + QStringLiteral("/"); }
+    QString file(const char* name) const { return folder() + QString::fromLatin1(name); }
+
+    ProgramOptions options(bool trayAvailable) {
+        ProgramOptions result;
+        result.programFolder = folder();
+        result.trayAvailable = [trayAvailable] { return trayAvailable; };
+        result.reportStartFailure = [this](const QString& message) { failures_ << message; };
+        return result;
+    }
+
+    QAction* trayItem(Program& program, const char* name) {
+        return program.trayIcon()->menu().findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    // Runs the event loop with `during` queued first; fails the test if it does not end.
+    int runWhile(Program& program, const std::function<void()>& during) {
+        QTimer::singleShot(0, during);
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(10000);
+        return program.run();
+    }
+
+    void verifyBothFilesWritten(const QPoint& position) {
+        QCOMPARE(readBytes(file("kestrune.dll")), QByteArray("All Tasks\r\n\tDesktop Tidy\r\n"));
+        kestrune::SettingsFile settings(file("Setting.cfg").toStdString());
+        QCOMPARE(settings.readInteger("Settings", "frmx", -1), position.x());
+        QCOMPARE(settings.readInteger("Settings", "frmy", -1), position.y());
+    }
+
+    std::unique_ptr<QTemporaryDir> scratch_;
+    QStringList failures_;
+
+  private slots:
+    void init() {
+        scratch_ = std::make_unique<QTemporaryDir>();
+        failures_.clear();
+    }
+    void cleanup() { scratch_.reset(); }
+
+    void firstStartShowsTheDefaultTreeAndTrayExitSavesBoth() {
+        Program program(options(true));
+        QVERIFY(program.start());
+        TForm1* window = program.mainWindow();
+        QVERIFY(program.editor()->isHidden());
+        QVERIFY(program.about()->isHidden());
+        QVERIFY(program.trayIcon()->icon().isVisible());
+        QVERIFY(program.trayIcon()->icon().toolTip().isEmpty());
+        QVERIFY(!program.trayIcon()->icon().icon().isNull());
+        QString status;
+        const int code = runWhile(program, [&] {
+            status = window->statusText();
+            trayItem(program, "Exit2")->trigger();
+        });
+        QCOMPARE(code, 0);
+        QCOMPARE(status, QStringLiteral(" You Have 1 Task"));
+        QVERIFY(!program.trayIcon()->icon().isVisible());
+        verifyBothFilesWritten(QPoint(230, 171));
+    }
+
+    void aBadTreeFileEndsStartUpAndWritesNothing() {
+        kestrune::test::writeBytes(file("kestrune.dll"), "A\r\n\t\tB\r\n");
+        Program program(options(true));
+        QVERIFY(!program.start());
+        QCOMPARE(failures_.size(), 1);
+        QVERIFY(failures_[0].contains(QStringLiteral("Invalid level (2)")));
+        QVERIFY(program.mainWindow() == nullptr);
+        QCOMPARE(readBytes(file("kestrune.dll")), QByteArray("A\r\n\t\tB\r\n"));
+        QVERIFY(!QFile::exists(file("Setting.cfg")));
+    }
+
+    void closingHidesAndTheTrayIconBringsTheWindowBack() {
+        Program program(options(true));
+        QVERIFY(program.start());
+        TForm1* window = program.mainWindow();
+        bool hidden = false;
+        bool shownAgain = false;
+        bool shownByMenu = false;
+        const int code = runWhile(program, [&] {
+            window->close();
+            window->close();
+            hidden = window->isHidden();
+            emit program.trayIcon()->icon().activated(QSystemTrayIcon::Trigger);
+            shownAgain = window->isVisible();
+            window->close();
+            trayItem(program, "showit")->trigger();
+            shownByMenu = window->isVisible();
+            window->close();
+            trayItem(program, "Exit2")->trigger();
+        });
+        QCOMPARE(code, 0);
+        QVERIFY(hidden);
+        QVERIFY(shownAgain);
+        QVERIFY(shownByMenu);
+        verifyBothFilesWritten(QPoint(230, 171));
+    }
+
+    // Where no notification area exists, a hidden window could never come back.
+    void withoutANotificationAreaClosingEndsTheProgram() {
+        Program program(options(false));
+        QVERIFY(program.start());
+        const int code = runWhile(program, [&] { program.mainWindow()->close(); });
+        QCOMPARE(code, 0);
+        verifyBothFilesWritten(QPoint(230, 171));
+    }
+
+    void aTerminationSignalRunsTheShutdownSave() {
+        for (const int signalNumber : {SIGTERM, SIGINT}) {
+            init();
+            Program program(options(true));
+            QVERIFY(program.start());
+            program.mainWindow()->move(310, 205);
+            const int code = runWhile(program, [&] {
+                program.mainWindow()->hide();
+                std::raise(signalNumber);
+            });
+            QCOMPARE(code, 0);
+            verifyBothFilesWritten(QPoint(310, 205));
+        }
+    }
+
+    // Log-off asks the application to quit: the program ends through Exit and its save.
+    void theEndOfTheSessionRunsTheShutdownSave() {
+        Program program(options(true));
+        QVERIFY(program.start());
+        const int code = runWhile(program, [&] {
+            program.mainWindow()->close();
+            QEvent quit(QEvent::Quit);
+            QCoreApplication::sendEvent(qApp, &quit);
+        });
+        QCOMPARE(code, 0);
+        QVERIFY(!program.trayIcon()->icon().isVisible());
+        verifyBothFilesWritten(QPoint(230, 171));
+    }
+
+    void trayMenuHoldsItsItemsInOrder() {
+        Program program(options(true));
+        QVERIFY(program.start());
+        QMenu& menu = program.trayIcon()->menu();
+        QCOMPARE(menu.objectName(), QStringLiteral("PopupMenu2"));
+        QCOMPARE(program.trayIcon()->icon().contextMenu(), &menu);
+        QStringList items;
+        for (const QAction* item : menu.actions()) {
+            items << item->objectName() + QLatin1Char('=') +
+                         (item->isSeparator() ? QStringLiteral("-") : item->text());
+        }
+        QCOMPARE(items, QStringList({"showit=Show Kestrune", "N4=-", "Help3=Help", "About2=About",
+                                     "CheckVersion2=Check Version", "N5=-", "Exit2=Exit"}));
+    }
+
+    void trayMenuRunsTheCommands() {
+        Program program(options(true));
+        QVERIFY(program.start());
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        trayItem(program, "Help3")->trigger();
+        trayItem(program, "CheckVersion2")->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(catcher.opened.size(), 2);
+        QVERIFY(catcher.opened[0].toLocalFile().endsWith(QStringLiteral("/kestrune.chm")));
+        QVERIFY(catcher.opened[1].path().endsWith(QStringLiteral("/vcheck.php")));
+        ModalCloser closer;
+        trayItem(program, "About2")->trigger();
+        QCOMPARE(closer.title(), QStringLiteral("About Kestrune"));
+        QSignalSpy exits(program.mainWindow(), &TForm1::exitRequested);
+        trayItem(program, "Exit2")->trigger();
+        QCOMPARE(exits.size(), 1);
+        QVERIFY(!program.trayIcon()->icon().isVisible());
+    }
+};
+
+QTEST_MAIN(TestProgram)
+#include "test_program.moc"

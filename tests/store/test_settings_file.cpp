@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/file_io.h"
+#include "store/errors.h"
+#include "store/settings_file.h"
+#include "support/scratch_dir.h"
+
+namespace kestrune {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+class SettingsFileTest : public test::ScratchTest {
+  protected:
+    std::string path() const { return scratch.file("Setting.cfg"); }
+    SettingsFile settings{scratch.file("Setting.cfg")};
+};
+
+TEST_F(SettingsFileTest, WorkedExampleProducesTheExactFile) {
+    settings.writeString("Desktop Tidy", "s_folder", "C:\\Data");
+    settings.writeString("Desktop Tidy", "t_folder", "D:\\");
+    settings.writeInteger("Desktop Tidy", "sublevel", 1);
+    settings.writeInteger("Desktop Tidy", "actions", 1);
+    settings.writeString("Desktop Tidy", "filters", "*.txt;*.doc");
+    settings.writeInteger("Settings", "frmx", 230);
+    settings.writeInteger("Settings", "frmy", 171);
+    EXPECT_EQ(readFile(path()),
+              "[Desktop Tidy]\ns_folder=C:\\Data\nt_folder=D:\\\nsublevel=1\nactions=1\n"
+              "filters=*.txt;*.doc\n[Settings]\nfrmx=230\nfrmy=171\n");
+}
+
+TEST_F(SettingsFileTest, MissingFileSectionOrKeyGivesTheDefault) {
+    EXPECT_EQ(settings.readString("Settings", "frmx", "none"), "none");
+    EXPECT_EQ(settings.readInteger("Settings", "frmx", 230), 230);
+    EXPECT_FALSE(settings.sectionExists("Settings"));
+    writeFile(path(), "[Settings]\nfrmx=12\n");
+    EXPECT_EQ(settings.readInteger("Settings", "frmy", 171), 171);
+    EXPECT_EQ(settings.readInteger("Other", "frmx", 5), 5);
+}
+
+TEST_F(SettingsFileTest, ReadingMatchesNamesWithoutCaseAndDropsBlanksAndQuotes) {
+    writeFile(path(),
+              "; comment line\n  [ My Task ]  \n  S_Folder =  C:\\In  \nt_folder=\" D:\\Out \"\n"
+              "filters='*.txt'\nodd line without equals\nsublevel= \" 5\"\n");
+    EXPECT_EQ(settings.readString("my task", "s_folder", ""), "C:\\In");
+    EXPECT_EQ(settings.readString("MY TASK", "T_FOLDER", ""), " D:\\Out ");
+    EXPECT_EQ(settings.readString("My Task", "filters", ""), "*.txt");
+    EXPECT_EQ(settings.readInteger("My Task", "sublevel", 0), 5);
+}
+
+TEST_F(SettingsFileTest, ReadsCrLfFilesAndKeepsTheirLineEnd) {
+    writeFile(path(), "[A]\r\nk=1\r\n[B]\r\nj=2\r\n");
+    EXPECT_EQ(settings.readInteger("A", "k", 0), 1);
+    settings.writeString("a", "new", "x");
+    settings.writeString("C", "z", "y");
+    settings.writeString("B", "J", "3");
+    EXPECT_EQ(readFile(path()), "[A]\r\nk=1\r\nnew=x\r\n[B]\r\nJ=3\r\n[C]\r\nz=y\r\n");
+}
+
+TEST_F(SettingsFileTest, WritingKeepsForeignLinesAndAddsKeysAtTheEndOfTheirSection) {
+    writeFile(path(), "# kept\n[A]\nk=1\n; note\n\n[B]\nj=2");
+    settings.writeString("A", "k", "9");
+    settings.writeString("A", "m", "new");
+    settings.writeString("B", "n", "last");
+    EXPECT_EQ(readFile(path()), "# kept\n[A]\nk=9\n; note\nm=new\n\n[B]\nj=2\nn=last\n");
+}
+
+TEST_F(SettingsFileTest, ValuesReadBackExactlyAsWrittenAndWhole) {
+    const std::string longValue(3000, 'p');
+    const std::string values[] = {" lead", "trail ", "\"quoted\"", "'single'",
+                                  "",      "a=b",    longValue};
+    for (const auto& value : values) {
+        settings.writeString("T", "v", value);
+        EXPECT_EQ(settings.readString("T", "v", "default"), value);
+    }
+}
+
+TEST_F(SettingsFileTest, RefusesWritesThatWouldBreakTheFileStructure) {
+    settings.writeString("T", "v", "1");
+    const std::string before = readFile(path());
+    EXPECT_THROW(settings.writeString("T", "v", "x\n[Settings]"), SettingsWriteError);
+    EXPECT_THROW(settings.writeString("T\r\n", "v", "x"), SettingsWriteError);
+    EXPECT_THROW(settings.writeString("T", "a=b", "x"), SettingsWriteError);
+    EXPECT_THROW(settings.writeString("", "v", "x"), SettingsWriteError);
+    EXPECT_EQ(readFile(path()), before);
+}
+
+TEST_F(SettingsFileTest, SectionExistsOnlyWithAKey) {
+    writeFile(path(), "[Empty]\n; just a note\n[Full]\nk=\n");
+    EXPECT_FALSE(settings.sectionExists("Empty"));
+    EXPECT_TRUE(settings.sectionExists("full"));
+    EXPECT_FALSE(settings.sectionExists("Missing"));
+}
+
+TEST_F(SettingsFileTest, EraseRemovesEverySectionOfThatNameAndNothingElse) {
+    writeFile(path(), "[A]\nk=1\n[b]\nj=2\n[B]\ni=3\n");
+    settings.eraseSection("B");
+    EXPECT_EQ(readFile(path()), "[A]\nk=1\n");
+}
+
+TEST_F(SettingsFileTest, EraseOfAMissingSectionIsNoFailureAndWritesNothing) {
+    settings.eraseSection("Nothing");
+    EXPECT_FALSE(std::filesystem::exists(path()));
+    writeFile(path(), "[A]\r\nk=1");
+    settings.eraseSection("Nothing");
+    EXPECT_EQ(readFile(path()), "[A]\r\nk=1");
+}
+
+TEST_F(SettingsFileTest, IntegerAndBooleanReadsFollowTheIntegerRule) {
+    writeFile(path(), "[T]\na=0x3\nb=3a\nc=$10\nd=yes\ne=\nf=-1\ng=0\n");
+    EXPECT_EQ(settings.readInteger("T", "a", 9), 3);
+    EXPECT_EQ(settings.readInteger("T", "b", 9), 9);
+    EXPECT_TRUE(settings.readBool("T", "c", false));
+    EXPECT_FALSE(settings.readBool("T", "d", false));
+    EXPECT_TRUE(settings.readBool("T", "d", true));
+    EXPECT_FALSE(settings.readBool("T", "e", false));
+    EXPECT_TRUE(settings.readBool("T", "f", false));
+    EXPECT_FALSE(settings.readBool("T", "g", true));
+    settings.writeInteger("T", "n", -17);
+    EXPECT_EQ(settings.readString("T", "n", ""), "-17");
+}
+
+TEST_F(SettingsFileTest, AFolderAtTheFilesPathMakesWritesFailWithThePath) {
+    std::filesystem::create_directory(path());
+    try {
+        settings.writeString("T", "v", "x");
+        FAIL() << "the write should have failed";
+    } catch (const SettingsWriteError& error) {
+        EXPECT_EQ(std::string(error.what()), "Unable to write to " + path());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(path()));
+}
+
+TEST_F(SettingsFileTest, AMissingFolderMakesWritesFail) {
+    SettingsFile nowhere(scratch.file("missing/Setting.cfg"));
+    EXPECT_THROW(nowhere.writeInteger("Settings", "frmx", 1), SettingsWriteError);
+}
+
+// A disk that holds the file but cannot take a new one.
+class FullDisk : public FileIo {
+  public:
+    FileContent read(const std::string& path) const override { return systemFileIo().read(path); }
+    std::string replace(const std::string&, std::string_view) const override {
+        return "No space left on device";
+    }
+};
+
+TEST_F(SettingsFileTest, AFailedReplaceLeavesTheOldFileAndRaises) {
+    writeFile(path(), "[T]\nv=old\n");
+    const FullDisk disk;
+    SettingsFile onFullDisk(path(), disk);
+    EXPECT_THROW(onFullDisk.writeString("T", "v", "new"), SettingsWriteError);
+    EXPECT_THROW(onFullDisk.eraseSection("T"), SettingsWriteError);
+    EXPECT_EQ(readFile(path()), "[T]\nv=old\n");
+}
+
+// A file that is there but cannot be read must not be replaced by one holding a single key.
+class UnreadableDisk : public FileIo {
+  public:
+    FileContent read(const std::string&) const override {
+        return {FileContent::Status::Failed, "", "Input/output error"};
+    }
+    std::string replace(const std::string& path, std::string_view content) const override {
+        return systemFileIo().replace(path, content);
+    }
+};
+
+TEST_F(SettingsFileTest, AnUnreadableFileIsNeverOverwritten) {
+    writeFile(path(), "[T]\nv=precious\n");
+    const UnreadableDisk disk;
+    SettingsFile unreadable(path(), disk);
+    EXPECT_EQ(unreadable.readString("T", "v", "default"), "default");
+    EXPECT_THROW(unreadable.writeString("T", "w", "x"), SettingsWriteError);
+    EXPECT_EQ(readFile(path()), "[T]\nv=precious\n");
+}
+
+}  // namespace
+}  // namespace kestrune

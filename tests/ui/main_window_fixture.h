@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "store/task_tree.h"
+#include "ui/Unit1.h"
+#include "ui/Unit2.h"
+#include "ui/Unit3.h"
+#include "ui/tray_port.h"
+#include "window_test_support.h"
+
+namespace kestrune::test {
+
+struct TrayLog {
+    bool available = true;
+    int added = 0;
+    int removed = 0;
+};
+
+class FakeTray : public ui::TrayPort {
+  public:
+    explicit FakeTray(TrayLog& log) : log_(log) {}
+    void add() override { ++log_.added; }
+    void remove() override { ++log_.removed; }
+    bool available() const override { return log_.available; }
+
+  private:
+    TrayLog& log_;
+};
+
+// A main window on a scratch program folder, with its two dialogs, a tray that only keeps
+// count, and the errors it reported instead of showing them.
+struct MainWindow {
+    explicit MainWindow(const QString& folder, TrayLog* tray = nullptr) {
+        TForm1::TrayFactory makeTray;
+        if (tray != nullptr) {
+            makeTray = [tray](TForm1&) { return std::make_unique<FakeTray>(*tray); };
+        }
+        form = std::make_unique<TForm1>(folder, makeTray);
+        editor = new TForm2(form->settings(), form.get());
+        about = new TForm3(form.get());
+        form->attachDialogs(editor, about);
+        form->setErrorReporter([this](const QString& message) { errors << message; });
+    }
+
+    TreeNode* node(const std::string& text) const {
+        for (TreeNode* each : form->tree().allNodes()) {
+            if (each->text == text) return each;
+        }
+        return nullptr;
+    }
+
+    std::unique_ptr<TForm1> form;
+    TForm2* editor = nullptr;
+    TForm3* about = nullptr;
+    QStringList errors;
+};
+
+}  // namespace kestrune::test

@@ -1,0 +1,348 @@
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include "main_window_fixture.h"
+#include "store/errors.h"
+#include "store/settings_file.h"
+#include "ui/error_box.h"
+
+using kestrune::TreeNode;
+using kestrune::test::MainWindow;
+using kestrune::test::ModalCloser;
+using kestrune::test::TrayLog;
+
+// Catches what the window hands to the desktop instead of opening it.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    QList<QUrl> opened;
+
+  public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+class TestUnit1 : public QObject {
+    Q_OBJECT
+
+  private:
+    QString folder() const { return scratch_->path() + QStringLiteral("/"); }
+    QString file(const char* name) const { return folder() + QString::fromLatin1(name); }
+
+    std::unique_ptr<QTemporaryDir> scratch_;
+
+  private slots:
+    void init() { scratch_ = std::make_unique<QTemporaryDir>(); }
+    void cleanup() { scratch_.reset(); }
+
+    void startsWithTheDefaultTreeAtTheDefaultPlace() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("Kestrune"));
+        QCOMPARE(form.pos(), QPoint(230, 171));
+        QVERIFY(form.statusText().isEmpty());
+        QVERIFY(window.node("All Tasks") != nullptr);
+        QCOMPARE(window.node("Desktop Tidy")->parent, window.node("All Tasks"));
+        QVERIFY(form.selectedNode() == nullptr);
+        form.show();
+        QCOMPARE(form.statusText(), QStringLiteral(" You Have 1 Task"));
+        // Opening touches nothing on disk.
+        QVERIFY(!QFile::exists(file("Setting.cfg")));
+        QVERIFY(!QFile::exists(file("kestrune.dll")));
+    }
+
+    void takesItsPositionFromTheSettingsFile() {
+        kestrune::test::writeBytes(file("Setting.cfg"), "[Settings]\r\nfrmx=0x20\r\nfrmy=bad\r\n");
+        MainWindow window(folder());
+        QCOMPARE(window.form->pos(), QPoint(32, 171));
+    }
+
+    void aTreeFileThatCannotBeLoadedStopsTheWindowAndWritesNothing() {
+        kestrune::test::writeBytes(file("kestrune.dll"), "A\r\n\t\tB\r\n");
+        QVERIFY_THROWS_EXCEPTION(kestrune::TreeFileError, MainWindow{folder()});
+        QCOMPARE(kestrune::test::readBytes(file("kestrune.dll")), QByteArray("A\r\n\t\tB\r\n"));
+        QVERIFY(!QFile::exists(file("Setting.cfg")));
+    }
+
+    void hasTheMenusToolbarAndNames() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        for (const char* name : {"MainMenu1", "ToolBar1", "TreeView1", "StatusBar1", "PopupMenu1",
+                                 "Image1", "File1", "task1", "Options1", "Help1"}) {
+            QVERIFY2(form.findChild<QObject*>(QString::fromLatin1(name)) != nullptr, name);
+        }
+        QVERIFY(form.findChild<QLabel*>(QStringLiteral("Image1"))->isHidden());
+        const auto exit = form.findChild<QAction*>(QStringLiteral("Exit1"));
+        QCOMPARE(exit->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
+        const QStringList titles = {QStringLiteral("File"), QStringLiteral("Task"),
+                                    QStringLiteral("Options"), QStringLiteral("Help")};
+        QStringList shown;
+        for (QAction* menu : form.menuBar()->actions()) shown << menu->text();
+        QCOMPARE(shown, titles);
+        const std::pair<const char*, const char*> hints[] = {
+            {"ToolButton1", "Execute it"},
+            {"ToolButton2", "Execute it and subtasks"},
+            {"ToolButton3", "Execute subtasks only"},
+            {"ToolButton5", "Delete it"},
+            {"ToolButton6", "Edit it"},
+            {"ToolButton7", "Add new task"},
+            {"ToolButton8", "Add new subtask"}};
+        for (const auto& [name, hint] : hints) {
+            auto* button = form.findChild<QToolButton*>(QString::fromLatin1(name));
+            QVERIFY2(button != nullptr, name);
+            QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
+            QVERIFY(!button->icon().isNull());
+        }
+        QCOMPARE(form.findChild<QAction*>(QStringLiteral("runall"))->text(),
+                 QStringLiteral("Execute It && Subtasks"));
+        QCOMPARE(form.findChild<QAction*>(QStringLiteral("ExecuteitsSubtasksonly1"))->text(),
+                 QStringLiteral("Execute Subtasks only"));
+    }
+
+    void statusBarCountsTaskNodes() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        form.show();
+        form.selectNode(window.node("Desktop Tidy"));
+        form.AddSubtask();
+        QCOMPARE(form.statusText(), QStringLiteral(" You Have 2 Tasks"));
+        form.selectNode(window.node("All Tasks"));
+        form.DeleteSelected();
+        QCOMPARE(form.statusText(), QStringLiteral(" You Have 0 Task"));
+        form.AddTask();
+        form.AddTask();
+        QCOMPARE(form.statusText(), QStringLiteral(" You Have 0 Task"));
+        QVERIFY(window.errors.isEmpty());
+    }
+
+    void enablingRulesOfBothMenus() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        const auto check = [&](bool runAndDelete, bool edit) {
+            for (const TForm1::TaskItems* items : {&form.contextItems(), &form.taskMenuItems()}) {
+                form.EnableTaskCommands(*items);
+                for (std::size_t i = 0; i < 4; ++i)
+                    QCOMPARE((*items)[i]->isEnabled(), runAndDelete);
+                QCOMPARE((*items)[4]->isEnabled(), edit);
+            }
+            for (const char* name : {"AddNewTask1", "NewSubtask1", "NewTask1", "NewSubtask2"}) {
+                QVERIFY(form.findChild<QAction*>(QString::fromLatin1(name))->isEnabled());
+            }
+        };
+        check(false, false);
+        form.selectNode(window.node("All Tasks"));
+        check(true, false);
+        form.selectNode(window.node("Desktop Tidy"));
+        check(true, true);
+        // Opening the Task menu applies the rule to it.
+        form.selectNode(nullptr);
+        auto* taskMenu = form.findChild<QMenu*>(QStringLiteral("task1"));
+        emit taskMenu->aboutToShow();
+        QVERIFY(!form.findChild<QAction*>(QStringLiteral("EditthisTask2"))->isEnabled());
+    }
+
+    void commandsWithNothingSelectedDoNothing() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        for (const char* name :
+             {"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton5", "ToolButton6"}) {
+            QTest::mouseClick(form.findChild<QToolButton*>(QString::fromLatin1(name)),
+                              Qt::LeftButton);
+        }
+        QCOMPARE(form.tree().allNodes().size(), std::size_t{2});
+        QVERIFY(window.errors.isEmpty());
+        QVERIFY(!QFile::exists(file("kestrune.dll")));
+        // New Task with nothing selected adds a group node, and the tree file follows at once.
+        QTest::mouseClick(form.findChild<QToolButton*>(QStringLiteral("ToolButton7")),
+                          Qt::LeftButton);
+        QCOMPARE(form.tree().roots().size(), std::size_t{2});
+        QCOMPARE(kestrune::test::readBytes(file("kestrune.dll")),
+                 QByteArray("All Tasks\r\n\tDesktop Tidy\r\nNew Task 2\r\n"));
+    }
+
+    // Each run button does what its hint says; a task that cannot run says why, and nodes
+    // without a record are passed over.
+    void runButtonsRunWhatTheirHintsSay() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        form.selectNode(window.node("Desktop Tidy"));
+        form.AddSubtask();
+        form.tree().rename(window.node("New Task 2"), "Deep");
+        form.AddSubtask();  // "New Task 3", no record: skipped
+        const QString missing = folder() + QStringLiteral("missing");
+        for (const char* task : {"Desktop Tidy", "Deep"}) {
+            form.settings().writeString(task, "s_folder", missing.toStdString());
+            form.settings().writeInteger(task, "actions", 3);
+            form.settings().writeString(task, "filters", "*.tmp");
+        }
+        const auto press = [&](const char* button) {
+            window.errors.clear();
+            QTest::mouseClick(form.findChild<QToolButton*>(QString::fromLatin1(button)),
+                              Qt::LeftButton);
+            return window.errors.join(QLatin1Char('|'));
+        };
+        QString shown = press("ToolButton1");
+        QVERIFY(shown.contains(QStringLiteral("Desktop Tidy")) && !shown.contains("Deep"));
+        shown = press("ToolButton2");
+        QCOMPARE(window.errors.size(), 1);
+        QVERIFY(shown.indexOf(QStringLiteral("Desktop Tidy")) < shown.indexOf("Deep"));
+        QVERIFY(!shown.contains(QStringLiteral("New Task 3")));
+        shown = press("ToolButton3");
+        QVERIFY(shown.contains(QStringLiteral("Deep")) && !shown.contains("Desktop Tidy"));
+        QVERIFY(!shown.contains(QStringLiteral("New Task 3")));
+        // A run on a node without a record is refused with a reason, not done silently.
+        form.selectNode(window.node("New Task 3"));
+        QVERIFY(press("ToolButton1").contains(QStringLiteral("New Task 3")));
+    }
+
+    void executeItRunsTheSelectedTask() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("desk")));
+        kestrune::test::writeBytes(file("desk/old.tmp"), "x");
+        kestrune::test::writeBytes(file("desk/keep.txt"), "x");
+        form.settings().writeString("Desktop Tidy", "s_folder",
+                                    (folder() + QStringLiteral("desk")).toStdString());
+        form.settings().writeInteger("Desktop Tidy", "actions", 3);
+        form.settings().writeInteger("Desktop Tidy", "sublevel", 0);
+        form.settings().writeString("Desktop Tidy", "filters", "*.tmp");
+        form.selectNode(window.node("Desktop Tidy"));
+        form.findChild<QAction*>(QStringLiteral("runit"))->trigger();
+        QVERIFY(window.errors.isEmpty());
+        QVERIFY(!QFile::exists(file("desk/old.tmp")));
+        QVERIFY(QFile::exists(file("desk/keep.txt")));
+    }
+
+    void editOpensTheEditorOnTaskNodesOnlyAndSavesTheTree() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        form.selectNode(window.node("All Tasks"));
+        form.EditSelected();
+        QVERIFY(window.editor->isHidden());
+        form.selectNode(window.node("Desktop Tidy"));
+        ModalCloser closer;
+        form.EditSelected();
+        QVERIFY(closer.seen());
+        QCOMPARE(closer.title(), window.editor->windowTitle());
+        QVERIFY(QFile::exists(file("kestrune.dll")));
+        QCOMPARE(form.statusText(), QStringLiteral(" You Have 1 Task"));
+    }
+
+    void aboutBoxIsModal() {
+        MainWindow window(folder());
+        ModalCloser closer;
+        window.form->findChild<QAction*>(QStringLiteral("About1"))->trigger();
+        QVERIFY(closer.seen());
+        QCOMPARE(closer.title(), QStringLiteral("About Kestrune"));
+    }
+
+    void helpAndVersionCheckGoThroughTheDesktop() {
+        MainWindow window(folder());
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        window.form->findChild<QAction*>(QStringLiteral("Help2"))->trigger();
+        window.form->findChild<QAction*>(QStringLiteral("CheckVersion1"))->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QCOMPARE(catcher.opened.size(), 2);
+        QCOMPARE(catcher.opened[0].toLocalFile(), file("kestrune.chm"));
+        QCOMPARE(
+            catcher.opened[1].toString(),
+            QStringLiteral("https://" KESTRUNE_WEB_HOST "/products/kestrune/vcheck.php?v=1.0"));
+    }
+
+    void onTopTwiceLeavesTheWindowAsItWas() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QRect before = form.geometry();
+        auto* onTop = form.findChild<QAction*>(QStringLiteral("OnTop1"));
+        onTop->trigger();
+        QVERIFY(onTop->isChecked());
+        QVERIFY(form.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(form.isVisible());
+        onTop->trigger();
+        QVERIFY(!onTop->isChecked());
+        QVERIFY(!form.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(form.geometry(), before);
+    }
+
+    void closingHidesWhileANotificationAreaExists() {
+        TrayLog tray;
+        MainWindow window(folder(), &tray);
+        TForm1& form = *window.form;
+        QCOMPARE(tray.added, 1);
+        QSignalSpy exits(&form, &TForm1::exitRequested);
+        form.show();
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(!form.close());
+            QVERIFY(form.isHidden());
+            form.showMainWindow();
+        }
+        QCOMPARE(exits.size(), 0);
+        QCOMPARE(tray.removed, 0);
+    }
+
+    void closingExitsWithoutANotificationArea() {
+        TrayLog tray;
+        tray.available = false;
+        MainWindow window(folder(), &tray);
+        QSignalSpy exits(window.form.get(), &TForm1::exitRequested);
+        window.form->show();
+        window.form->close();
+        QCOMPARE(exits.size(), 1);
+        QCOMPARE(tray.removed, 1);
+    }
+
+    void exitRemovesTheTrayIconAndAsksToEnd() {
+        TrayLog tray;
+        MainWindow window(folder(), &tray);
+        QSignalSpy exits(window.form.get(), &TForm1::exitRequested);
+        window.form->findChild<QAction*>(QStringLiteral("Exit1"))->trigger();
+        QCOMPARE(exits.size(), 1);
+        QCOMPARE(tray.removed, 1);
+    }
+
+    void shutdownSaveWritesTreeAndPosition() {
+        MainWindow window(folder());
+        window.form->move(300, 200);
+        window.form->shutdownSave();
+        QCOMPARE(kestrune::test::readBytes(file("kestrune.dll")),
+                 QByteArray("All Tasks\r\n\tDesktop Tidy\r\n"));
+        kestrune::SettingsFile settings(file("Setting.cfg").toStdString());
+        QCOMPARE(settings.readInteger("Settings", "frmx", 0), 300);
+        QCOMPARE(settings.readInteger("Settings", "frmy", 0), 200);
+        QVERIFY(window.errors.isEmpty());
+    }
+
+    void aFailedShutdownSaveIsShownAndWritesNoPosition() {
+        MainWindow window(folder());
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("kestrune.dll")));
+        window.form->shutdownSave();
+        QCOMPARE(window.errors.size(), 1);
+        QVERIFY(window.errors[0].contains(QStringLiteral("kestrune.dll")));
+        QVERIFY(!QFile::exists(file("Setting.cfg")));
+    }
+
+    void errorsGoToTheStandardErrorBox() {
+        MainWindow window(folder());
+        window.form->setErrorReporter([&window](const QString& message) {
+            kestrune::ui::showErrorBox(window.form.get(), message);
+        });
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("kestrune.dll")));
+        ModalCloser closer;
+        window.form->AddTask();
+        QVERIFY(closer.seen());
+        QVERIFY(closer.text().startsWith(QStringLiteral("Cannot create file")));
+        QVERIFY(closer.text().endsWith(QLatin1Char('.')));
+    }
+};
+
+QTEST_MAIN(TestUnit1)
+#include "test_unit1.moc"

@@ -1,0 +1,171 @@
+// The task editor's rules: when the target box is open to input, the browse buttons, which
+// entries keep it open, what a failed write does, and its keyboard order and layout.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "store/task_tree.h"
+#include "test_unit2_fixture.h"
+
+class TaskEditorRulesTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void targetBoxFollowsTheActionOfEachTask() {
+        EditorFixture f;
+        f.settings.writeInteger("Desktop Tidy", "actions", 3);
+        f.open();
+        auto* target = f.control<QLineEdit>("Edit2");
+        auto* browse = f.control<QAbstractButton>("SpeedButton2");
+        auto* actions = f.control<QComboBox>("ComboBox1");
+        QVERIFY(!target->isEnabled());
+        QVERIFY(!browse->isEnabled());
+        for (auto [index, enabled] : {std::pair{1, true}, {0, false}, {2, true}, {3, false}}) {
+            actions->setCurrentIndex(index);
+            QCOMPARE(target->isEnabled(), enabled);
+            QCOMPARE(browse->isEnabled(), enabled);
+        }
+        actions->setCurrentIndex(2);
+        f.clickOk();
+
+        f.settings.writeInteger("Desktop Tidy", "actions", 0);
+        f.open();
+        QVERIFY(!target->isEnabled());
+        f.clickOk();
+        f.settings.writeInteger("Desktop Tidy", "actions", 1);
+        f.open();
+        QVERIFY(target->isEnabled());
+        QVERIFY(browse->isEnabled());
+    }
+
+    void browseButtonsFillTheirBoxUnlessCancelled() {
+        EditorFixture f;
+        QString answer = QStringLiteral("/home/ann/Pictures");
+        QString title;
+        QString start;
+        f.editor.setFolderChooser([&](QWidget*, const QString& t, const QString& s) {
+            title = t;
+            start = s;
+            return answer;
+        });
+        f.settings.writeInteger("Desktop Tidy", "actions", 1);
+        f.settings.writeString("Desktop Tidy", "t_folder", "/srv/old");
+        f.open();
+        QTest::mouseClick(f.control<QAbstractButton>("SpeedButton1"), Qt::LeftButton);
+        QCOMPARE(title, QStringLiteral("Select a Folder"));
+        QCOMPARE(f.control<QLineEdit>("Edit1")->text(), answer);
+        answer.clear();
+        QTest::mouseClick(f.control<QAbstractButton>("SpeedButton2"), Qt::LeftButton);
+        QCOMPARE(start, QStringLiteral("/srv/old"));
+        QCOMPARE(f.control<QLineEdit>("Edit2")->text(), QStringLiteral("/srv/old"));
+    }
+
+    void refusedNamesKeepTheDialogOpenAndSayWhy() {
+        EditorFixture f;
+        for (const char* name : {"", " Leading Space", "Broken]Name"}) {
+            if (kestrune::taskNameProblem(name).empty()) continue;
+            f.open();
+            const QByteArray before = f.fileContent();
+            f.control<QLineEdit>("Edit4")->setText(QString::fromUtf8(name));
+            f.clickOk();
+            QVERIFY2(f.editor.isVisible(), name);
+            QVERIFY(!f.control<QLabel>("Label5")->text().isEmpty());
+            QCOMPARE(f.task()->text, "Desktop Tidy");
+            QCOMPARE(f.fileContent(), before);
+            f.control<QLineEdit>("Edit4")->setText(QStringLiteral("Tidy"));
+            f.clickOk();
+            QVERIFY(f.editor.isHidden());
+            f.tree.rename(f.task(), "Desktop Tidy");
+        }
+        QVERIFY(!kestrune::taskNameProblem("").empty());
+    }
+
+    void relativeFoldersAreRefused() {
+        EditorFixture f;
+        f.open();
+        auto* problem = f.control<QLabel>("Label5");
+        f.control<QLineEdit>("Edit1")->setText(QStringLiteral("Downloads"));
+        f.clickOk();
+        QVERIFY(f.editor.isVisible());
+        QVERIFY(problem->text().contains(QStringLiteral("source folder")));
+        QVERIFY(f.fileContent().isEmpty());
+
+        f.control<QLineEdit>("Edit1")->setText(QStringLiteral("/home/ann/Downloads"));
+        f.control<QComboBox>("ComboBox1")->setCurrentIndex(1);
+        f.control<QLineEdit>("Edit2")->setText(QStringLiteral("archive/"));
+        f.clickOk();
+        QVERIFY(f.editor.isVisible());
+        QVERIFY(problem->text().contains(QStringLiteral("target folder")));
+
+        // A target the action does not use cannot be mended, so it is kept as it is.
+        f.control<QComboBox>("ComboBox1")->setCurrentIndex(3);
+        f.clickOk();
+        QVERIFY(f.editor.isHidden());
+        QCOMPARE(f.read("t_folder"), "archive/");
+
+        f.open();
+        QVERIFY(problem->text().isEmpty());
+    }
+
+    void failedWriteShowsTheErrorAndKeepsTheDialogOpen() {
+        EditorFixture f;
+        QVERIFY(QDir().mkpath(QString::fromStdString(f.path)));
+        f.open();
+        f.control<QLineEdit>("Edit4")->setText(QStringLiteral("Renamed"));
+        QString seen;
+        answerMessageBox(&seen);
+        f.clickOk();
+        QTRY_VERIFY(!seen.isEmpty());
+        QCOMPARE(seen,
+                 QStringLiteral("Unable to write to %1.").arg(QString::fromStdString(f.path)));
+        QVERIFY(f.editor.isVisible());
+        QCOMPARE(f.task()->text, "Desktop Tidy");
+
+        QVERIFY(QDir().rmdir(QString::fromStdString(f.path)));
+        f.clickOk();
+        QVERIFY(f.editor.isHidden());
+        QCOMPARE(f.task()->text, "Renamed");
+        QCOMPARE(f.read("folderstruct", "Renamed"), "0");
+    }
+
+    void tabOrderRunsThroughFoldersActionFiltersOkThenName() {
+        EditorFixture f;
+        f.settings.writeInteger("Desktop Tidy", "actions", 1);
+        f.open();
+        QVERIFY(QTest::qWaitForWindowActive(&f.editor));
+        QCOMPARE(QApplication::focusWidget(), f.control<QWidget>("Edit1"));
+        for (const char* next : {"Edit2", "ComboBox2", "CheckBox1", "ComboBox1", "Edit3", "Button1",
+                                 "Edit4", "Edit1"}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(next));
+        }
+    }
+
+    // With a large desktop font the form grows so that every caption fits beside its box.
+    void layoutGrowsWithTheFont() {
+        const QFont original = QApplication::font();
+        QFont large = original;
+        large.setPointSize(20);
+        QApplication::setFont(large);
+        {
+            EditorFixture f;
+            QVERIFY(f.editor.width() > 394);
+            for (auto [label, box] : {std::pair{"Label1", "Edit1"}, {"Label3", "ComboBox2"}}) {
+                auto* caption = f.control<QLabel>(label);
+                const int needed = caption->fontMetrics().horizontalAdvance(caption->text());
+                QVERIFY2(caption->x() + needed <= f.control<QWidget>(box)->x(), label);
+            }
+            auto* check = f.control<QCheckBox>("CheckBox1");
+            QVERIFY(check->width() >= check->sizeHint().width());
+            auto* ok = f.control<QWidget>("Button1");
+            QVERIFY(ok->geometry().bottom() < f.editor.height());
+        }
+        QApplication::setFont(original);
+    }
+};
+
+QTEST_MAIN(TaskEditorRulesTest)
+#include "test_unit2_rules.moc"
