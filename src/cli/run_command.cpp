@@ -1,0 +1,88 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "run/task_run.h"
+#include "store/errors.h"
+#include "store/program_files.h"
+#include "store/settings_file.h"
+#include "store/task_tree.h"
+
+namespace kestrune::cli {
+
+namespace {
+
+const char* actionWord(Action action) {
+    switch (action) {
+        case Action::Move: return "move";
+        case Action::Copy: return "copy";
+        case Action::Delete: return "delete";
+        default: return "none";
+    }
+}
+
+// The task names a command runs, in order: the node itself and/or its subtree in pre-order.
+std::vector<std::string> taskNames(const std::string& folder, const std::string& name,
+                                   Subtasks subtasks) {
+    if (subtasks == Subtasks::None) return {name};
+    TaskTree tree;
+    tree.LoadTreeIfPresent(treePath(folder));
+    for (TreeNode* node : tree.allNodes()) {
+        if (node->text != name) continue;
+        std::vector<std::string> names;
+        for (TreeNode* member : TaskTree::preOrder(node)) names.push_back(member->text);
+        if (subtasks == Subtasks::Only) names.erase(names.begin());
+        return names;
+    }
+    throw Error("No node named \"" + name + "\" in the task tree");
+}
+
+void printReport(const RunReport& report, bool preview) {
+    for (const EntryResult& entry : report.entries) {
+        std::cout << actionWord(entry.action) << '\t' << entry.source << '\t' << entry.target
+                  << '\t' << (preview ? "planned" : entry.ok ? "ok" : "failed: " + entry.error)
+                  << '\n';
+    }
+}
+
+}  // namespace
+
+int runCommand(const std::string& folder, const std::string& name, bool preview,
+               Subtasks subtasks) {
+    std::vector<std::string> names;
+    try {
+        names = taskNames(folder, name, subtasks);
+    } catch (const Error& e) {
+        std::cerr << e.what() << '\n';
+        return kCannotRun;
+    }
+    const SettingsFile settings(settingsPath(folder));
+    int status = kOk;
+    std::size_t done = 0;
+    std::size_t failed = 0;
+    for (const std::string& task : names) {
+        std::cout << "task\t" << task << '\n';
+        if (subtasks != Subtasks::None && !settings.sectionExists(task)) {
+            std::cout << "skipped\tno task record\n";
+            continue;
+        }
+        RunOptions options;
+        options.preview = preview;
+        const RunReport report = runTask(settings, task, options);
+        if (!report.error.empty()) {
+            std::cout << "error\t" << report.error << '\n';
+            status = kCannotRun;
+            continue;
+        }
+        printReport(report, preview);
+        done += report.succeeded;
+        failed += report.failed;
+        if (report.failed > 0 && status == kOk) status = kEntryFailed;
+    }
+    std::cout << (preview ? "Planned " : "Done: ") << done << " entries, " << failed
+              << " failed, in " << names.size() << " task(s)\n";
+    return status;
+}
+
+}  // namespace kestrune::cli
