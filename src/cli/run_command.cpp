@@ -38,11 +38,33 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
     throw Error("No node named \"" + name + "\" in the task tree");
 }
 
+// A name may hold a TAB or a line break, which would split a field or a line for the script
+// reading the output; those and the backslash itself are written as C escapes.
+std::string field(const std::string& text) {
+    if (text.find_first_of("\t\n\r\\") == std::string::npos) return text;
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+            case '\t': escaped += "\\t"; break;
+            case '\n': escaped += "\\n"; break;
+            case '\r': escaped += "\\r"; break;
+            case '\\': escaped += "\\\\"; break;
+            default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// A planned entry can fail too: when no free name is left for its target.
+std::string outcome(const EntryResult& entry, bool preview) {
+    if (!entry.ok) return "failed: " + field(entry.error);
+    return preview ? "planned" : "ok";
+}
+
 void printReport(const RunReport& report, bool preview) {
     for (const EntryResult& entry : report.entries) {
-        std::cout << actionWord(entry.action) << '\t' << entry.source << '\t' << entry.target
-                  << '\t' << (preview ? "planned" : entry.ok ? "ok" : "failed: " + entry.error)
-                  << '\n';
+        std::cout << actionWord(entry.action) << '\t' << field(entry.source) << '\t'
+                  << field(entry.target) << '\t' << outcome(entry, preview) << '\n';
     }
 }
 
@@ -62,7 +84,7 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
     std::size_t done = 0;
     std::size_t failed = 0;
     for (const std::string& task : names) {
-        std::cout << "task\t" << task << '\n';
+        std::cout << "task\t" << field(task) << '\n';
         if (subtasks != Subtasks::None && !settings.sectionExists(task)) {
             std::cout << "skipped\tno task record\n";
             continue;
@@ -71,7 +93,8 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
         options.preview = preview;
         const RunReport report = runTask(settings, task, options);
         if (!report.error.empty()) {
-            std::cout << "error\t" << report.error << '\n';
+            std::cout << "error\t" << field(report.error) << '\n';
+            std::cerr << report.error << '\n';
             status = kCannotRun;
             continue;
         }

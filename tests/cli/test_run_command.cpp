@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "cli/cli_runner.h"
+
+namespace kestrune {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::runCli;
+using test::writeFile;
+
+class RunCommandTest : public test::ScratchTest {
+  protected:
+    std::string inbox() const { return scratch.file("Inbox"); }
+    std::string sorted() const { return scratch.file("Sorted"); }
+
+    void makeFile(const std::string& path, const std::string& content) const {
+        fs::create_directories(fs::path(path).parent_path());
+        writeFile(path, content);
+    }
+    void makeInbox() const {
+        makeFile(inbox() + "/a.txt", "a");
+        makeFile(inbox() + "/b.jpg", "b");
+        makeFile(inbox() + "/Notes/c.txt", "c");
+    }
+    // One section of Setting.cfg for a task over Inbox.
+    std::string record(const std::string& name, int action, const std::string& target) const {
+        return "[" + name + "]\ns_folder=" + inbox() + "\nt_folder=" + target +
+               "\nsublevel=0\nactions=" + std::to_string(action) + "\nfilters=*.txt\n";
+    }
+    void writeSettings(const std::string& content) const {
+        writeFile(scratch.file("Setting.cfg"), content);
+    }
+    void writeTree(const std::string& content) const {
+        writeFile(scratch.file("kestrune.dll"), content);
+    }
+};
+
+TEST_F(RunCommandTest, PreviewListsThePlanAndTouchesNothing) {
+    makeInbox();
+    writeSettings(record("Tidy", 1, sorted()));
+    const test::CliOutcome result = runCli(scratch, "run Tidy --preview");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "task\tTidy\n"
+                          "move\t" + inbox() + "/a.txt\t" + sorted() + "/a.txt\tplanned\n"
+                          "move\t" + inbox() + "/Notes/c.txt\t" + sorted() + "/Notes/c.txt\tplanned\n"
+                          "Planned 2 entries, 0 failed, in 1 task(s)\n");
+    EXPECT_FALSE(fs::exists(sorted()));
+    EXPECT_EQ(readFile(inbox() + "/a.txt"), "a");
+}
+
+TEST_F(RunCommandTest, RunMovesTheSelectedFilesKeepingTheirFolders) {
+    makeInbox();
+    writeSettings(record("Tidy", 1, sorted()));
+    const test::CliOutcome result = runCli(scratch, "run Tidy");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "task\tTidy\n"
+                          "move\t" + inbox() + "/a.txt\t" + sorted() + "/a.txt\tok\n"
+                          "move\t" + inbox() + "/Notes/c.txt\t" + sorted() + "/Notes/c.txt\tok\n"
+                          "Done: 2 entries, 0 failed, in 1 task(s)\n");
+    EXPECT_EQ(readFile(sorted() + "/a.txt"), "a");
+    EXPECT_EQ(readFile(sorted() + "/Notes/c.txt"), "c");
+    EXPECT_FALSE(fs::exists(inbox() + "/a.txt"));
+    EXPECT_TRUE(fs::exists(inbox() + "/b.jpg"));
+}
+
+TEST_F(RunCommandTest, CopyNeverOverwritesAFileAlreadyThere) {
+    makeInbox();
+    makeFile(sorted() + "/a.txt", "kept");
+    writeSettings(record("Tidy", 2, sorted()));
+    const test::CliOutcome result = runCli(scratch, "run Tidy");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readFile(sorted() + "/a.txt"), "kept");
+    EXPECT_EQ(readFile(inbox() + "/a.txt"), "a");
+    EXPECT_EQ(result.out.find(sorted() + "/a.txt\t"), std::string::npos) << result.out;
+}
+
+TEST_F(RunCommandTest, FailedEntryIsReportedAndTheRunGoesOn) {
+    makeInbox();
+    makeFile(inbox() + "/locked.txt", "locked");
+    ::chmod((inbox() + "/locked.txt").c_str(), 0444);
+    writeSettings(record("Tidy", 3, ""));
+    const test::CliOutcome result = runCli(scratch, "run Tidy");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.out.find("delete\t" + inbox() + "/locked.txt\t\tfailed: "), std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("Done: 2 entries, 1 failed, in 1 task(s)\n"), std::string::npos);
+    EXPECT_TRUE(fs::exists(inbox() + "/locked.txt"));
+    EXPECT_FALSE(fs::exists(inbox() + "/a.txt"));
+    EXPECT_FALSE(fs::exists(inbox() + "/Notes/c.txt"));
+}
+
+TEST_F(RunCommandTest, TaskThatCannotRunSaysWhyAndTouchesNothing) {
+    makeInbox();
+    writeSettings(record("Same", 1, inbox() + "/.") + "[Relative]\ns_folder=Inbox\nactions=3\n");
+    for (const char* name : {"Same", "Relative", "Missing"}) {
+        const test::CliOutcome result = runCli(scratch, std::string("run ") + name);
+        EXPECT_EQ(result.status, 2) << name;
+        EXPECT_EQ(result.out.rfind(std::string("task\t") + name + "\nerror\t", 0), 0u) << result.out;
+        EXPECT_NE(result.out.find(name, 5 + std::string(name).size()), std::string::npos)
+            << "the error names the task: " << result.out;
+        EXPECT_NE(result.err.find(name), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(readFile(inbox() + "/a.txt"), "a");
+    EXPECT_EQ(readFile(inbox() + "/Notes/c.txt"), "c");
+}
+
+TEST_F(RunCommandTest, TabsLineBreaksAndBackslashesInNamesAreEscaped) {
+    makeFile(inbox() + "/tab\there.txt", "");
+    makeFile(inbox() + "/two\nlines\\.txt", "");
+    writeSettings(record("Tidy", 3, ""));
+    const test::CliOutcome result = runCli(scratch, "run Tidy --preview");
+    EXPECT_EQ(result.out, "task\tTidy\n"
+                          "delete\t" + inbox() + "/tab\\there.txt\t\tplanned\n"
+                          "delete\t" + inbox() + "/two\\nlines\\\\.txt\t\tplanned\n"
+                          "Planned 2 entries, 0 failed, in 1 task(s)\n");
+}
+
+TEST_F(RunCommandTest, SubtreeModesRunNodesInPreOrderAndSkipThoseWithoutRecord) {
+    makeInbox();
+    writeTree("Group\r\n\tFirst\r\n\t\tNo Record\r\n\tSecond\r\nGroup\r\n\tOther\r\n");
+    writeSettings(record("First", 2, sorted()) + record("Second", 2, scratch.file("Again")) +
+                  record("Other", 3, ""));
+    const test::CliOutcome with = runCli(scratch, "run Group --with-subtasks --preview");
+    EXPECT_EQ(with.status, 0) << with.err;
+    EXPECT_NE(with.out.find("task\tGroup\nskipped\tno task record\ntask\tFirst\ncopy\t"),
+              std::string::npos)
+        << with.out;
+    EXPECT_NE(with.out.find("task\tNo Record\nskipped\tno task record\ntask\tSecond\ncopy\t"),
+              std::string::npos);
+    EXPECT_EQ(with.out.find("Other"), std::string::npos) << "only the first node of that name";
+    EXPECT_NE(with.out.find("Planned 4 entries, 0 failed, in 4 task(s)\n"), std::string::npos);
+
+    const test::CliOutcome only = runCli(scratch, "run Group --subtasks-only --preview");
+    EXPECT_EQ(only.out.rfind("task\tFirst\n", 0), 0u) << only.out;
+    EXPECT_NE(only.out.find("in 3 task(s)\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(sorted()));
+}
+
+TEST_F(RunCommandTest, WrongArgumentsAndUnknownNodesExitWithTwo) {
+    writeSettings(record("Tidy", 1, sorted()));
+    for (const char* arguments :
+         {"run", "run Tidy --with-subtasks --subtasks-only", "run Tidy --fast",
+          "run Nowhere --with-subtasks"}) {
+        const test::CliOutcome result = runCli(scratch, arguments);
+        EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_FALSE(result.err.empty()) << arguments;
+    }
+    EXPECT_FALSE(fs::exists(scratch.file("kestrune.dll")));
+}
+
+}  // namespace
+}  // namespace kestrune
