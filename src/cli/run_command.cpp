@@ -15,10 +15,14 @@ namespace {
 
 const char* actionWord(Action action) {
     switch (action) {
-        case Action::Move: return "move";
-        case Action::Copy: return "copy";
-        case Action::Delete: return "delete";
-        default: return "none";
+        case Action::Move:
+            return "move";
+        case Action::Copy:
+            return "copy";
+        case Action::Delete:
+            return "delete";
+        default:
+            return "none";
     }
 }
 
@@ -45,11 +49,20 @@ std::string field(const std::string& text) {
     std::string escaped;
     for (const char c : text) {
         switch (c) {
-            case '\t': escaped += "\\t"; break;
-            case '\n': escaped += "\\n"; break;
-            case '\r': escaped += "\\r"; break;
-            case '\\': escaped += "\\\\"; break;
-            default: escaped += c;
+            case '\t':
+                escaped += "\\t";
+                break;
+            case '\n':
+                escaped += "\\n";
+                break;
+            case '\r':
+                escaped += "\\r";
+                break;
+            case '\\':
+                escaped += "\\\\";
+                break;
+            default:
+                escaped += c;
         }
     }
     return escaped;

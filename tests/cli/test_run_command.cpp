@@ -46,10 +46,15 @@ TEST_F(RunCommandTest, PreviewListsThePlanAndTouchesNothing) {
     writeSettings(record("Tidy", 1, sorted()));
     const test::CliOutcome result = runCli(scratch, "run Tidy --preview");
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "task\tTidy\n"
-                          "move\t" + inbox() + "/a.txt\t" + sorted() + "/a.txt\tplanned\n"
-                          "move\t" + inbox() + "/Notes/c.txt\t" + sorted() + "/Notes/c.txt\tplanned\n"
-                          "Planned 2 entries, 0 failed, in 1 task(s)\n");
+    EXPECT_EQ(result.out,
+              "task\tTidy\n"
+              "move\t" +
+                  inbox() + "/a.txt\t" + sorted() +
+                  "/a.txt\tplanned\n"
+                  "move\t" +
+                  inbox() + "/Notes/c.txt\t" + sorted() +
+                  "/Notes/c.txt\tplanned\n"
+                  "Planned 2 entries, 0 failed, in 1 task(s)\n");
     EXPECT_FALSE(fs::exists(sorted()));
     EXPECT_EQ(readFile(inbox() + "/a.txt"), "a");
 }
@@ -59,10 +64,15 @@ TEST_F(RunCommandTest, RunMovesTheSelectedFilesKeepingTheirFolders) {
     writeSettings(record("Tidy", 1, sorted()));
     const test::CliOutcome result = runCli(scratch, "run Tidy");
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "task\tTidy\n"
-                          "move\t" + inbox() + "/a.txt\t" + sorted() + "/a.txt\tok\n"
-                          "move\t" + inbox() + "/Notes/c.txt\t" + sorted() + "/Notes/c.txt\tok\n"
-                          "Done: 2 entries, 0 failed, in 1 task(s)\n");
+    EXPECT_EQ(result.out,
+              "task\tTidy\n"
+              "move\t" +
+                  inbox() + "/a.txt\t" + sorted() +
+                  "/a.txt\tok\n"
+                  "move\t" +
+                  inbox() + "/Notes/c.txt\t" + sorted() +
+                  "/Notes/c.txt\tok\n"
+                  "Done: 2 entries, 0 failed, in 1 task(s)\n");
     EXPECT_EQ(readFile(sorted() + "/a.txt"), "a");
     EXPECT_EQ(readFile(sorted() + "/Notes/c.txt"), "c");
     EXPECT_FALSE(fs::exists(inbox() + "/a.txt"));
@@ -101,7 +111,8 @@ TEST_F(RunCommandTest, TaskThatCannotRunSaysWhyAndTouchesNothing) {
     for (const char* name : {"Same", "Relative", "Missing"}) {
         const test::CliOutcome result = runCli(scratch, std::string("run ") + name);
         EXPECT_EQ(result.status, 2) << name;
-        EXPECT_EQ(result.out.rfind(std::string("task\t") + name + "\nerror\t", 0), 0u) << result.out;
+        EXPECT_EQ(result.out.rfind(std::string("task\t") + name + "\nerror\t", 0), 0u)
+            << result.out;
         EXPECT_NE(result.out.find(name, 5 + std::string(name).size()), std::string::npos)
             << "the error names the task: " << result.out;
         EXPECT_NE(result.err.find(name), std::string::npos) << result.err;
@@ -115,10 +126,15 @@ TEST_F(RunCommandTest, TabsLineBreaksAndBackslashesInNamesAreEscaped) {
     makeFile(inbox() + "/two\nlines\\.txt", "");
     writeSettings(record("Tidy", 3, ""));
     const test::CliOutcome result = runCli(scratch, "run Tidy --preview");
-    EXPECT_EQ(result.out, "task\tTidy\n"
-                          "delete\t" + inbox() + "/tab\\there.txt\t\tplanned\n"
-                          "delete\t" + inbox() + "/two\\nlines\\\\.txt\t\tplanned\n"
-                          "Planned 2 entries, 0 failed, in 1 task(s)\n");
+    EXPECT_EQ(result.out,
+              "task\tTidy\n"
+              "delete\t" +
+                  inbox() +
+                  "/tab\\there.txt\t\tplanned\n"
+                  "delete\t" +
+                  inbox() +
+                  "/two\\nlines\\\\.txt\t\tplanned\n"
+                  "Planned 2 entries, 0 failed, in 1 task(s)\n");
 }
 
 TEST_F(RunCommandTest, SubtreeModesRunNodesInPreOrderAndSkipThoseWithoutRecord) {
@@ -144,9 +160,8 @@ TEST_F(RunCommandTest, SubtreeModesRunNodesInPreOrderAndSkipThoseWithoutRecord) 
 
 TEST_F(RunCommandTest, WrongArgumentsAndUnknownNodesExitWithTwo) {
     writeSettings(record("Tidy", 1, sorted()));
-    for (const char* arguments :
-         {"run", "run Tidy --with-subtasks --subtasks-only", "run Tidy --fast",
-          "run Nowhere --with-subtasks"}) {
+    for (const char* arguments : {"run", "run Tidy --with-subtasks --subtasks-only",
+                                  "run Tidy --fast", "run Nowhere --with-subtasks"}) {
         const test::CliOutcome result = runCli(scratch, arguments);
         EXPECT_EQ(result.status, 2) << arguments;
         EXPECT_FALSE(result.err.empty()) << arguments;
