@@ -33,6 +33,11 @@ class RunCommandTest : public test::ScratchTest {
         return "[" + name + "]\ns_folder=" + inbox() + "\nt_folder=" + target +
                "\nsublevel=0\nactions=" + std::to_string(action) + "\nfilters=*.txt\n";
     }
+    // One output line of an entry below Inbox going to the same place below Sorted.
+    std::string entryLine(const std::string& action, const std::string& below,
+                          const std::string& state) const {
+        return action + "\t" + inbox() + below + "\t" + sorted() + below + "\t" + state + "\n";
+    }
     void writeSettings(const std::string& content) const {
         writeFile(scratch.file("Setting.cfg"), content);
     }
@@ -46,15 +51,9 @@ TEST_F(RunCommandTest, PreviewListsThePlanAndTouchesNothing) {
     writeSettings(record("Tidy", 1, sorted()));
     const test::CliOutcome result = runCli(scratch, "run Tidy --preview");
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out,
-              "task\tTidy\n"
-              "move\t" +
-                  inbox() + "/a.txt\t" + sorted() +
-                  "/a.txt\tplanned\n"
-                  "move\t" +
-                  inbox() + "/Notes/c.txt\t" + sorted() +
-                  "/Notes/c.txt\tplanned\n"
-                  "Planned 2 entries, 0 failed, in 1 task(s)\n");
+    EXPECT_EQ(result.out, "task\tTidy\n" + entryLine("move", "/a.txt", "planned") +
+                              entryLine("move", "/Notes/c.txt", "planned") +
+                              "Planned 2 entries, 0 failed, in 1 task(s)\n");
     EXPECT_FALSE(fs::exists(sorted()));
     EXPECT_EQ(readFile(inbox() + "/a.txt"), "a");
 }
@@ -64,15 +63,9 @@ TEST_F(RunCommandTest, RunMovesTheSelectedFilesKeepingTheirFolders) {
     writeSettings(record("Tidy", 1, sorted()));
     const test::CliOutcome result = runCli(scratch, "run Tidy");
     EXPECT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out,
-              "task\tTidy\n"
-              "move\t" +
-                  inbox() + "/a.txt\t" + sorted() +
-                  "/a.txt\tok\n"
-                  "move\t" +
-                  inbox() + "/Notes/c.txt\t" + sorted() +
-                  "/Notes/c.txt\tok\n"
-                  "Done: 2 entries, 0 failed, in 1 task(s)\n");
+    EXPECT_EQ(result.out, "task\tTidy\n" + entryLine("move", "/a.txt", "ok") +
+                              entryLine("move", "/Notes/c.txt", "ok") +
+                              "Done: 2 entries, 0 failed, in 1 task(s)\n");
     EXPECT_EQ(readFile(sorted() + "/a.txt"), "a");
     EXPECT_EQ(readFile(sorted() + "/Notes/c.txt"), "c");
     EXPECT_FALSE(fs::exists(inbox() + "/a.txt"));
