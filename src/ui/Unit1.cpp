@@ -18,6 +18,7 @@
 #include "ui/product_links.h"
 #include "ui/program_icons.h"
 #include "ui/record_carry.h"
+#include "ui/run_problems.h"
 #include "ui/task_tree_model.h"
 #include "ui/task_tree_view.h"
 
@@ -279,10 +280,8 @@ void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecor
     QStringList problems;
     for (const TreeNode* node : nodes) {
         if (skipWithoutRecord && !settings_->sectionExists(node->text)) continue;
-        const kestrune::RunReport report = kestrune::runTask(*settings_, node->text);
-        if (!report.error.empty()) {
-            problems << kestrune::ui::withFullStop(QString::fromStdString(report.error));
-        }
+        const QString problem = kestrune::ui::runProblem(kestrune::runTask(*settings_, node->text));
+        if (!problem.isEmpty()) problems << problem;
     }
     if (!problems.isEmpty()) reportError_(problems.join(QLatin1Char('\n')));
 }

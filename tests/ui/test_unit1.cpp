@@ -217,6 +217,35 @@ class TestUnit1 : public QObject {
         QVERIFY(QFile::exists(file("desk/keep.txt")));
     }
 
+    // A run that could not do every entry says so, naming the entries and the reason.
+    void failedEntriesOfARunAreShown() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        const auto desk = [this](const char* name) { return folder() + "desk/" + name; };
+        QVERIFY(QDir(folder()).mkdir(QStringLiteral("desk")));
+        for (const char* name : {"a.tmp", "b.tmp", "c.tmp", "d.tmp", "e.tmp"}) {
+            kestrune::test::writeBytes(desk(name), "x");
+        }
+        QVERIFY(QDir(folder()).mkpath(QStringLiteral("desk/f.tmp")));  // a folder: delete fails
+        for (const char* name : {"a.tmp", "c.tmp", "e.tmp"}) {
+            QFile(desk(name)).setPermissions(QFile::ReadOwner);
+        }
+        form.settings().writeString("Desktop Tidy", "s_folder",
+                                    (folder() + QStringLiteral("desk")).toStdString());
+        form.settings().writeInteger("Desktop Tidy", "actions", 3);
+        form.settings().writeString("Desktop Tidy", "filters", "*.tmp");
+        form.selectNode(window.node("Desktop Tidy"));
+        form.findChild<QAction*>(QStringLiteral("runit"))->trigger();
+        QCOMPARE(window.errors.size(), 1);
+        const QStringList lines = window.errors.first().split(QLatin1Char('\n'));
+        QCOMPARE(lines.first(), QStringLiteral("Task \"Desktop Tidy\": 4 of 6 entries failed."));
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[1].startsWith(desk("a.tmp") + QStringLiteral(": ")));
+        QCOMPARE(lines.last(), QStringLiteral("and 1 more."));
+        QVERIFY(!QFile::exists(desk("b.tmp")));
+        QVERIFY(QFile::exists(desk("a.tmp")));
+    }
+
     void editOpensTheEditorOnTaskNodesOnlyAndSavesTheTree() {
         MainWindow window(folder());
         TForm1& form = *window.form;
