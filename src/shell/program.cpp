@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 #include "platform/instance_lock.h"
 #include "platform/program_folder.h"
@@ -16,12 +17,18 @@
 
 namespace kestrune::shell {
 
+namespace {
+
+constexpr std::initializer_list<int> kTerminationSignals{SIGTERM, SIGINT, SIGHUP};
+
+}  // namespace
+
 void showStartFailure(const QString& message) {
     QMessageBox::critical(nullptr, QStringLiteral("Application Error"), ui::withFullStop(message));
 }
 
 Program::Program(ProgramOptions options)
-    : options_(std::move(options)), signals_(new SignalWatcher({SIGTERM, SIGINT, SIGHUP}, this)) {
+    : options_(std::move(options)), signals_(new SignalWatcher(kTerminationSignals, this)) {
     connect(signals_, &SignalWatcher::terminationRequested, this, &Program::terminationRequested);
     connect(qApp, &QGuiApplication::commitDataRequest, this, &Program::commitData);
     qApp->installEventFilter(this);
@@ -87,10 +94,12 @@ void Program::commitData() {
 }
 
 int runKestrune(int& argc, char** argv) {
+    std::optional<SignalHold> hold(std::in_place, kTerminationSignals);
     if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) return 0;
     Application application(argc, argv);
     Application::setWindowIcon(ui::programIcon());
     Program program({QString::fromStdString(programFolder())});
+    hold.reset();
     if (!program.start()) return 1;
     return program.run();
 }

@@ -41,6 +41,17 @@ SignalWatcher::~SignalWatcher() {
     for (const int number : watched_) sigaction(number, &action, nullptr);
 }
 
+SignalHold::SignalHold(std::initializer_list<int> signalNumbers) {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int number : signalNumbers) sigaddset(&held, number);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+SignalHold::~SignalHold() {
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
 void SignalWatcher::drain() {
     unsigned char byte = 0;
     while (read(pipeEnds[0], &byte, 1) == 1) emit terminationRequested(byte);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <QObject>
 #include <initializer_list>
 #include <vector>
@@ -26,6 +28,20 @@ class SignalWatcher : public QObject {
 
     QSocketNotifier* notifier_ = nullptr;
     std::vector<int> watched_;
+};
+
+// Holds the termination signals back for its lifetime; one that arrives meanwhile is
+// delivered when it ends. Start-up takes the single-instance lock long before the watcher
+// exists, and a SIGTERM in between must not kill the program without its save.
+class SignalHold {
+  public:
+    explicit SignalHold(std::initializer_list<int> signalNumbers);
+    ~SignalHold();
+    SignalHold(const SignalHold&) = delete;
+    SignalHold& operator=(const SignalHold&) = delete;
+
+  private:
+    sigset_t previous_{};
 };
 
 }  // namespace kestrune::shell

@@ -75,6 +75,18 @@ class TestExecutable : public QObject {
         QCOMPARE(settings.readInteger("Settings", "frmy", -1), 171);
     }
 
+    // A SIGTERM the moment start-up has taken the lock, long before the window exists, is
+    // held until the program can answer it: it ends through Exit and saves, not killed.
+    void aTermDuringStartUpStillEndsWithTheSave() {
+        auto first = start();
+        while (!lockHeld() && first->state() != QProcess::NotRunning) usleep(200);
+        first->terminate();
+        QVERIFY(first->waitForFinished(20000));
+        QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first->exitCode(), 0);
+        QCOMPARE(readBytes(file("kestrune.dll")).size(), 26);
+    }
+
     void aKilledInstanceLeavesNoLockBehind() {
         auto first = start();
         QTRY_VERIFY_WITH_TIMEOUT(lockHeld(), 20000);
