@@ -152,8 +152,9 @@ class TaskRun {
         result.ok = outcome.ok();
         result.error = outcome.error;
         ++(result.ok ? report_.succeeded : report_.failed);
-        report_.entries.push_back(std::move(result));
-        return options_.observer == nullptr || options_.observer->entryDone(report_.entries.back());
+        const bool goOn = options_.observer == nullptr || options_.observer->entryDone(result);
+        if (options_.keepEntries) report_.entries.push_back(std::move(result));
+        return goOn;
     }
 
     const TaskRecord& record_;

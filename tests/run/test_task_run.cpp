@@ -224,6 +224,32 @@ TEST_F(TaskRunTest, ObserverSeesEachEntryAndCanStopTheRun) {
     EXPECT_TRUE(fs::exists(inbox() + "/b.txt"));
 }
 
+class SeeAll : public RunObserver {
+  public:
+    bool entryDone(const EntryResult& entry) override {
+        seen.push_back(entry.source + " " + (entry.ok ? "ok" : entry.error));
+        return true;
+    }
+    std::vector<std::string> seen;
+};
+
+TEST_F(TaskRunTest, RunThatKeepsNoEntriesStillCountsAndShowsEachOne) {
+    makeFile(inbox() + "/a.txt");
+    makeFile(inbox() + "/b.txt");
+    makeFile(sorted() + "/b.txt");
+    SeeAll observer;
+    RunOptions options;
+    options.observer = &observer;
+    options.keepEntries = false;
+    const RunReport report = runTaskRecord(record(2, "*.txt"), "Counts", options);
+    EXPECT_TRUE(report.entries.empty());
+    EXPECT_EQ(report.succeeded, 2u);
+    EXPECT_EQ(report.failed, 0u);
+    EXPECT_FALSE(report.stopped);
+    EXPECT_EQ(observer.seen,
+              (std::vector<std::string>{inbox() + "/a.txt ok", inbox() + "/b.txt ok"}));
+}
+
 // Another program creates the planned target between the test and the action.
 class RacingFiles : public FileActions {
   public:
