@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -38,13 +39,29 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
     throw Error("No node named \"" + name + "\" in the task tree");
 }
 
-void printReport(const RunReport& report, bool preview) {
-    for (const EntryResult& entry : report.entries) {
+// Prints each entry as soon as it is done, so that the output of a long run comes while it
+// goes on and its memory does not grow with the number of entries.
+class EntryPrinter final : public RunObserver {
+  public:
+    explicit EntryPrinter(bool preview) : preview_(preview) {}
+
+    bool entryDone(const EntryResult& entry) override {
         std::cout << actionWord(entry.action) << '\t' << entry.source << '\t' << entry.target
-                  << '\t' << (preview ? "planned" : entry.ok ? "ok" : "failed: " + entry.error)
-                  << '\n';
+                  << '\t';
+        if (preview_) {
+            std::cout << "planned";
+        } else if (entry.ok) {
+            std::cout << "ok";
+        } else {
+            std::cout << "failed: " << entry.error;
+        }
+        std::cout << '\n';
+        return true;
     }
-}
+
+  private:
+    bool preview_;
+};
 
 }  // namespace
 
@@ -57,6 +74,10 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
         std::cerr << e.what() << '\n';
         return kCannotRun;
     }
+    // The entries are printed while the run goes on. A reader that goes away early
+    // (`| head`) must not end the run between two entries: the rest of the output is lost,
+    // the run is done to its end as ever.
+    std::signal(SIGPIPE, SIG_IGN);
     const SettingsFile settings(settingsPath(folder));
     int status = kOk;
     std::size_t done = 0;
@@ -67,15 +88,17 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
             std::cout << "skipped\tno task record\n";
             continue;
         }
+        EntryPrinter printer(preview);
         RunOptions options;
         options.preview = preview;
+        options.observer = &printer;
+        options.keepEntries = false;
         const RunReport report = runTask(settings, task, options);
         if (!report.error.empty()) {
             std::cout << "error\t" << report.error << '\n';
             status = kCannotRun;
             continue;
         }
-        printReport(report, preview);
         done += report.succeeded;
         failed += report.failed;
         if (report.failed > 0 && status == kOk) status = kEntryFailed;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "cli/cli_runner.h"
@@ -106,6 +107,22 @@ TEST_F(RunCommandTest, SubtasksWithoutARecordAreSkipped) {
                               "task\tNothing\nskipped\tno task record\n"
                               "Done: 1 entries, 0 failed, in 2 task(s)\n");
     EXPECT_FALSE(fs::exists(inbox() + "/b.doc"));
+}
+
+// The entries are printed while the run goes on; a reader that has seen enough must not
+// stop the run half-way.
+TEST_F(RunCommandTest, ReaderThatStopsEarlyDoesNotCutTheRunShort) {
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i) {
+        makeFile(inbox() + "/a-rather-long-name-for-a-file-number-" + std::to_string(i) + ".txt");
+    }
+    writeRecord("Many", 2, "*.txt");
+    const std::string command = std::string(KESTRUNE_CLI_PATH) + " --folder '" + scratch.folder() +
+                                "' run Many | head -n 1 >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::size_t copied = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(sorted())) ++copied;
+    EXPECT_EQ(copied, static_cast<std::size_t>(kFiles));
 }
 
 }  // namespace
