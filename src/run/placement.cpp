@@ -18,26 +18,31 @@ std::string Placement::targetFolderFor(const std::string& relative) const {
     return base_ + (flat_ ? std::string("/") : relative);
 }
 
-bool Placement::taken(const std::string& path) {
-    return claimed_.count(path) != 0 || files_.exists(path);
+void Placement::enter(const std::string& folder) {
+    folder_ = folder;
+    claimed_.clear();
+    folderMissing_ = !files_.exists(folder);
+}
+
+bool Placement::taken(const std::string& name) {
+    return claimed_.count(name) != 0 || (!folderMissing_ && files_.exists(folder_ + name));
 }
 
 // Flat placement keeps the name readable with a "_" after the random part.
-std::string Placement::candidate(const std::string& folder, const std::string& name,
-                                 const std::string& part) const {
-    if (part.empty()) return folder + name;
-    return folder + part + (flat_ ? "_" : "") + name;
+std::string Placement::candidate(const std::string& name, const std::string& part) const {
+    if (part.empty()) return name;
+    return part + (flat_ ? "_" : "") + name;
 }
 
 std::optional<std::string> Placement::place(const std::string& relative, const std::string& name) {
-    const std::string folder = targetFolderFor(relative);
-    std::string path = candidate(folder, name, {});
-    for (int draw = 0; taken(path); ++draw) {
+    if (const std::string folder = targetFolderFor(relative); folder != folder_) enter(folder);
+    std::string chosen = name;
+    for (int draw = 0; taken(chosen); ++draw) {
         if (draw == kMaxDraws) return std::nullopt;
-        path = candidate(folder, name, names_.next());
+        chosen = candidate(name, names_.next());
     }
-    claimed_.insert(path);
-    return path;
+    claimed_.insert(chosen);
+    return folder_ + chosen;
 }
 
 }  // namespace kestrune
