@@ -45,22 +45,24 @@ class EntryPrinter final : public RunObserver {
   public:
     explicit EntryPrinter(bool preview) : preview_(preview) {}
 
+    // The line is put together first and written in one piece.
     bool entryDone(const EntryResult& entry) override {
-        std::cout << actionWord(entry.action) << '\t' << entry.source << '\t' << entry.target
-                  << '\t';
+        line_.assign(actionWord(entry.action));
+        line_.append(1, '\t').append(entry.source).append(1, '\t').append(entry.target);
         if (preview_) {
-            std::cout << "planned";
+            line_.append("\tplanned\n");
         } else if (entry.ok) {
-            std::cout << "ok";
+            line_.append("\tok\n");
         } else {
-            std::cout << "failed: " << entry.error;
+            line_.append("\tfailed: ").append(entry.error).append(1, '\n');
         }
-        std::cout << '\n';
+        std::cout.write(line_.data(), static_cast<std::streamsize>(line_.size()));
         return true;
     }
 
   private:
     bool preview_;
+    std::string line_;
 };
 
 }  // namespace

@@ -128,9 +128,9 @@ class TaskRun {
         }
         ActionResult outcome;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            const auto target = placement_.place(relativeOf(walk, entry), entry.name);
+            auto target = placement_.place(relativeOf(walk, entry), entry.name);
             if (!target) return ActionResult::failure(EEXIST, "no free target name found");
-            result.target = *target;
+            result.target = std::move(*target);
             if (options_.preview) return ActionResult::success();
             outcome = perform(result.source, result.target);
             if (outcome.code != EEXIST) break;
