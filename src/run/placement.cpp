@@ -21,7 +21,7 @@ std::string Placement::targetFolderFor(const std::string& relative) const {
 void Placement::enter(const std::string& folder) {
     folder_ = folder;
     claimed_.clear();
-    folderMissing_ = !files_.exists(folder);
+    folderMissing_ = targetNew_ || !files_.exists(folder);
 }
 
 bool Placement::taken(const std::string& name) {

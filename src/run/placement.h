@@ -23,6 +23,9 @@ class Placement {
     // The entries come grouped by target folder, as a walk gives them: once an entry goes to
     // another folder, no later entry goes back to the one before.
     std::optional<std::string> place(const std::string& relative, const std::string& name);
+    // Nothing was at the target folder before the run: all that is below it is the run's
+    // own, its names are the claimed ones and none needs a look on disk.
+    void targetIsNew() { targetNew_ = true; }
 
   private:
     void enter(const std::string& folder);
@@ -42,6 +45,7 @@ class Placement {
     // entries going to a new folder need one test for the folder rather than one each. The
     // file action itself never replaces a name taken since.
     bool folderMissing_ = false;
+    bool targetNew_ = false;
 };
 
 }  // namespace kestrune

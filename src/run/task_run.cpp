@@ -77,6 +77,8 @@ class TaskRun {
             // A target inside the source is never walked, so no run places its own results
             // again one level deeper.
             request.skip = target;
+        } else if (placing() && !files_.exists(record_.targetFolder)) {
+            placement_.targetIsNew();
         }
         return request;
     }

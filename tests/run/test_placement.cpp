@@ -92,6 +92,15 @@ TEST_F(PlacementTest, FlatPlacementClaimsNamesAcrossSourceFolders) {
     EXPECT_EQ(files.asked, std::vector<std::string>{target() + "/"});
 }
 
+TEST_F(PlacementTest, NewTargetNeedsNoLookOnDiskButKeepsItsClaims) {
+    Placement placement(files, names, target(), false);
+    placement.targetIsNew();
+    EXPECT_EQ(placement.place("/", "a.txt"), target() + "/a.txt");
+    EXPECT_EQ(placement.place("/", "a.txt"), target() + "/P1a.txt");
+    EXPECT_EQ(placement.place("/Notes/", "a.txt"), target() + "/Notes/a.txt");
+    EXPECT_TRUE(files.asked.empty());
+}
+
 TEST_F(PlacementTest, NameSourceThatFindsNothingFreeGivesUp) {
     StuckNames stuck;
     Placement placement(files, stuck, target(), false);

@@ -186,6 +186,20 @@ TEST_F(TaskRunTest, AnyEntryTakesANameDanglingLinksAndFoldersToo) {
     EXPECT_TRUE(fs::is_symlink(sorted() + "/b.txt"));
 }
 
+// The folder made for the entries below a selected folder takes that folder's name first.
+TEST_F(TaskRunTest, SelectedFolderMeetsTheFolderMadeForItsOwnEntries) {
+    makeFile(inbox() + "/Old.txt/x.txt", "x");
+    const RunReport report = runTaskRecord(record(1, "*.txt"), "Folder");
+    ASSERT_EQ(report.entries.size(), 2u);
+    EXPECT_TRUE(report.entries[0].ok) << report.entries[0].error;
+    EXPECT_TRUE(std::regex_match(report.entries[0].target,
+                                 std::regex(sorted() + "/" + kPart + "Old\\.txt")));
+    EXPECT_EQ(readFile(report.entries[0].target + "/x.txt"), "x");
+    EXPECT_FALSE(report.entries[1].ok);
+    EXPECT_TRUE(fs::is_directory(sorted() + "/Old.txt"));
+    EXPECT_FALSE(fs::exists(inbox() + "/Old.txt"));
+}
+
 TEST_F(TaskRunTest, PreviewPlansCollisionsWithinTheRunAndTouchesNothing) {
     makeFile(inbox() + "/a.txt");
     makeFile(inbox() + "/Notes/a.txt");
