@@ -1,5 +1,7 @@
 #include "run/placement.h"
 
+#include <string_view>
+
 #include "run/path_rules.h"
 
 namespace kestrune {
@@ -16,6 +18,14 @@ Placement::Placement(FileActions& files, NameSource& names, std::string targetFo
 
 std::string Placement::targetFolderFor(const std::string& relative) const {
     return base_ + (flat_ ? std::string("/") : relative);
+}
+
+// Whether the entries of that relative folder go to the current folder; checked without
+// making the folder's path, since it is asked for every entry.
+bool Placement::inFolder(const std::string& relative) const {
+    const std::string_view rest = flat_ ? std::string_view("/") : std::string_view(relative);
+    return folder_.size() == base_.size() + rest.size() &&
+           std::string_view(folder_).substr(base_.size()) == rest;
 }
 
 void Placement::enter(const std::string& folder) {
@@ -35,7 +45,7 @@ std::string Placement::candidate(const std::string& name, const std::string& par
 }
 
 std::optional<std::string> Placement::place(const std::string& relative, const std::string& name) {
-    if (const std::string folder = targetFolderFor(relative); folder != folder_) enter(folder);
+    if (!inFolder(relative)) enter(targetFolderFor(relative));
     std::string chosen = name;
     for (int draw = 0; taken(chosen); ++draw) {
         if (draw == kMaxDraws) return std::nullopt;

@@ -28,6 +28,7 @@ class Placement {
     void targetIsNew() { targetNew_ = true; }
 
   private:
+    bool inFolder(const std::string& relative) const;
     void enter(const std::string& folder);
     bool taken(const std::string& name);
     std::string candidate(const std::string& name, const std::string& part) const;

@@ -103,8 +103,13 @@ class TaskRun {
         return true;
     }
 
-    std::string relativeOf(const WalkResult& walk, const SelectedEntry& entry) const {
-        return walk.folders[entry.folder].substr(walk.folders.front().size() - 1);
+    // The entry's folder relative to the source ("/" or "/Notes/"), made once per folder.
+    const std::string& relativeOf(const WalkResult& walk, const SelectedEntry& entry) {
+        if (entry.folder != relativeFolder_) {
+            relativeFolder_ = entry.folder;
+            relative_ = walk.folders[entry.folder].substr(walk.folders.front().size() - 1);
+        }
+        return relative_;
     }
 
     ActionResult perform(const std::string& source, const std::string& target) {
@@ -164,6 +169,8 @@ class TaskRun {
     FileActions& files_;
     Placement placement_;
     std::unordered_map<std::size_t, std::string> folderProblems_;
+    std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
+    std::string relative_;
     RunReport report_;
 };
 
