@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <iostream>
 #include <string>
 
 #include "cli/commands.h"
@@ -18,6 +19,10 @@ std::string withTrailingSlash(std::string folder) {
 
 int main(int argc, char** argv) {
     using namespace kestrune::cli;
+    // A run prints one line per entry: the standard streams get buffers of their own instead
+    // of passing every piece through C's stdio. Nothing here writes through stdio.
+    std::ios::sync_with_stdio(false);
+
     CLI::App app{"Kestrune's command line: shows the task tree and records, and runs tasks.",
                  "kestrune-cli"};
     app.set_version_flag("--version", std::string("kestrune-cli ") + KESTRUNE_VERSION);

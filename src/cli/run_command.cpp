@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -44,42 +45,65 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
 
 // A name may hold a TAB or a line break, which would split a field or a line for the script
 // reading the output; those and the backslash itself are written as C escapes.
-std::string field(const std::string& text) {
-    if (text.find_first_of("\t\n\r\\") == std::string::npos) return text;
-    std::string escaped;
+void appendField(std::string& line, const std::string& text) {
+    if (text.find_first_of("\t\n\r\\") == std::string::npos) {
+        line.append(text);
+        return;
+    }
     for (const char c : text) {
         switch (c) {
             case '\t':
-                escaped += "\\t";
+                line.append("\\t");
                 break;
             case '\n':
-                escaped += "\\n";
+                line.append("\\n");
                 break;
             case '\r':
-                escaped += "\\r";
+                line.append("\\r");
                 break;
             case '\\':
-                escaped += "\\\\";
+                line.append("\\\\");
                 break;
             default:
-                escaped += c;
+                line.push_back(c);
         }
     }
+}
+
+std::string field(const std::string& text) {
+    std::string escaped;
+    appendField(escaped, text);
     return escaped;
 }
 
-// A planned entry can fail too: when no free name is left for its target.
-std::string outcome(const EntryResult& entry, bool preview) {
-    if (!entry.ok) return "failed: " + field(entry.error);
-    return preview ? "planned" : "ok";
-}
+// Prints each entry as soon as it is done, so that the output of a long run comes while it
+// goes on and its memory does not grow with the number of entries.
+class EntryPrinter final : public RunObserver {
+  public:
+    explicit EntryPrinter(bool preview) : preview_(preview) {}
 
-void printReport(const RunReport& report, bool preview) {
-    for (const EntryResult& entry : report.entries) {
-        std::cout << actionWord(entry.action) << '\t' << field(entry.source) << '\t'
-                  << field(entry.target) << '\t' << outcome(entry, preview) << '\n';
+    // The line is put together first and written in one piece. A planned entry can fail
+    // too: when no free name is left for its target.
+    bool entryDone(const EntryResult& entry) override {
+        line_.assign(actionWord(entry.action)).push_back('\t');
+        appendField(line_, entry.source);
+        line_.push_back('\t');
+        appendField(line_, entry.target);
+        if (!entry.ok) {
+            line_.append("\tfailed: ");
+            appendField(line_, entry.error);
+            line_.push_back('\n');
+        } else {
+            line_.append(preview_ ? "\tplanned\n" : "\tok\n");
+        }
+        std::cout.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+        return true;
     }
-}
+
+  private:
+    bool preview_;
+    std::string line_;
+};
 
 }  // namespace
 
@@ -92,6 +116,10 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
         std::cerr << e.what() << '\n';
         return kCannotRun;
     }
+    // The entries are printed while the run goes on. A reader that goes away early
+    // (`| head`) must not end the run between two entries: the rest of the output is lost,
+    // the run is done to its end as ever.
+    std::signal(SIGPIPE, SIG_IGN);
     const SettingsFile settings(settingsPath(folder));
     int status = kOk;
     std::size_t done = 0;
@@ -102,8 +130,11 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
             std::cout << "skipped\tno task record\n";
             continue;
         }
+        EntryPrinter printer(preview);
         RunOptions options;
         options.preview = preview;
+        options.observer = &printer;
+        options.keepEntries = false;
         const RunReport report = runTask(settings, task, options);
         if (!report.error.empty()) {
             std::cout << "error\t" << field(report.error) << '\n';
@@ -111,7 +142,6 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
             status = kCannotRun;
             continue;
         }
-        printReport(report, preview);
         done += report.succeeded;
         failed += report.failed;
         if (report.failed > 0 && status == kOk) status = kEntryFailed;

@@ -1,5 +1,7 @@
 #include "run/placement.h"
 
+#include <string_view>
+
 #include "run/path_rules.h"
 
 namespace kestrune {
@@ -18,26 +20,39 @@ std::string Placement::targetFolderFor(const std::string& relative) const {
     return base_ + (flat_ ? std::string("/") : relative);
 }
 
-bool Placement::taken(const std::string& path) {
-    return claimed_.count(path) != 0 || files_.exists(path);
+// Whether the entries of that relative folder go to the current folder; checked without
+// making the folder's path, since it is asked for every entry.
+bool Placement::inFolder(const std::string& relative) const {
+    const std::string_view rest = flat_ ? std::string_view("/") : std::string_view(relative);
+    return folder_.size() == base_.size() + rest.size() &&
+           std::string_view(folder_).substr(base_.size()) == rest;
+}
+
+void Placement::enter(const std::string& folder) {
+    folder_ = folder;
+    claimed_.clear();
+    folderMissing_ = targetNew_ || !files_.exists(folder);
+}
+
+bool Placement::taken(const std::string& name) {
+    return claimed_.count(name) != 0 || (!folderMissing_ && files_.exists(folder_ + name));
 }
 
 // Flat placement keeps the name readable with a "_" after the random part.
-std::string Placement::candidate(const std::string& folder, const std::string& name,
-                                 const std::string& part) const {
-    if (part.empty()) return folder + name;
-    return folder + part + (flat_ ? "_" : "") + name;
+std::string Placement::candidate(const std::string& name, const std::string& part) const {
+    if (part.empty()) return name;
+    return part + (flat_ ? "_" : "") + name;
 }
 
 std::optional<std::string> Placement::place(const std::string& relative, const std::string& name) {
-    const std::string folder = targetFolderFor(relative);
-    std::string path = candidate(folder, name, {});
-    for (int draw = 0; taken(path); ++draw) {
+    if (!inFolder(relative)) enter(targetFolderFor(relative));
+    std::string chosen = name;
+    for (int draw = 0; taken(chosen); ++draw) {
         if (draw == kMaxDraws) return std::nullopt;
-        path = candidate(folder, name, names_.next());
+        chosen = candidate(name, names_.next());
     }
-    claimed_.insert(path);
-    return path;
+    claimed_.insert(chosen);
+    return folder_ + chosen;
 }
 
 }  // namespace kestrune

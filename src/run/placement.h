@@ -20,18 +20,33 @@ class Placement {
     // The folder an entry found in that relative folder ("/" or "/Notes/") goes to.
     std::string targetFolderFor(const std::string& relative) const;
     // The free target path for the entry, now claimed; nullopt when no free name was found.
+    // The entries come grouped by target folder, as a walk gives them: once an entry goes to
+    // another folder, no later entry goes back to the one before.
     std::optional<std::string> place(const std::string& relative, const std::string& name);
+    // Nothing was at the target folder before the run: all that is below it is the run's
+    // own, its names are the claimed ones and none needs a look on disk.
+    void targetIsNew() { targetNew_ = true; }
 
   private:
-    bool taken(const std::string& path);
-    std::string candidate(const std::string& folder, const std::string& name,
-                          const std::string& part) const;
+    bool inFolder(const std::string& relative) const;
+    void enter(const std::string& folder);
+    bool taken(const std::string& name);
+    std::string candidate(const std::string& name, const std::string& part) const;
 
     FileActions& files_;
     NameSource& names_;
     std::string base_;  // t_folder without trailing "/"
     bool flat_;
+    // The target folder of the latest entry and the names claimed in it. Two target paths
+    // can only be the same within one folder, and the entries of a folder come together,
+    // so the names of a folder left behind need not be kept.
+    std::string folder_;
     std::unordered_set<std::string> claimed_;
+    // Nothing was there when the folder was entered, so nothing below it exists either: the
+    // entries going to a new folder need one test for the folder rather than one each. The
+    // file action itself never replaces a name taken since.
+    bool folderMissing_ = false;
+    bool targetNew_ = false;
 };
 
 }  // namespace kestrune

@@ -77,6 +77,8 @@ class TaskRun {
             // A target inside the source is never walked, so no run places its own results
             // again one level deeper.
             request.skip = target;
+        } else if (placing() && !files_.exists(record_.targetFolder)) {
+            placement_.targetIsNew();
         }
         return request;
     }
@@ -101,8 +103,13 @@ class TaskRun {
         return true;
     }
 
-    std::string relativeOf(const WalkResult& walk, const SelectedEntry& entry) const {
-        return walk.folders[entry.folder].substr(walk.folders.front().size() - 1);
+    // The entry's folder relative to the source ("/" or "/Notes/"), made once per folder.
+    const std::string& relativeOf(const WalkResult& walk, const SelectedEntry& entry) {
+        if (entry.folder != relativeFolder_) {
+            relativeFolder_ = entry.folder;
+            relative_ = walk.folders[entry.folder].substr(walk.folders.front().size() - 1);
+        }
+        return relative_;
     }
 
     ActionResult perform(const std::string& source, const std::string& target) {
@@ -128,9 +135,9 @@ class TaskRun {
         }
         ActionResult outcome;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            const auto target = placement_.place(relativeOf(walk, entry), entry.name);
+            auto target = placement_.place(relativeOf(walk, entry), entry.name);
             if (!target) return ActionResult::failure(EEXIST, "no free target name found");
-            result.target = *target;
+            result.target = std::move(*target);
             if (options_.preview) return ActionResult::success();
             outcome = perform(result.source, result.target);
             if (outcome.code != EEXIST) break;
@@ -152,8 +159,9 @@ class TaskRun {
         result.ok = outcome.ok();
         result.error = outcome.error;
         ++(result.ok ? report_.succeeded : report_.failed);
-        report_.entries.push_back(std::move(result));
-        return options_.observer == nullptr || options_.observer->entryDone(report_.entries.back());
+        const bool goOn = options_.observer == nullptr || options_.observer->entryDone(result);
+        if (options_.keepEntries) report_.entries.push_back(std::move(result));
+        return goOn;
     }
 
     const TaskRecord& record_;
@@ -161,6 +169,8 @@ class TaskRun {
     FileActions& files_;
     Placement placement_;
     std::unordered_map<std::size_t, std::string> folderProblems_;
+    std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
+    std::string relative_;
     RunReport report_;
 };
 

@@ -26,7 +26,7 @@ struct RunReport {
     std::string task;
     // Non-empty when the task could not run at all; nothing was touched then.
     std::string error;
-    std::vector<EntryResult> entries;
+    std::vector<EntryResult> entries;  // empty when RunOptions::keepEntries is false
     std::size_t succeeded = 0;
     std::size_t failed = 0;
     bool stopped = false;  // the observer asked to stop before every entry was done
@@ -46,6 +46,9 @@ struct RunOptions {
     bool preview = false;  // compute the plan only; nothing on disk is touched
     RunObserver* observer = nullptr;
     FileActions* files = nullptr;  // the system's file actions when null
+    // False hands each entry to the observer only and keeps just the counts in the report,
+    // so that a run of many entries needs no memory for entries already done.
+    bool keepEntries = true;
 };
 
 // Runs the task record of that name to its end. One failing entry never stops the run.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -160,6 +161,23 @@ TEST_F(RunCommandTest, WrongArgumentsAndUnknownNodesExitWithTwo) {
         EXPECT_FALSE(result.err.empty()) << arguments;
     }
     EXPECT_FALSE(fs::exists(scratch.file("kestrune.dll")));
+}
+
+// The entries are printed while the run goes on; a reader that has seen enough must not
+// stop the run half-way.
+TEST_F(RunCommandTest, ReaderThatStopsEarlyDoesNotCutTheRunShort) {
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i) {
+        makeFile(inbox() + "/a-rather-long-name-for-a-file-number-" + std::to_string(i) + ".txt",
+                 "x");
+    }
+    writeSettings(record("Many", 2, sorted()));
+    const std::string command = std::string(KESTRUNE_CLI_PATH) + " --folder '" + scratch.folder() +
+                                "' run Many | head -n 1 >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::size_t copied = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(sorted())) ++copied;
+    EXPECT_EQ(copied, static_cast<std::size_t>(kFiles));
 }
 
 }  // namespace

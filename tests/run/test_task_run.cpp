@@ -186,6 +186,20 @@ TEST_F(TaskRunTest, AnyEntryTakesANameDanglingLinksAndFoldersToo) {
     EXPECT_TRUE(fs::is_symlink(sorted() + "/b.txt"));
 }
 
+// The folder made for the entries below a selected folder takes that folder's name first.
+TEST_F(TaskRunTest, SelectedFolderMeetsTheFolderMadeForItsOwnEntries) {
+    makeFile(inbox() + "/Old.txt/x.txt", "x");
+    const RunReport report = runTaskRecord(record(1, "*.txt"), "Folder");
+    ASSERT_EQ(report.entries.size(), 2u);
+    EXPECT_TRUE(report.entries[0].ok) << report.entries[0].error;
+    EXPECT_TRUE(std::regex_match(report.entries[0].target,
+                                 std::regex(sorted() + "/" + kPart + "Old\\.txt")));
+    EXPECT_EQ(readFile(report.entries[0].target + "/x.txt"), "x");
+    EXPECT_FALSE(report.entries[1].ok);
+    EXPECT_TRUE(fs::is_directory(sorted() + "/Old.txt"));
+    EXPECT_FALSE(fs::exists(inbox() + "/Old.txt"));
+}
+
 TEST_F(TaskRunTest, PreviewPlansCollisionsWithinTheRunAndTouchesNothing) {
     makeFile(inbox() + "/a.txt");
     makeFile(inbox() + "/Notes/a.txt");
@@ -222,6 +236,32 @@ TEST_F(TaskRunTest, ObserverSeesEachEntryAndCanStopTheRun) {
     EXPECT_TRUE(report.stopped);
     EXPECT_EQ(observer.seen, std::vector<std::string>{inbox() + "/a.txt"});
     EXPECT_TRUE(fs::exists(inbox() + "/b.txt"));
+}
+
+class SeeAll : public RunObserver {
+  public:
+    bool entryDone(const EntryResult& entry) override {
+        seen.push_back(entry.source + " " + (entry.ok ? "ok" : entry.error));
+        return true;
+    }
+    std::vector<std::string> seen;
+};
+
+TEST_F(TaskRunTest, RunThatKeepsNoEntriesStillCountsAndShowsEachOne) {
+    makeFile(inbox() + "/a.txt");
+    makeFile(inbox() + "/b.txt");
+    makeFile(sorted() + "/b.txt");
+    SeeAll observer;
+    RunOptions options;
+    options.observer = &observer;
+    options.keepEntries = false;
+    const RunReport report = runTaskRecord(record(2, "*.txt"), "Counts", options);
+    EXPECT_TRUE(report.entries.empty());
+    EXPECT_EQ(report.succeeded, 2u);
+    EXPECT_EQ(report.failed, 0u);
+    EXPECT_FALSE(report.stopped);
+    EXPECT_EQ(observer.seen,
+              (std::vector<std::string>{inbox() + "/a.txt ok", inbox() + "/b.txt ok"}));
 }
 
 // Another program creates the planned target between the test and the action.
