@@ -45,29 +45,31 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
 
 // A name may hold a TAB or a line break, which would split a field or a line for the script
 // reading the output; those and the backslash itself are written as C escapes.
+const char* escapeOf(char c) {
+    switch (c) {
+        case '\t':
+            return "\\t";
+        case '\n':
+            return "\\n";
+        case '\r':
+            return "\\r";
+        case '\\':
+            return "\\\\";
+        default:
+            return nullptr;
+    }
+}
+
+// Runs of plain characters go in one piece: this is done for every path of a long run.
 void appendField(std::string& line, const std::string& text) {
-    if (text.find_first_of("\t\n\r\\") == std::string::npos) {
-        line.append(text);
-        return;
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* escape = escapeOf(text[i]);
+        if (escape == nullptr) continue;
+        line.append(text, plain, i - plain).append(escape);
+        plain = i + 1;
     }
-    for (const char c : text) {
-        switch (c) {
-            case '\t':
-                line.append("\\t");
-                break;
-            case '\n':
-                line.append("\\n");
-                break;
-            case '\r':
-                line.append("\\r");
-                break;
-            case '\\':
-                line.append("\\\\");
-                break;
-            default:
-                line.push_back(c);
-        }
-    }
+    line.append(text, plain, std::string::npos);
 }
 
 std::string field(const std::string& text) {
