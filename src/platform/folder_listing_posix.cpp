@@ -63,12 +63,14 @@ bool isDotOrDotDot(const char* name) {
 
 FolderListing listFolder(const std::string& folder) {
     FolderListing listing;
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return listing;
+    // opendir rather than open and fdopendir: the latter costs two more system calls a
+    // folder, which tells on a walk of many small folders.
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return listing;
+    const int fd = dirfd(dir);
     struct stat st {};
-    DIR* dir = fstat(fd, &st) == 0 ? fdopendir(fd) : nullptr;
-    if (dir == nullptr) {
-        close(fd);
+    if (fstat(fd, &st) != 0) {
+        closedir(dir);
         return listing;
     }
     listing.listed = true;
