@@ -42,7 +42,7 @@ std::optional<std::int32_t> parseDecimal(std::string_view digits, bool negative)
 std::optional<std::int32_t> parseStoredInteger(std::string_view text) {
     std::string rewritten;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        rewritten = "$" + std::string(text.substr(2));
+        rewritten.assign(1, '$').append(text.substr(2));
         text = rewritten;
     }
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
