@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -60,8 +61,20 @@ const char* escapeOf(char c) {
     }
 }
 
-// Runs of plain characters go in one piece: this is done for every path of a long run.
+bool hasEscapes(const std::string& text) {
+    for (const char c : {'\t', '\n', '\r', '\\'}) {
+        if (std::memchr(text.data(), c, text.size()) != nullptr) return true;
+    }
+    return false;
+}
+
+// Done for every path of a long run: a path without those characters, the usual case, is
+// found by whole-buffer searches and goes in as it is.
 void appendField(std::string& line, const std::string& text) {
+    if (!hasEscapes(text)) {
+        line.append(text);
+        return;
+    }
     std::size_t plain = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char* escape = escapeOf(text[i]);
