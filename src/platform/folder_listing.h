@@ -26,7 +26,6 @@ struct FolderEntry {
 
 struct FolderListing {
     bool listed = false;               // false when the folder could not be opened
-    FolderId id;                       // of the listed folder itself, when listed
     std::vector<FolderEntry> entries;  // in byte order of names, without "." and ".."
 };
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/folder_listing.h"
 
@@ -55,6 +56,14 @@ void describeFolder(int folderFd, const FolderId& parent, FolderEntry& entry) {
     entry.sameFileSystem = entry.id.device == parent.device && !mountRoot;
 }
 
+// An identity no folder has when the folder cannot be looked at, so that no subfolder
+// counts as being on its file system.
+FolderId identityOf(int folderFd) {
+    struct stat st {};
+    if (fstat(folderFd, &st) != 0) return {~std::uint64_t{0}, 0};
+    return idOf(st);
+}
+
 bool isDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
@@ -67,20 +76,20 @@ FolderListing listFolder(const std::string& folder) {
     // folder, which tells on a walk of many small folders.
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return listing;
-    const int fd = dirfd(dir);
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        closedir(dir);
-        return listing;
-    }
     listing.listed = true;
-    listing.id = idOf(st);
+    const int fd = dirfd(dir);
+    // The folder's own device is only needed to judge its subfolders; most folders of a
+    // deep tree have none and need no look at themselves.
+    std::optional<FolderId> self;
     while (const dirent* raw = readdir(dir)) {
         if (isDotOrDotDot(raw->d_name)) continue;
         FolderEntry entry;
         entry.name = raw->d_name;
         entry.type = typeFromDirent(fd, *raw);
-        if (entry.type == EntryType::Folder) describeFolder(fd, listing.id, entry);
+        if (entry.type == EntryType::Folder) {
+            if (!self) self = identityOf(fd);
+            describeFolder(fd, *self, entry);
+        }
         listing.entries.push_back(std::move(entry));
     }
     closedir(dir);
