@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <numeric>
 #include <optional>
 
 #include "platform/folder_listing.h"
@@ -68,6 +70,20 @@ bool isDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
+// Sorts an order of indices and moves each entry once, rather than moving entries about
+// while sorting: a walk sorts every folder it lists.
+void sortByName(std::vector<FolderEntry>& entries) {
+    std::vector<std::uint32_t> order(entries.size());
+    std::iota(order.begin(), order.end(), 0U);
+    std::sort(order.begin(), order.end(), [&entries](std::uint32_t a, std::uint32_t b) {
+        return entries[a].name < entries[b].name;
+    });
+    std::vector<FolderEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const std::uint32_t i : order) sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
+}
+
 }  // namespace
 
 FolderListing listFolder(const std::string& folder) {
@@ -93,8 +109,7 @@ FolderListing listFolder(const std::string& folder) {
         listing.entries.push_back(std::move(entry));
     }
     closedir(dir);
-    std::sort(listing.entries.begin(), listing.entries.end(),
-              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    sortByName(listing.entries);
     return listing;
 }
 
