@@ -6,15 +6,16 @@
 
 #include <cerrno>
 #include <climits>
-#include <system_error>
 #include <vector>
 
 #include "platform/file_actions.h"
+#include "platform/file_io.h"
+#include "platform/file_support_posix.h"
 
 namespace kestrune {
 
 ActionResult ActionResult::failure(int code) {
-    return {code, std::system_category().message(code)};
+    return {code, systemErrorText(code)};
 }
 
 ActionResult ActionResult::failure(int code, std::string text) {
@@ -23,55 +24,13 @@ ActionResult ActionResult::failure(int code, std::string text) {
 
 namespace {
 
+using posix::Descriptor;
+using posix::folderOf;
+
 constexpr std::size_t kBufferSize = 1 << 17;
 
 ActionResult lastError() {
     return ActionResult::failure(errno);
-}
-
-// Closes a descriptor when it leaves scope.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    void reset(int fd) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closing can report a delayed write error, so it is checked where it matters.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 bool copyByReading(int in, int out) {
@@ -83,7 +42,12 @@ bool copyByReading(int in, int out) {
             if (errno == EINTR) continue;
             return false;
         }
-        if (!writeAll(out, buffer.data(), static_cast<std::size_t>(n))) return false;
+        const int code =
+            posix::writeFully(::write, out, buffer.data(), static_cast<std::size_t>(n));
+        if (code != 0) {
+            errno = code;
+            return false;
+        }
     }
 }
 

@@ -9,37 +9,14 @@
 #include <cstring>
 #include <string>
 
+#include "platform/file_support_posix.h"
+
 namespace kestrune {
 
 namespace {
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    // Closing can report a write that the system deferred, so its result counts.
-    int close() {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-  private:
-    int fd_;
-};
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
+using posix::Descriptor;
+using posix::folderOf;
 
 std::string nameOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -71,7 +48,7 @@ std::string keepMode(int fd, const std::string& path) {
 // some file systems refuse fsync on a folder.
 void flushFolder(const std::string& folder) {
     Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) ::fsync(dir.get());
+    if (dir.valid()) ::fsync(dir.get());
 }
 
 // A settings file kept elsewhere through a symbolic link stays a link: the file it points to
@@ -118,17 +95,11 @@ ssize_t PosixFileIo::writeSome(int fd, const char* data, std::size_t size) const
 }
 
 std::string PosixFileIo::writeAll(int fd, std::string_view content) const {
-    while (!content.empty()) {
-        const ssize_t done = writeSome(fd, content.data(), content.size());
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            return systemErrorText(errno);
-        }
-        // A write that makes no progress would loop for ever; the disk is as good as full.
-        if (done == 0) return systemErrorText(ENOSPC);
-        content.remove_prefix(static_cast<std::size_t>(done));
-    }
-    return {};
+    const auto writeSomeOf = [this](int to, const char* data, std::size_t size) {
+        return writeSome(to, data, size);
+    };
+    const int code = posix::writeFully(writeSomeOf, fd, content.data(), content.size());
+    return code == 0 ? std::string() : systemErrorText(code);
 }
 
 std::string PosixFileIo::replace(const std::string& linkOrPath, std::string_view content) const {
@@ -141,7 +112,7 @@ std::string PosixFileIo::replace(const std::string& linkOrPath, std::string_view
     std::string error = keepMode(file.get(), path);
     if (error.empty()) error = writeAll(file.get(), content);
     if (error.empty() && ::fsync(file.get()) != 0) error = systemErrorText(errno);
-    if (file.close() != 0 && error.empty()) error = systemErrorText(errno);
+    if (!file.close() && error.empty()) error = systemErrorText(errno);
     if (error.empty() && ::rename(temp.c_str(), path.c_str()) != 0) error = systemErrorText(errno);
     if (!error.empty()) {
         ::unlink(temp.c_str());

@@ -1,0 +1,66 @@
+#pragma once
+
+// Pieces that the POSIX file code shares; only *_posix.cpp files include this.
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <string>
+
+namespace kestrune::posix {
+
+// Closes a descriptor when it leaves scope.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closing can report a write that the system deferred, so its result counts.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+// Writes the whole buffer with writeSome (one write(2), or a test's failing stand-in), going
+// on after interruptions. Returns 0 or an errno value. A write that makes no progress would
+// loop for ever; the disk is as good as full then.
+template <class WriteSome>
+int writeFully(WriteSome&& writeSome, int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = writeSome(fd, data, size);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (done == 0) return ENOSPC;
+        data += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return 0;
+}
+
+// The folder a path lies in: "." for a bare name, "/" for a name in the root.
+inline std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace kestrune::posix
