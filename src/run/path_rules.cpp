@@ -40,6 +40,10 @@ std::string_view trimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+bool isAbsolutePath(std::string_view path) {
+    return !path.empty() && path.front() == '/';
+}
+
 std::string withoutTrailingSlashes(std::string_view path) {
     while (!path.empty() && path.back() == '/') path.remove_suffix(1);
     return std::string(path);

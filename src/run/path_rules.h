@@ -19,6 +19,8 @@ std::string upperAscii(std::string_view text);
 std::vector<std::string> split(std::string_view text, char delimiter);
 // Without leading and trailing blanks (spaces and tabs).
 std::string_view trimBlanks(std::string_view text);
+// Begins at the root: the only kind of folder a task may name.
+bool isAbsolutePath(std::string_view path);
 // Without trailing "/"; "/" itself gives "".
 std::string withoutTrailingSlashes(std::string_view path);
 

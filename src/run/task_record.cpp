@@ -1,16 +1,9 @@
 #include "run/task_record.h"
 
+#include "run/path_rules.h"
 #include "store/settings_file.h"
 
 namespace kestrune {
-
-namespace {
-
-bool isAbsolute(const std::string& path) {
-    return !path.empty() && path.front() == '/';
-}
-
-}  // namespace
 
 std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name) {
     if (!settings.sectionExists(name)) return std::nullopt;
@@ -32,13 +25,13 @@ std::string recordProblem(const TaskRecord& record) {
                " is none of 1 (move), 2 (copy) and 3 (delete)";
     }
     if (record.sourceFolder.empty()) return "its source folder is empty";
-    if (!isAbsolute(record.sourceFolder)) {
+    if (!isAbsolutePath(record.sourceFolder)) {
         return "its source folder \"" + record.sourceFolder + "\" is not an absolute path";
     }
     if (record.targetFolder.empty()) {
         return record.action == 3 ? std::string() : "its target folder is empty";
     }
-    if (!isAbsolute(record.targetFolder)) {
+    if (!isAbsolutePath(record.targetFolder)) {
         return "its target folder \"" + record.targetFolder + "\" is not an absolute path";
     }
     return {};

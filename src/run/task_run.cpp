@@ -18,6 +18,10 @@ namespace {
 // without harm and the entry gets a fresh name.
 constexpr int kAttempts = 3;
 
+std::string cannotRun(const std::string& task, const std::string& reason) {
+    return "Task \"" + task + "\" cannot run: " + reason;
+}
+
 std::string sourceRootOf(const std::string& folder) {
     return folder.back() == '/' ? folder : folder + "/";
 }
@@ -51,9 +55,7 @@ class TaskRun {
     Action action() const { return static_cast<Action>(record_.action); }
     bool placing() const { return action() != Action::Delete; }
 
-    void fail(const std::string& reason) {
-        report_.error = "Task \"" + report_.task + "\" cannot run: " + reason;
-    }
+    void fail(const std::string& reason) { report_.error = cannotRun(report_.task, reason); }
 
     // Nothing is touched when the record cannot run or would act on its own source.
     std::optional<WalkRequest> check() {
@@ -188,7 +190,7 @@ RunReport runTask(const SettingsFile& settings, const std::string& taskName,
         RunReport report;
         report.task = taskName;
         report.preview = options.preview;
-        report.error = "Task \"" + taskName + "\" cannot run: it has no record";
+        report.error = cannotRun(taskName, "it has no record");
         return report;
     }
     return runTaskRecord(*record, taskName, options);

@@ -1,8 +1,8 @@
 #include "ui/task_entry_checks.h"
 
-#include <filesystem>
 #include <string>
 
+#include "run/path_rules.h"
 #include "store/task_tree.h"
 
 namespace kestrune::ui {
@@ -13,7 +13,7 @@ QString nameProblem(const std::string& name) {
 
 QString folderProblem(const QString& what, const QString& text) {
     if (const QString problem = lineBreakProblem(what, text); !problem.isEmpty()) return problem;
-    if (text.isEmpty() || std::filesystem::path(text.toStdString()).is_absolute()) return {};
+    if (text.isEmpty() || isAbsolutePath(text.toStdString())) return {};
     return QStringLiteral("The %1 must be a full path, not a relative one").arg(what);
 }
 
