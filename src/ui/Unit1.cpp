@@ -9,7 +9,6 @@
 #include <QToolButton>
 #include <QWindow>
 
-#include "run/task_run.h"
 #include "store/errors.h"
 #include "store/program_files.h"
 #include "ui/Unit2.h"
@@ -280,7 +279,7 @@ void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecor
     QStringList problems;
     for (const TreeNode* node : nodes) {
         if (skipWithoutRecord && !settings_->sectionExists(node->text)) continue;
-        const QString problem = kestrune::ui::runProblem(kestrune::runTask(*settings_, node->text));
+        const QString problem = kestrune::ui::runTaskProblems(*settings_, node->text);
         if (!problem.isEmpty()) problems << problem;
     }
     if (!problems.isEmpty()) reportError_(problems.join(QLatin1Char('\n')));

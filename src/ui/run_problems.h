@@ -1,15 +1,16 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 namespace kestrune {
-struct RunReport;
+class SettingsFile;
 }
 
 namespace kestrune::ui {
 
-// What the user must hear of a finished run: why it could not run, or which entries failed
-// (the first few, with the system's reason). Empty when every entry was done.
-QString runProblem(const RunReport& report);
+// Runs the task and returns what the user must hear of it: why it could not run, or which
+// entries failed (the first few, with the system's reason). Empty when every entry was done.
+QString runTaskProblems(const SettingsFile& settings, const std::string& task);
 
 }  // namespace kestrune::ui
