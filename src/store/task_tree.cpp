@@ -69,6 +69,15 @@ void TaskTree::eraseUnsharedRecords(SettingsFile& settings, TreeNode* doomed) co
     }
 }
 
+bool TaskTree::nameTakenByAnother(const TreeNode* node, std::string_view name) const {
+    const std::string key = profileNameKey(name);
+    if (key == profileNameKey(node->text)) return false;
+    for (const TreeNode* other : allNodes()) {
+        if (other != node && profileNameKey(other->text) == key) return true;
+    }
+    return false;
+}
+
 void TaskTree::DeleteSelected(SettingsFile& settings) {
     if (selected_ == nullptr) return;
     TreeNode* doomed = selected_;

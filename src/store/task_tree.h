@@ -31,7 +31,7 @@ struct TreeNode {
 // Each begin* is called before the change and the matching end* right after it.
 // A null parent stands for the list of root nodes.
 class TreeObserver {
-public:
+  public:
     virtual ~TreeObserver() = default;
     virtual void beginInsert(TreeNode* parent, int row) = 0;
     virtual void endInsert() = 0;
@@ -47,7 +47,7 @@ public:
 // The user's task tree. Starts as the default tree: "All Tasks" with the child "Desktop Tidy".
 // The operations act on the selected node, which may be none.
 class TaskTree {
-public:
+  public:
     TaskTree();
     ~TaskTree();
     TaskTree(const TaskTree&) = delete;
@@ -88,8 +88,11 @@ public:
     static std::vector<TreeNode*> preOrder(TreeNode* node);
     // Every node of the tree in depth-first pre-order.
     std::vector<TreeNode*> allNodes() const;
+    // Whether that name would move the node from its own record to one that another node
+    // names (record names compare as the settings file compares section names).
+    bool nameTakenByAnother(const TreeNode* node, std::string_view name) const;
 
-private:
+  private:
     std::vector<std::unique_ptr<TreeNode>>& listOf(TreeNode* parent);
     TreeNode* append(TreeNode* parent, std::string text);
     void eraseUnsharedRecords(SettingsFile& settings, TreeNode* doomed) const;

@@ -11,6 +11,12 @@ QString nameProblem(const std::string& name) {
     return QString::fromStdString(kestrune::taskNameProblem(name));
 }
 
+QString sharedNameProblem(const TaskTree& tree, const TreeNode* node, const std::string& name) {
+    if (!tree.nameTakenByAnother(node, name)) return {};
+    return QStringLiteral("Another task is named \"%1\"; saving would overwrite its settings")
+        .arg(QString::fromStdString(name));
+}
+
 QString folderProblem(const QString& what, const QString& text) {
     if (const QString problem = lineBreakProblem(what, text); !problem.isEmpty()) return problem;
     if (text.isEmpty() || isAbsolutePath(text.toStdString())) return {};

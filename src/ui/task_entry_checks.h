@@ -3,10 +3,19 @@
 #include <QString>
 #include <string>
 
+namespace kestrune {
+class TaskTree;
+struct TreeNode;
+}  // namespace kestrune
+
 namespace kestrune::ui {
 
 // Why the name box's text cannot name a task, or an empty string when it can.
 QString nameProblem(const std::string& name);
+
+// Why the node may not take that new name: another node names that record, and the save
+// would overwrite that task's settings with these.
+QString sharedNameProblem(const TaskTree& tree, const TreeNode* node, const std::string& name);
 
 // Why a folder box's text cannot be stored, or an empty string when it can. A task run refuses
 // a relative folder, so the editor refuses it while the user can still mend it.

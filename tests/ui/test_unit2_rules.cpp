@@ -83,6 +83,30 @@ class TaskEditorRulesTest : public QObject {
         QVERIFY(!kestrune::taskNameProblem("").empty());
     }
 
+    // Two nodes of one name share a record: a rename onto another task's name would write
+    // this task's settings over that task's.
+    void aNameThatAnotherTaskBearsIsRefused() {
+        EditorFixture f;
+        f.settings.writeString("Archive", "filters", "*.zip");
+        f.tree.select(f.task());
+        f.tree.rename(f.tree.AddTask(), "Archive");
+        f.open();
+        const QByteArray before = f.fileContent();
+        f.control<QLineEdit>("Edit4")->setText(QStringLiteral("archive"));
+        f.clickOk();
+        QVERIFY(f.editor.isVisible());
+        QVERIFY(f.control<QLabel>("Label5")->text().contains(QStringLiteral("archive")));
+        QCOMPARE(f.fileContent(), before);
+        QCOMPARE(f.task()->text, "Desktop Tidy");
+
+        // A change of letter case keeps the task on its own record.
+        f.control<QLineEdit>("Edit4")->setText(QStringLiteral("desktop tidy"));
+        f.clickOk();
+        QVERIFY(f.editor.isHidden());
+        QCOMPARE(f.task()->text, "desktop tidy");
+        QCOMPARE(f.read("filters", "Archive"), "*.zip");
+    }
+
     void relativeFoldersAreRefused() {
         EditorFixture f;
         f.open();
