@@ -119,10 +119,9 @@ bool TForm2::entriesAccepted() {
             ? folderProblem(QStringLiteral("target folder"), targetBox_->text())
             : lineBreakProblem(QStringLiteral("target folder"), targetBox_->text());
     const std::string name = name_.toStore(nameBox_->text());
-    QString namesProblem = nameProblem(name);
-    if (namesProblem.isEmpty()) namesProblem = sharedNameProblem(*tree_, node_, name);
     const std::array checks{
-        Check{namesProblem, nameBox_},
+        Check{nameProblem(name), nameBox_},
+        Check{sharedNameProblem(*tree_, node_, name), nameBox_},
         Check{folderProblem(QStringLiteral("source folder"), sourceBox_->text()), sourceBox_},
         Check{targetProblem, targetBox_},
         Check{lineBreakProblem(QStringLiteral("filters"), filterBox_->text()), filterBox_},

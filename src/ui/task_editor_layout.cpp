@@ -1,6 +1,6 @@
-// The editor's controls and their places. The geometry is that of the original form at its
-// 8-point font; it grows evenly by the factor the desktop's font needs, so every caption fits
-// and the form keeps its proportions.
+// The editor's controls and their places. The geometry is drawn for an 8-point font; it
+// grows evenly by the factor the desktop's font needs, so every caption fits and the form
+// keeps its proportions.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -46,7 +46,7 @@ QToolButton* makeBrowseButton(QWidget* parent, const char* name, const char* hin
     return button;
 }
 
-// How much a size of the original form must grow for a widget's needs to fit it.
+// How much a size of the drawn geometry must grow for a widget's needs to fit it.
 double growth(int needed, int given) {
     return static_cast<double>(needed) / given;
 }
