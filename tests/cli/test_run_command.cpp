@@ -11,6 +11,7 @@ namespace kestrune {
 namespace {
 
 namespace fs = std::filesystem;
+using test::makeFile;
 using test::readFile;
 using test::runCli;
 using test::writeFile;
@@ -20,10 +21,6 @@ class RunCommandTest : public test::ScratchTest {
     std::string inbox() const { return scratch.file("Inbox"); }
     std::string sorted() const { return scratch.file("Sorted"); }
 
-    void makeFile(const std::string& path, const std::string& content) const {
-        fs::create_directories(fs::path(path).parent_path());
-        writeFile(path, content);
-    }
     void makeInbox() const {
         makeFile(inbox() + "/a.txt", "a");
         makeFile(inbox() + "/b.jpg", "b");

@@ -9,12 +9,6 @@
 
 namespace kestrune::test {
 
-// Creates the file and every missing folder above it.
-inline void makeFile(const std::filesystem::path& path, const std::string& content = "") {
-    std::filesystem::create_directories(path.parent_path());
-    writeFile(path.string(), content);
-}
-
 // The selected paths below the root, each without the root's folder part.
 inline std::vector<std::string> selectedBelow(const WalkResult& walk, const std::string& root) {
     std::vector<std::string> paths;

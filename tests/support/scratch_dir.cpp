@@ -1,10 +1,10 @@
 #include "support/scratch_dir.h"
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace kestrune::test {
 
@@ -12,8 +12,8 @@ namespace {
 
 std::filesystem::path makeUniqueFolder() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/kestrune-test-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kestrune-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     return pattern;
 }
@@ -53,6 +53,11 @@ void writeFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
     if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void makeFile(const std::filesystem::path& path, const std::string& content) {
+    std::filesystem::create_directories(path.parent_path());
+    writeFile(path.string(), content);
 }
 
 }  // namespace kestrune::test

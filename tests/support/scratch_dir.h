@@ -9,7 +9,7 @@ namespace kestrune::test {
 
 // A fresh, empty folder for one test, removed with everything in it afterwards.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -20,17 +20,19 @@ public:
     std::string folder() const { return path_.string() + "/"; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Test fixture giving each test its own scratch folder.
 class ScratchTest : public ::testing::Test {
-protected:
+  protected:
     ScratchDir scratch;
 };
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
+// writeFile that first creates every missing folder above the file.
+void makeFile(const std::filesystem::path& path, const std::string& content = "");
 
 }  // namespace kestrune::test
