@@ -123,6 +123,7 @@ class TaskRun {
             case Action::Delete:
                 return files_.remove(source);
             case Action::None:
+            case Action::Trash:
                 break;
         }
         return ActionResult::failure(EINVAL);

@@ -4,14 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "run/run_plan.h"
 #include "run/task_record.h"
 
 namespace kestrune {
 
 class SettingsFile;
 class FileActions;
-
-enum class Action { None = 0, Move = 1, Copy = 2, Delete = 3 };
 
 // One selected entry as the run handled it.
 struct EntryResult {
