@@ -53,8 +53,8 @@ TEST_F(ListShowTest, ShowPrintsTheRecordAsARunReadsIt) {
     const Outcome result = runCli(scratch, "show 'desktop tidy'");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
-              "s_folder=C:\\Data\nt_folder=D:\\\nactions=1\nsublevel=3\nfilters=*.txt;*.doc\n"
-              "folderstruct=1\n");
+              "s_folder=C:\\\\Data\nt_folder=D:\\\\\nactions=1\nsublevel=3\n"
+              "filters=*.txt;*.doc\nfolderstruct=1\n");
     EXPECT_EQ(readFile(settingsFile()), content);
 }
 

@@ -134,9 +134,15 @@ TEST_F(SettingsFileTest, AFolderAtTheFilesPathMakesWritesFailWithThePath) {
     EXPECT_TRUE(std::filesystem::is_directory(path()));
 }
 
-TEST_F(SettingsFileTest, AMissingFolderMakesWritesFail) {
-    SettingsFile nowhere(scratch.file("missing/Setting.cfg"));
-    EXPECT_THROW(nowhere.writeInteger("Settings", "frmx", 1), SettingsWriteError);
+TEST_F(SettingsFileTest, AMissingFolderIsMadeAndAFileInItsWayMakesWritesFail) {
+    SettingsFile fresh(scratch.file("made/on/write/Setting.cfg"));
+    fresh.writeInteger("Settings", "frmx", 1);
+    EXPECT_EQ(readFile(fresh.path()), "[Settings]\nfrmx=1\n");
+    EXPECT_EQ(std::filesystem::status(scratch.file("made")).permissions(),
+              std::filesystem::perms::owner_all);
+    writeFile(scratch.file("file"), "");
+    SettingsFile blocked(scratch.file("file/below/Setting.cfg"));
+    EXPECT_THROW(blocked.writeInteger("Settings", "frmx", 1), SettingsWriteError);
 }
 
 // A disk that holds the file but cannot take a new one.

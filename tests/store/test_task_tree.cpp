@@ -56,14 +56,14 @@ TEST_F(TaskTreeTest, EmptyTreeSavesAsAnEmptyFileAndLoadsBackEmpty) {
 }
 
 TEST_F(TaskTreeTest, AddsNodesWhereTheSelectionSays) {
-    tree.AddTask();
+    tree.AddTask(settings);
     EXPECT_EQ(outline(tree), "[All Tasks].[Desktop Tidy][New Task 2]");
     tree.select(find(tree, "Desktop Tidy"));
-    tree.AddTask();
-    tree.AddSubtask();
+    tree.AddTask(settings);
+    tree.AddSubtask(settings);
     EXPECT_EQ(outline(tree), "[All Tasks].[Desktop Tidy]..[New Task 4].[New Task 3][New Task 2]");
     tree.select(find(tree, "All Tasks"));
-    const TreeNode* group = tree.AddTask();
+    const TreeNode* group = tree.AddTask(settings);
     EXPECT_EQ(group->parent, nullptr);
     EXPECT_EQ(tree.selected(), find(tree, "All Tasks"));
     EXPECT_EQ(tree.TaskCount(), 3);
@@ -71,13 +71,13 @@ TEST_F(TaskTreeTest, AddsNodesWhereTheSelectionSays) {
 
 TEST_F(TaskTreeTest, NewTaskNameSkipsNamesAlreadyInUse) {
     tree.select(find(tree, "All Tasks"));
-    TreeNode* added = tree.AddSubtask();
+    TreeNode* added = tree.AddSubtask(settings);
     EXPECT_EQ(added->text, "New Task 2");
     tree.select(added);
     tree.DeleteSelected(settings);
-    EXPECT_EQ(tree.AddTask()->text, "New Task 2");
+    EXPECT_EQ(tree.AddTask(settings)->text, "New Task 2");
     load("A\r\n\tnew task 3\r\n\tNew Task 4\r\n");
-    EXPECT_EQ(tree.NewTaskName(), "New Task 5");
+    EXPECT_EQ(tree.NewTaskName(settings), "New Task 5");
 }
 
 TEST_F(TaskTreeTest, DeleteErasesRecordsInPreOrderThenTheNodesOwn) {
@@ -223,9 +223,9 @@ class Recorder : public TreeObserver {
 TEST_F(TaskTreeTest, TellsTheObserverOfEveryChange) {
     Recorder recorder;
     tree.setObserver(&recorder);
-    tree.AddTask();
+    tree.AddTask(settings);
     tree.select(find(tree, "Desktop Tidy"));
-    tree.AddSubtask();
+    tree.AddSubtask(settings);
     tree.rename(find(tree, "New Task 3"), "Renamed");
     tree.select(find(tree, "New Task 2"));
     tree.DropOnNode(find(tree, "All Tasks"));

@@ -89,7 +89,7 @@ class TaskEditorRulesTest : public QObject {
         EditorFixture f;
         f.settings.writeString("Archive", "filters", "*.zip");
         f.tree.select(f.task());
-        f.tree.rename(f.tree.AddTask(), "Archive");
+        f.tree.rename(f.tree.AddTask(f.settings), "Archive");
         f.open();
         const QByteArray before = f.fileContent();
         f.control<QLineEdit>("Edit4")->setText(QStringLiteral("archive"));
