@@ -21,8 +21,7 @@ bool storableSection(std::string_view section) {
 bool storable(std::string_view section, std::string_view key, std::string_view value) {
     const std::string keyKey = profileNameKey(key);
     return storableSection(section) && !keyKey.empty() && keyKey.front() != '[' &&
-           keyKey.find('=') == std::string::npos && !holdsLineBreak(key) &&
-           !holdsLineBreak(value);
+           keyKey.find('=') == std::string::npos && !holdsLineBreak(key) && !holdsLineBreak(value);
 }
 
 }  // namespace

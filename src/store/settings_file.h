@@ -38,8 +38,7 @@ class SettingsEdit {
   public:
     SettingsEdit& writeString(std::string_view section, std::string_view key,
                               std::string_view value);
-    SettingsEdit& writeInteger(std::string_view section, std::string_view key,
-                               std::int32_t value);
+    SettingsEdit& writeInteger(std::string_view section, std::string_view key, std::int32_t value);
     SettingsEdit& eraseSection(std::string_view section);
     // Erases the section only when it holds a key: a bare header stays.
     SettingsEdit& eraseSectionWithKeys(std::string_view section);
@@ -66,7 +65,7 @@ class SettingsEdit {
 // replaces the file at once, atomically, keeping all that it did not change.
 // Section and key names match without regard to ASCII letter case.
 class SettingsFile {
-public:
+  public:
     // Keeps the path; the file is not touched, may be missing, and is created by the first write.
     explicit SettingsFile(std::string path);
     // The same, on a disk of the caller's choosing (tests put a failing one under it).
@@ -96,7 +95,7 @@ public:
     // Writes reach the disk as they happen, so closing only ends the object's use.
     void close();
 
-private:
+  private:
     ProfileText loadForChange() const;
     [[noreturn]] void refuse() const;
 

@@ -15,8 +15,8 @@ struct StateFolderFacts {
     std::string programFolder;  // the executable's folder, ending with "/"
     std::string installFolder;  // the folder the build installs programs into, ending with "/"
     bool programFolderWritable = false;
-    std::string configHome;     // the user's configuration folder, ending with "/"
-    std::string configSource;   // what named configHome, e.g. "$XDG_CONFIG_HOME"
+    std::string configHome;    // the user's configuration folder, ending with "/"
+    std::string configSource;  // what named configHome, e.g. "$XDG_CONFIG_HOME"
 };
 
 // A copy of the program in a folder its user can write (a portable copy, the build folder)

@@ -59,8 +59,8 @@ class TForm2 : public QDialog {
     void bindHandlers();
 
     void showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node);
-    void showListValue(const kestrune::SettingsSnapshot& record, QComboBox* list,
-                       KeptValue& kept, std::string_view key, int fallback);
+    void showListValue(const kestrune::SettingsSnapshot& record, QComboBox* list, KeptValue& kept,
+                       std::string_view key, int fallback);
     void followAction();
     void browse(QLineEdit* box);
     bool entriesAccepted();
