@@ -322,8 +322,7 @@ void TForm1::EditSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
         if (node == nullptr || node->parent == nullptr || editor_ == nullptr) return;
-        editor_->editTask(tree_, node);
-        treeChanged();
+        if (editor_->editTask(tree_, node)) treeChanged();
     });
 }
 

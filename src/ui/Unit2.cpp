@@ -50,9 +50,9 @@ void TForm2::setFolderChooser(kestrune::ui::FolderChooser chooser) {
     chooser_ = std::move(chooser);
 }
 
-void TForm2::editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
+bool TForm2::editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     showRecord(tree, node);
-    exec();
+    return exec() == QDialog::Accepted;
 }
 
 void TForm2::openTask(kestrune::TaskTree& tree, kestrune::TreeNode* node) {

@@ -36,7 +36,8 @@ class TForm2 : public QDialog {
 
     // Shows the editor modally on a task node and returns when it is closed. A close saves:
     // the record is written under the name box's text, then the node is renamed through the tree.
-    void editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node);
+    // False when the user closed it without saving, after a failed save.
+    bool editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node);
 
     // As editTask, but returns at once and leaves the dialog open (application-modal).
     void openTask(kestrune::TaskTree& tree, kestrune::TreeNode* node);
