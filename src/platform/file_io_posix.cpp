@@ -116,8 +116,9 @@ std::string PosixFileIo::replace(const std::string& linkOrPath, std::string_view
     const std::string base = folder + "/." + nameOf(path) + ".new-";
     std::string temp;
     Descriptor file(createTemporary(base, temp));
-    if (file.get() < 0 && errno == ENOENT && makeFolders(folder))
+    if (file.get() < 0 && errno == ENOENT && makeFolders(folder)) {
         file.reset(createTemporary(base, temp));
+    }
     if (file.get() < 0) return systemErrorText(errno);
 
     std::string error = keepMode(file.get(), path);

@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/program_folder.h"
 #include "platform/user_folders.h"
 #include "store/state_folder.h"
 
@@ -39,8 +38,6 @@ TEST(StateFolder, OnlyAWritableCopyOutsideTheSystemFoldersKeepsItsFilesBesideIt)
             << chosen.reason;
     }
     EXPECT_EQ(namedStateFolder("/data/tasks").path, "/data/tasks/");
-    // These tests run from the build folder, which is a portable copy's.
-    EXPECT_EQ(stateFolder().path, programFolder());
 }
 
 // Sets an environment variable for one scope and puts back what was there.
