@@ -2,6 +2,10 @@
 
 #include <string>
 
+namespace kestrune {
+struct StateFolder;
+}
+
 namespace kestrune::cli {
 
 // Exit statuses shared by every command.
@@ -12,6 +16,8 @@ inline constexpr int kCannotRun = 2;
 // folder ends with "/". Each returns the exit status; output goes to stdout, errors to stderr.
 int listCommand(const std::string& folder);
 int showCommand(const std::string& folder, const std::string& name);
+// The state folder in use, then why it is that one.
+int whereCommand(const StateFolder& folder);
 
 enum class Subtasks { None, With, Only };
 int runCommand(const std::string& folder, const std::string& name, bool preview,

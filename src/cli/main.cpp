@@ -6,16 +6,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "platform/program_folder.h"
-
-namespace {
-
-std::string withTrailingSlash(std::string folder) {
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder;
-}
-
-}  // namespace
+#include "store/state_folder.h"
 
 int main(int argc, char** argv) {
     using namespace kestrune::cli;
@@ -30,10 +21,11 @@ int main(int argc, char** argv) {
 
     std::string folder;
     app.add_option("--folder", folder,
-                   "Program folder holding Setting.cfg and kestrune.dll "
-                   "(default: the folder of this executable)")
+                   "Folder holding Setting.cfg and kestrune.dll (default: the program's own "
+                   "folder, or ~/.config/kestrune/ for an installed program; see where)")
         ->check(CLI::ExistingDirectory);
 
+    auto* where = app.add_subcommand("where", "Print the folder the files are kept in, and why");
     auto* list = app.add_subcommand("list", "Print the task tree and the task count");
 
     std::string showName;
@@ -59,11 +51,12 @@ int main(int argc, char** argv) {
         return status == 0 ? kOk : kCannotRun;
     }
 
-    const std::string programFolder =
-        folder.empty() ? kestrune::programFolder() : withTrailingSlash(folder);
-    if (*list) return listCommand(programFolder);
-    if (*show) return showCommand(programFolder, showName);
+    const kestrune::StateFolder state =
+        folder.empty() ? kestrune::stateFolder() : kestrune::namedStateFolder(folder);
+    if (*where) return whereCommand(state);
+    if (*list) return listCommand(state.path);
+    if (*show) return showCommand(state.path, showName);
     const Subtasks subtasks =
         withSubtasks ? Subtasks::With : (subtasksOnly ? Subtasks::Only : Subtasks::None);
-    return runCommand(programFolder, runName, preview, subtasks);
+    return runCommand(state.path, runName, preview, subtasks);
 }

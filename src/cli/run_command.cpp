@@ -1,10 +1,10 @@
 #include <csignal>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/field_escape.h"
 #include "run/task_run.h"
 #include "store/errors.h"
 #include "store/program_files.h"
@@ -42,53 +42,6 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
         return names;
     }
     throw Error("No node named \"" + name + "\" in the task tree");
-}
-
-// A name may hold a TAB or a line break, which would split a field or a line for the script
-// reading the output; those and the backslash itself are written as C escapes.
-const char* escapeOf(char c) {
-    switch (c) {
-        case '\t':
-            return "\\t";
-        case '\n':
-            return "\\n";
-        case '\r':
-            return "\\r";
-        case '\\':
-            return "\\\\";
-        default:
-            return nullptr;
-    }
-}
-
-bool hasEscapes(const std::string& text) {
-    for (const char c : {'\t', '\n', '\r', '\\'}) {
-        if (std::memchr(text.data(), c, text.size()) != nullptr) return true;
-    }
-    return false;
-}
-
-// Done for every path of a long run: a path without those characters, the usual case, is
-// found by whole-buffer searches and goes in as it is.
-void appendField(std::string& line, const std::string& text) {
-    if (!hasEscapes(text)) {
-        line.append(text);
-        return;
-    }
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* escape = escapeOf(text[i]);
-        if (escape == nullptr) continue;
-        line.append(text, plain, i - plain).append(escape);
-        plain = i + 1;
-    }
-    line.append(text, plain, std::string::npos);
-}
-
-std::string field(const std::string& text) {
-    std::string escaped;
-    appendField(escaped, text);
-    return escaped;
 }
 
 // Prints each entry as soon as it is done, so that the output of a long run comes while it

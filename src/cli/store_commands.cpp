@@ -2,9 +2,12 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/field_escape.h"
 #include "store/errors.h"
 #include "store/program_files.h"
 #include "store/settings_file.h"
+#include "store/state_folder.h"
+#include "store/task_record.h"
 #include "store/task_tree.h"
 
 namespace kestrune::cli {
@@ -18,8 +21,8 @@ int listCommand(const std::string& folder) {
         return kCannotRun;
     }
     for (const TreeNode* node : tree.allNodes()) {
-        std::cout << std::string(2 * static_cast<std::size_t>(node->level()), ' ') << node->text
-                  << '\n';
+        std::cout << std::string(2 * static_cast<std::size_t>(node->level()), ' ')
+                  << field(node->text) << '\n';
     }
     const int count = tree.TaskCount();
     std::cout << "You Have " << count << (count > 1 ? " Tasks" : " Task") << '\n';
@@ -29,17 +32,22 @@ int listCommand(const std::string& folder) {
 // The values exactly as a task run takes them, defaults included.
 int showCommand(const std::string& folder, const std::string& name) {
     const SettingsFile settings(settingsPath(folder));
-    if (!settings.sectionExists(name)) {
+    const auto record = readTaskRecord(settings, name);
+    if (!record) {
         std::cerr << "No task record named \"" << name << "\" in " << settings.path() << '\n';
         return kCannotRun;
     }
-    std::cout << "s_folder=" << settings.readString(name, "s_folder", "") << '\n'
-              << "t_folder=" << settings.readString(name, "t_folder", "") << '\n'
-              << "actions=" << settings.readInteger(name, "actions", 0) << '\n'
-              << "sublevel=" << settings.readInteger(name, "sublevel", 0) << '\n'
-              << "filters=" << settings.readString(name, "filters", "") << '\n'
-              << "folderstruct=" << (settings.readBool(name, "folderstruct", false) ? 1 : 0)
-              << '\n';
+    std::cout << keys::kSourceFolder << '=' << field(record->sourceFolder) << '\n'
+              << keys::kTargetFolder << '=' << field(record->targetFolder) << '\n'
+              << keys::kAction << '=' << record->action << '\n'
+              << keys::kDepth << '=' << record->depthCode << '\n'
+              << keys::kFilters << '=' << field(record->filters) << '\n'
+              << keys::kFolderStructure << '=' << (record->flat ? 1 : 0) << '\n';
+    return kOk;
+}
+
+int whereCommand(const StateFolder& folder) {
+    std::cout << field(folder.path) << '\n' << field(folder.reason) << '\n';
     return kOk;
 }
 

@@ -26,7 +26,8 @@ class FileIo {
 
     // Replaces the file by content so that the old file stays whole until the new one is
     // complete on disk: after a crash, a kill or a full disk a reader finds one or the other,
-    // never a mix or an empty file. Returns the system's error text, empty on success.
+    // never a mix or an empty file. Folders missing above the file are made first.
+    // Returns the system's error text, empty on success.
     virtual std::string replace(const std::string& path, std::string_view content) const = 0;
 };
 

@@ -63,6 +63,14 @@ std::string resolveLink(const std::string& path) {
     return resolved;
 }
 
+// mkdir -p. New folders are private (0700): they hold one user's settings and history.
+bool makeFolders(const std::string& folder) {
+    if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return true;
+    if (errno != ENOENT || folder == "/" || folder == ".") return false;
+    if (!makeFolders(folderOf(folder))) return false;
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
 }  // namespace
 
 FileContent PosixFileIo::read(const std::string& path) const {
@@ -105,8 +113,12 @@ std::string PosixFileIo::writeAll(int fd, std::string_view content) const {
 std::string PosixFileIo::replace(const std::string& linkOrPath, std::string_view content) const {
     const std::string path = resolveLink(linkOrPath);
     const std::string folder = folderOf(path);
+    const std::string base = folder + "/." + nameOf(path) + ".new-";
     std::string temp;
-    Descriptor file(createTemporary(folder + "/." + nameOf(path) + ".new-", temp));
+    Descriptor file(createTemporary(base, temp));
+    if (file.get() < 0 && errno == ENOENT && makeFolders(folder)) {
+        file.reset(createTemporary(base, temp));
+    }
     if (file.get() < 0) return systemErrorText(errno);
 
     std::string error = keepMode(file.get(), path);

@@ -1,21 +1,8 @@
 #include "run/task_record.h"
 
 #include "run/path_rules.h"
-#include "store/settings_file.h"
 
 namespace kestrune {
-
-std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name) {
-    if (!settings.sectionExists(name)) return std::nullopt;
-    TaskRecord record;
-    record.sourceFolder = settings.readString(name, "s_folder", "");
-    record.targetFolder = settings.readString(name, "t_folder", "");
-    record.action = settings.readInteger(name, "actions", 0);
-    record.depthCode = settings.readInteger(name, "sublevel", 0);
-    record.filters = settings.readString(name, "filters", "");
-    record.flat = settings.readBool(name, "folderstruct", false);
-    return record;
-}
 
 // An empty source would walk the whole file system, and a relative path would depend on
 // whatever folder the program happens to run in.

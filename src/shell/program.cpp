@@ -6,9 +6,9 @@
 #include <optional>
 
 #include "platform/instance_lock.h"
-#include "platform/program_folder.h"
 #include "shell/application.h"
 #include "shell/signal_watcher.h"
+#include "store/state_folder.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
@@ -98,7 +98,7 @@ int runKestrune(int& argc, char** argv) {
     if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) return 0;
     Application application(argc, argv);
     Application::setWindowIcon(ui::programIcon());
-    Program program({QString::fromStdString(programFolder())});
+    Program program({QString::fromStdString(stateFolder().path)});
     hold.reset();
     if (!program.start()) return 1;
     return program.run();

@@ -19,7 +19,7 @@ class SignalWatcher;
 void showStartFailure(const QString& message);
 
 struct ProgramOptions {
-    QString programFolder;  // ends with "/"
+    QString programFolder;  // the state folder of the program's files; ends with "/"
     TrayIcon::AvailabilityQuery trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     std::function<void(const QString&)> reportStartFailure = &showStartFailure;
 };
@@ -59,8 +59,8 @@ class Program : public QObject {
     TrayIcon* tray_ = nullptr;
 };
 
-// The program: the single-instance guard, then the window program in the executable's
-// folder. Returns the exit code.
+// The program: the single-instance guard, then the window program on its state folder.
+// Returns the exit code.
 int runKestrune(int& argc, char** argv);
 
 }  // namespace kestrune::shell

@@ -1,6 +1,7 @@
 #include "store/profile_text.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrune {
 
@@ -92,35 +93,80 @@ std::vector<std::size_t> ProfileText::sectionHeaders(std::string_view section) c
     return headers;
 }
 
+std::optional<std::size_t> ProfileText::firstHeader(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line line = parseLine(lines_[i]);
+        if (line.kind == Line::Kind::Section && sameName(line.name, section)) return i;
+    }
+    return std::nullopt;
+}
+
 std::size_t ProfileText::sectionEnd(std::size_t header) const {
     std::size_t i = header + 1;
     while (i < lines_.size() && parseLine(lines_[i]).kind != Line::Kind::Section) ++i;
     return i;
 }
 
-std::optional<std::string> ProfileText::value(std::string_view section,
-                                              std::string_view key) const {
-    for (const std::size_t header : sectionHeaders(section)) {
-        const std::size_t end = sectionEnd(header);
-        for (std::size_t i = header + 1; i < end; ++i) {
-            const Line line = parseLine(lines_[i]);
-            if (line.kind != Line::Kind::Key || !sameName(line.name, key)) continue;
-            std::string_view found = line.value;
-            if (quoted(found)) found = found.substr(1, found.size() - 2);
-            return std::string(found);
-        }
+std::optional<std::size_t> ProfileText::keyLine(std::string_view section,
+                                                std::string_view key) const {
+    const auto header = firstHeader(section);
+    if (!header) return std::nullopt;
+    const std::size_t end = sectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        const Line line = parseLine(lines_[i]);
+        if (line.kind == Line::Kind::Key && sameName(line.name, key)) return i;
     }
     return std::nullopt;
 }
 
+std::optional<std::string> ProfileText::value(std::string_view section,
+                                              std::string_view key) const {
+    const auto at = keyLine(section, key);
+    if (!at) return std::nullopt;
+    std::string_view found = parseLine(lines_[*at]).value;
+    if (quoted(found)) found = found.substr(1, found.size() - 2);
+    return std::string(found);
+}
+
+std::vector<std::pair<std::string, std::string>> ProfileText::entries(
+    std::string_view section) const {
+    std::vector<std::pair<std::string, std::string>> found;
+    const auto header = firstHeader(section);
+    if (!header) return found;
+    const std::size_t end = sectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        const Line line = parseLine(lines_[i]);
+        if (line.kind != Line::Kind::Key || keyLine(section, line.name) != i) continue;
+        found.emplace_back(std::string(line.name), *value(section, line.name));
+    }
+    return found;
+}
+
 bool ProfileText::hasKeys(std::string_view section) const {
-    for (const std::size_t header : sectionHeaders(section)) {
-        const std::size_t end = sectionEnd(header);
-        for (std::size_t i = header + 1; i < end; ++i) {
-            if (parseLine(lines_[i]).kind == Line::Kind::Key) return true;
-        }
+    const auto header = firstHeader(section);
+    if (!header) return false;
+    const std::size_t end = sectionEnd(*header);
+    for (std::size_t i = *header + 1; i < end; ++i) {
+        if (parseLine(lines_[i]).kind == Line::Kind::Key) return true;
     }
     return false;
+}
+
+// One pass: a section's keys count only under the first header of its name.
+std::unordered_set<std::string> ProfileText::sectionsWithKeys() const {
+    std::unordered_set<std::string> seen;
+    std::unordered_set<std::string> keyed;
+    const std::string* current = nullptr;
+    for (const std::string& raw : lines_) {
+        const Line line = parseLine(raw);
+        if (line.kind == Line::Kind::Section) {
+            const auto [at, first] = seen.insert(profileNameKey(line.name));
+            current = first ? &*at : nullptr;
+        } else if (line.kind == Line::Kind::Key && current != nullptr) {
+            keyed.insert(*current);
+        }
+    }
+    return keyed;
 }
 
 void ProfileText::insertLine(std::size_t at, std::string line) {
@@ -130,30 +176,37 @@ void ProfileText::insertLine(std::size_t at, std::string line) {
 }
 
 void ProfileText::set(std::string_view section, std::string_view key, std::string_view value) {
-    std::string keyLine = std::string(trim(key)) + "=" + storedValue(value);
-    const auto headers = sectionHeaders(section);
-    for (const std::size_t header : headers) {
-        const std::size_t end = sectionEnd(header);
-        for (std::size_t i = header + 1; i < end; ++i) {
-            const Line line = parseLine(lines_[i]);
-            if (line.kind != Line::Kind::Key || !sameName(line.name, key)) continue;
-            if (!lines_[i].empty() && lines_[i].back() == '\r') keyLine += '\r';
-            lines_[i] = std::move(keyLine);
-            return;
-        }
+    std::string keyLineText = std::string(trim(key)) + "=" + storedValue(value);
+    if (const auto at = keyLine(section, key)) {
+        if (!lines_[*at].empty() && lines_[*at].back() == '\r') keyLineText += '\r';
+        lines_[*at] = std::move(keyLineText);
+        return;
     }
-    if (headers.empty()) {
+    const auto header = firstHeader(section);
+    if (!header) {
         insertLine(lines_.size(), "[" + std::string(trim(section)) + "]");
-        insertLine(lines_.size(), std::move(keyLine));
+        insertLine(lines_.size(), std::move(keyLineText));
         return;
     }
     // After the section's last non-blank line, so blank lines keep separating the sections.
-    std::size_t last = headers.front();
+    std::size_t last = *header;
     const std::size_t end = sectionEnd(last);
     for (std::size_t i = last + 1; i < end; ++i) {
         if (!trim(lines_[i]).empty()) last = i;
     }
-    insertLine(last + 1, std::move(keyLine));
+    insertLine(last + 1, std::move(keyLineText));
+}
+
+void ProfileText::removeKeys(std::string_view section) {
+    const auto header = firstHeader(section);
+    if (!header) return;
+    const auto begin = lines_.begin() + static_cast<std::ptrdiff_t>(*header + 1);
+    const auto end = lines_.begin() + static_cast<std::ptrdiff_t>(sectionEnd(*header));
+    lines_.erase(std::remove_if(begin, end,
+                                [](const std::string& line) {
+                                    return parseLine(line).kind == Line::Kind::Key;
+                                }),
+                 end);
 }
 
 bool ProfileText::eraseSection(std::string_view section) {

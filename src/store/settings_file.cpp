@@ -3,7 +3,6 @@
 #include "platform/file_io.h"
 #include "store/errors.h"
 #include "store/integer_rule.h"
-#include "store/profile_text.h"
 
 namespace kestrune {
 
@@ -15,75 +14,154 @@ bool holdsLineBreak(std::string_view text) {
 
 // Names and values that would change the file's structure (a line break starting a new key or
 // section, a key that reads as a header) are refused rather than written.
+bool storableSection(std::string_view section) {
+    return !profileNameKey(section).empty() && !holdsLineBreak(section);
+}
+
 bool storable(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string sectionKey = profileNameKey(section);
     const std::string keyKey = profileNameKey(key);
-    return !sectionKey.empty() && !keyKey.empty() && keyKey.front() != '[' &&
-           keyKey.find('=') == std::string::npos && !holdsLineBreak(section) &&
-           !holdsLineBreak(key) && !holdsLineBreak(value);
+    return storableSection(section) && !keyKey.empty() && keyKey.front() != '[' &&
+           keyKey.find('=') == std::string::npos && !holdsLineBreak(key) && !holdsLineBreak(value);
 }
 
 }  // namespace
+
+std::string SettingsSnapshot::readString(std::string_view section, std::string_view key,
+                                         std::string_view fallback) const {
+    auto value = text_.value(section, key);
+    return value ? std::move(*value) : std::string(fallback);
+}
+
+std::int32_t SettingsSnapshot::readInteger(std::string_view section, std::string_view key,
+                                           std::int32_t fallback) const {
+    return parseStoredInteger(readString(section, key, "")).value_or(fallback);
+}
+
+bool SettingsSnapshot::readBool(std::string_view section, std::string_view key,
+                                bool fallback) const {
+    return readInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+bool SettingsSnapshot::sectionExists(std::string_view section) const {
+    return text_.hasKeys(section);
+}
+
+SettingsEdit& SettingsEdit::writeString(std::string_view section, std::string_view key,
+                                        std::string_view value) {
+    changes_.push_back({Kind::Write, std::string(section), std::string(key), std::string(value)});
+    return *this;
+}
+
+SettingsEdit& SettingsEdit::writeInteger(std::string_view section, std::string_view key,
+                                         std::int32_t value) {
+    return writeString(section, key, std::to_string(value));
+}
+
+SettingsEdit& SettingsEdit::eraseSection(std::string_view section) {
+    changes_.push_back({Kind::Erase, std::string(section), {}, {}});
+    return *this;
+}
+
+SettingsEdit& SettingsEdit::eraseSectionWithKeys(std::string_view section) {
+    changes_.push_back({Kind::EraseWithKeys, std::string(section), {}, {}});
+    return *this;
+}
+
+SettingsEdit& SettingsEdit::copySection(std::string_view from, std::string_view to) {
+    changes_.push_back({Kind::Copy, std::string(to), std::string(from), {}});
+    return *this;
+}
 
 SettingsFile::SettingsFile(std::string path) : SettingsFile(std::move(path), systemFileIo()) {}
 
 SettingsFile::SettingsFile(std::string path, const FileIo& io) : path_(std::move(path)), io_(&io) {}
 
-ProfileText SettingsFile::load() const {
+void SettingsFile::refuse() const {
+    throw SettingsWriteError("Unable to write to " + path_);
+}
+
+SettingsSnapshot SettingsFile::snapshot() const {
     const FileContent content = io_->read(path_);
-    return ProfileText(content.ok() ? content.bytes : std::string());
+    return SettingsSnapshot(ProfileText(content.ok() ? content.bytes : std::string()));
 }
 
 // A file that exists but cannot be read must not be replaced by one holding only the change.
 ProfileText SettingsFile::loadForChange() const {
     const FileContent content = io_->read(path_);
-    if (content.status == FileContent::Status::Failed) {
-        throw SettingsWriteError("Unable to write to " + path_);
-    }
+    if (content.status == FileContent::Status::Failed) refuse();
     return ProfileText(content.bytes);
-}
-
-void SettingsFile::store(const ProfileText& text) {
-    if (!io_->replace(path_, text.text()).empty()) {
-        throw SettingsWriteError("Unable to write to " + path_);
-    }
 }
 
 std::string SettingsFile::readString(std::string_view section, std::string_view key,
                                      std::string_view fallback) const {
-    auto value = load().value(section, key);
-    return value ? std::move(*value) : std::string(fallback);
+    return snapshot().readString(section, key, fallback);
 }
 
 std::int32_t SettingsFile::readInteger(std::string_view section, std::string_view key,
                                        std::int32_t fallback) const {
-    return parseStoredInteger(readString(section, key, "")).value_or(fallback);
+    return snapshot().readInteger(section, key, fallback);
 }
 
 bool SettingsFile::readBool(std::string_view section, std::string_view key, bool fallback) const {
-    return readInteger(section, key, fallback ? 1 : 0) != 0;
+    return snapshot().readBool(section, key, fallback);
+}
+
+bool SettingsFile::sectionExists(std::string_view section) const {
+    return snapshot().sectionExists(section);
+}
+
+// Every change is checked before the file is read, and the file is replaced once, so a refused
+// change or a failing disk leaves it as it was. A write is stored even when it changes no byte
+// (it creates the file); erasing what is not there writes nothing.
+void SettingsFile::apply(const SettingsEdit& edit) {
+    using Kind = SettingsEdit::Kind;
+    if (edit.empty()) return;
+    for (const auto& change : edit.changes_) {
+        const bool ok = change.kind == Kind::Write
+                            ? storable(change.section, change.key, change.value)
+                            : change.kind != Kind::Copy || storableSection(change.section);
+        if (!ok) refuse();
+    }
+    ProfileText text = loadForChange();
+    bool changed = false;
+    for (const auto& change : edit.changes_) {
+        switch (change.kind) {
+            case Kind::Write:
+                text.set(change.section, change.key, change.value);
+                changed = true;
+                break;
+            case Kind::EraseWithKeys:
+                if (!text.hasKeys(change.section)) break;
+                [[fallthrough]];
+            case Kind::Erase:
+                changed = text.eraseSection(change.section) || changed;
+                break;
+            case Kind::Copy: {
+                if (profileNameKey(change.key) == profileNameKey(change.section)) break;
+                const auto entries = text.entries(change.key);
+                if (entries.empty()) break;
+                text.removeKeys(change.section);
+                for (const auto& [key, value] : entries) text.set(change.section, key, value);
+                changed = true;
+                break;
+            }
+        }
+    }
+    if (changed && !io_->replace(path_, text.text()).empty()) refuse();
 }
 
 void SettingsFile::writeString(std::string_view section, std::string_view key,
                                std::string_view value) {
-    if (!storable(section, key, value)) throw SettingsWriteError("Unable to write to " + path_);
-    ProfileText text = loadForChange();
-    text.set(section, key, value);
-    store(text);
+    apply(SettingsEdit().writeString(section, key, value));
 }
 
 void SettingsFile::writeInteger(std::string_view section, std::string_view key,
                                 std::int32_t value) {
-    writeString(section, key, std::to_string(value));
+    apply(SettingsEdit().writeInteger(section, key, value));
 }
 
 void SettingsFile::eraseSection(std::string_view section) {
-    ProfileText text = loadForChange();
-    if (text.eraseSection(section)) store(text);
-}
-
-bool SettingsFile::sectionExists(std::string_view section) const {
-    return load().hasKeys(section);
+    apply(SettingsEdit().eraseSection(section));
 }
 
 void SettingsFile::close() {}

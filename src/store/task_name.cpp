@@ -1,6 +1,8 @@
 #include <string>
 
+#include "store/errors.h"
 #include "store/profile_text.h"
+#include "store/settings_file.h"
 #include "store/task_tree.h"
 
 namespace kestrune {
@@ -22,6 +24,24 @@ std::string taskNameProblem(std::string_view name) {
         return "\"Settings\" is reserved for the window position; choose another task name.";
     }
     return {};
+}
+
+// Two nodes of one name share one record: taking another node's name would write this task's
+// settings over that task's.
+std::string TaskTree::renameProblem(const TreeNode* node, std::string_view name) const {
+    if (std::string problem = taskNameProblem(name); !problem.empty()) return problem;
+    if (!nameTakenByAnother(node, name)) return {};
+    return "Another task is named \"" + std::string(name) +
+           "\"; saving would overwrite its settings";
+}
+
+void TaskTree::renameInPlace(SettingsFile& settings, TreeNode* node, std::string text) {
+    if (text == node->text) return;
+    if (const std::string problem = renameProblem(node, text); !problem.empty()) {
+        throw Error(problem);
+    }
+    settings.apply(SettingsEdit().copySection(node->text, text));
+    rename(node, std::move(text));
 }
 
 }  // namespace kestrune

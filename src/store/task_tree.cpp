@@ -33,9 +33,9 @@ TreeNode* TaskTree::append(TreeNode* parent, std::string text) {
     return list.back().get();
 }
 
-std::string TaskTree::NewTaskName() const {
+std::string TaskTree::NewTaskName(const SettingsFile& settings) const {
     const auto nodes = allNodes();
-    std::unordered_set<std::string> taken;
+    std::unordered_set<std::string> taken = settings.snapshot().sectionsWithKeys();
     for (const TreeNode* node : nodes) taken.insert(profileNameKey(node->text));
     for (std::size_t number = nodes.size();; ++number) {
         std::string name = "New Task " + std::to_string(number);
@@ -43,17 +43,18 @@ std::string TaskTree::NewTaskName() const {
     }
 }
 
-TreeNode* TaskTree::AddTask() {
+TreeNode* TaskTree::AddTask(const SettingsFile& settings) {
     TreeNode* parent = selected_ != nullptr ? selected_->parent : nullptr;
-    return append(parent, NewTaskName());
+    return append(parent, NewTaskName(settings));
 }
 
-TreeNode* TaskTree::AddSubtask() {
-    return append(selected_, NewTaskName());
+TreeNode* TaskTree::AddSubtask(const SettingsFile& settings) {
+    return append(selected_, NewTaskName(settings));
 }
 
 // A record goes only when no node outside the doomed subtree still bears its name: records
 // are found by name, so erasing it would silently empty that other task too.
+// In one edit, so that a failure part-way cannot leave the nodes with some records gone.
 void TaskTree::eraseUnsharedRecords(SettingsFile& settings, TreeNode* doomed) const {
     const auto subtree = preOrder(doomed);
     const std::unordered_set<const TreeNode*> leaving(subtree.begin(), subtree.end());
@@ -61,12 +62,12 @@ void TaskTree::eraseUnsharedRecords(SettingsFile& settings, TreeNode* doomed) co
     for (const TreeNode* node : allNodes()) {
         if (!leaving.contains(node)) kept.insert(profileNameKey(node->text));
     }
+    SettingsEdit edit;
     for (auto it = subtree.begin() + 1; it != subtree.end(); ++it) {
-        if (!kept.contains(profileNameKey((*it)->text))) settings.eraseSection((*it)->text);
+        if (!kept.contains(profileNameKey((*it)->text))) edit.eraseSection((*it)->text);
     }
-    if (!kept.contains(profileNameKey(doomed->text)) && settings.sectionExists(doomed->text)) {
-        settings.eraseSection(doomed->text);
-    }
+    if (!kept.contains(profileNameKey(doomed->text))) edit.eraseSectionWithKeys(doomed->text);
+    settings.apply(edit);
 }
 
 bool TaskTree::nameTakenByAnother(const TreeNode* node, std::string_view name) const {

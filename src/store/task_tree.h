@@ -61,13 +61,15 @@ class TaskTree {
     TreeNode* selected() const { return selected_; }
     void select(TreeNode* node) { selected_ = node; }
 
-    // A name of the form "New Task N" that no node bears yet.
-    std::string NewTaskName() const;
+    // A name of the form "New Task N" that no node bears and no record of the settings file
+    // holds, so that a new node never starts with another task's settings.
+    std::string NewTaskName(const SettingsFile& settings) const;
     // Return the new node, which is not selected.
-    TreeNode* AddTask();
-    TreeNode* AddSubtask();
-    // Erases the records of the selected subtree that no remaining node still names,
-    // then removes the subtree. Throws SettingsWriteError; the tree is then unchanged.
+    TreeNode* AddTask(const SettingsFile& settings);
+    TreeNode* AddSubtask(const SettingsFile& settings);
+    // Erases the records of the selected subtree that no remaining node still names, all in
+    // one replace of the settings file, then removes the subtree. Throws SettingsWriteError;
+    // the tree and the file are then unchanged.
     void DeleteSelected(SettingsFile& settings);
     // May the selected (dragged) node be dropped on target?
     bool AcceptDrop(bool dragStartedInTree, const TreeNode* target) const;
@@ -84,6 +86,13 @@ class TaskTree {
     void SaveTree(const std::string& path) const;
 
     void rename(TreeNode* node, std::string text);
+    // A rename in the tree control: refused (Error, with renameProblem's text) for a name that
+    // cannot be a task name or that another node bears; else the node's record, when it has
+    // one, goes along whole under the new name in one replace (the old record stays, as after
+    // a rename in the task editor). Throws SettingsWriteError; the node keeps its name then.
+    void renameInPlace(SettingsFile& settings, TreeNode* node, std::string text);
+    // Why the node cannot take that name, or an empty string when it can.
+    std::string renameProblem(const TreeNode* node, std::string_view name) const;
     // The node and its whole subtree in depth-first pre-order.
     static std::vector<TreeNode*> preOrder(TreeNode* node);
     // Every node of the tree in depth-first pre-order.

@@ -16,7 +16,6 @@
 #include "ui/error_box.h"
 #include "ui/product_links.h"
 #include "ui/program_icons.h"
-#include "ui/record_carry.h"
 #include "ui/run_problems.h"
 #include "ui/task_tree_model.h"
 #include "ui/task_tree_view.h"
@@ -323,15 +322,14 @@ void TForm1::EditSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
         if (node == nullptr || node->parent == nullptr || editor_ == nullptr) return;
-        editor_->editTask(tree_, node);
-        treeChanged();
+        if (editor_->editTask(tree_, node)) treeChanged();
     });
 }
 
 void TForm1::AddTask() {
     guarded([this] {
         tree_.select(selectedNode());
-        tree_.AddTask();
+        tree_.AddTask(*settings_);
         treeChanged();
     });
 }
@@ -339,7 +337,7 @@ void TForm1::AddTask() {
 void TForm1::AddSubtask() {
     guarded([this] {
         tree_.select(selectedNode());
-        tree_.AddSubtask();
+        tree_.AddSubtask(*settings_);
         treeChanged();
     });
 }
@@ -360,15 +358,12 @@ void TForm1::dropOn(TreeNode* target) {
     });
 }
 
-// A rename must not part a node from its task: the record goes along under the new name,
-// and a name the settings file or the tree file cannot hold is refused.
+// A rename must not part a node from its task nor take another task's name: the tree
+// refuses such names and carries the record along.
 void TForm1::renameInPlace(TreeNode* node, const std::string& text) {
     guarded([this, node, &text] {
         if (text == node->text) return;
-        const std::string problem = kestrune::taskNameProblem(text);
-        if (!problem.empty()) throw kestrune::Error(problem);
-        kestrune::ui::carryRecord(*settings_, node->text, text);
-        tree_.rename(node, text);
+        tree_.renameInPlace(*settings_, node, text);
         treeChanged();
     });
 }

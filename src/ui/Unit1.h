@@ -34,8 +34,9 @@ class TForm1 : public QMainWindow {
     // The run, delete and edit items of one menu, in that order.
     using TaskItems = std::array<QAction*, 5>;
 
-    // The creation sequence: loads the tree file of programFolder (which ends with "/") when
-    // it exists, opens the settings file, takes the stored position and adds the tray icon.
+    // The creation sequence: loads the tree file of programFolder (the state folder, ending
+    // with "/") when it exists, opens the settings file, takes the stored position and adds
+    // the tray icon.
     // Throws kestrune::TreeFileError when the tree file cannot be loaded; nothing is written.
     explicit TForm1(const QString& programFolder, const TrayFactory& makeTray = {},
                     QWidget* parent = nullptr);

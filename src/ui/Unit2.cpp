@@ -10,9 +10,12 @@
 
 #include "store/errors.h"
 #include "store/settings_file.h"
+#include "store/task_record.h"
 #include "store/task_tree.h"
 #include "ui/error_box.h"
 #include "ui/task_entry_checks.h"
+
+namespace keys = kestrune::keys;
 
 namespace {
 
@@ -47,9 +50,9 @@ void TForm2::setFolderChooser(kestrune::ui::FolderChooser chooser) {
     chooser_ = std::move(chooser);
 }
 
-void TForm2::editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
+bool TForm2::editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     showRecord(tree, node);
-    exec();
+    return exec() == QDialog::Accepted;
 }
 
 void TForm2::openTask(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
@@ -57,27 +60,30 @@ void TForm2::openTask(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     show();
 }
 
+// The whole record from one reading of the file.
 void TForm2::showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     tree_ = &tree;
     node_ = node;
     const std::string& section = node->text;
+    const kestrune::SettingsSnapshot record = settings_.snapshot();
     nameBox_->setText(name_.show(section));
-    sourceBox_->setText(source_.show(settings_.readString(section, "s_folder", "")));
-    targetBox_->setText(target_.show(settings_.readString(section, "t_folder", "")));
-    showListValue(depthList_, keptDepth_, "sublevel", kDefaultDepth);
-    showListValue(actionList_, keptAction_, "actions", kDefaultAction);
-    filterBox_->setText(filters_.show(settings_.readString(section, "filters", "")));
-    structureBox_->setChecked(!settings_.readBool(section, "folderstruct", false));
+    sourceBox_->setText(source_.show(record.readString(section, keys::kSourceFolder, "")));
+    targetBox_->setText(target_.show(record.readString(section, keys::kTargetFolder, "")));
+    showListValue(record, depthList_, keptDepth_, keys::kDepth, kDefaultDepth);
+    showListValue(record, actionList_, keptAction_, keys::kAction, kDefaultAction);
+    filterBox_->setText(filters_.show(record.readString(section, keys::kFilters, "")));
+    structureBox_->setChecked(!record.readBool(section, keys::kFolderStructure, false));
     followAction();
     problemLabel_->clear();
     sourceBox_->setFocus();
 }
 
-void TForm2::showListValue(QComboBox* list, KeptValue& kept, const char* key, int fallback) {
+void TForm2::showListValue(const kestrune::SettingsSnapshot& record, QComboBox* list,
+                           KeptValue& kept, std::string_view key, int fallback) {
     const std::string& section = node_->text;
-    const int index = settings_.readInteger(section, key, fallback);
+    const int index = record.readInteger(section, key, fallback);
     const bool listed = index >= 0 && index < list->count();
-    kept = listed ? std::nullopt : std::optional(settings_.readString(section, key, ""));
+    kept = listed ? std::nullopt : std::optional(record.readString(section, key, ""));
     list->setCurrentIndex(listed ? index : -1);
     list->setPlaceholderText(
         listed ? QString()
@@ -96,15 +102,33 @@ void TForm2::browse(QLineEdit* box) {
     if (!chosen.isEmpty()) box->setText(chosen);
 }
 
+// A failed save never traps the user: the error box offers to try again, to go back to the
+// editor, or to close it without saving (the node and its record stay as they were).
 void TForm2::done(int result) {
     if (node_ == nullptr) {
         QDialog::done(result);
         return;
     }
-    if (!entriesAccepted() || !saveRecord()) return;
+    if (!entriesAccepted()) return;
+    for (QString error = saveRecord(); !error.isEmpty(); error = saveRecord()) {
+        switch (kestrune::ui::askAfterFailedSave(this, error)) {
+            case kestrune::ui::AfterFailedSave::Retry:
+                continue;
+            case kestrune::ui::AfterFailedSave::Discard:
+                closeEditor(QDialog::Rejected);
+                return;
+            case kestrune::ui::AfterFailedSave::Stay:
+                problemLabel_->setText(QStringLiteral("Not saved: %1").arg(error));
+                return;
+        }
+    }
+    closeEditor(QDialog::Accepted);
+}
+
+void TForm2::closeEditor(int result) {
     node_ = nullptr;
     tree_ = nullptr;
-    QDialog::done(QDialog::Accepted);
+    QDialog::done(result);
 }
 
 bool TForm2::entriesAccepted() {
@@ -120,8 +144,7 @@ bool TForm2::entriesAccepted() {
             : lineBreakProblem(QStringLiteral("target folder"), targetBox_->text());
     const std::string name = name_.toStore(nameBox_->text());
     const std::array checks{
-        Check{nameProblem(name), nameBox_},
-        Check{sharedNameProblem(*tree_, node_, name), nameBox_},
+        Check{renameProblem(*tree_, node_, name), nameBox_},
         Check{folderProblem(QStringLiteral("source folder"), sourceBox_->text()), sourceBox_},
         Check{targetProblem, targetBox_},
         Check{lineBreakProblem(QStringLiteral("filters"), filterBox_->text()), filterBox_},
@@ -139,30 +162,31 @@ bool TForm2::entriesAccepted() {
     return true;
 }
 
-// The record is written first and the node renamed only when every key has reached the file,
-// so a failed write leaves the node naming its old, intact record.
-bool TForm2::saveRecord() {
+// The record goes to the file whole, in one replace, and the node is renamed only after it
+// has, so a failed save leaves the file and the node as they were. Returns the error, if any.
+QString TForm2::saveRecord() {
     const std::string section = name_.toStore(nameBox_->text());
+    kestrune::SettingsEdit edit;
+    edit.writeString(section, keys::kSourceFolder, source_.toStore(sourceBox_->text()))
+        .writeString(section, keys::kTargetFolder, target_.toStore(targetBox_->text()));
+    addListValue(edit, section, keys::kDepth, depthList_, keptDepth_);
+    addListValue(edit, section, keys::kAction, actionList_, keptAction_);
+    edit.writeString(section, keys::kFilters, filters_.toStore(filterBox_->text()))
+        .writeInteger(section, keys::kFolderStructure, structureBox_->isChecked() ? 0 : 1);
     try {
-        settings_.writeString(section, "s_folder", source_.toStore(sourceBox_->text()));
-        settings_.writeString(section, "t_folder", target_.toStore(targetBox_->text()));
-        writeListValue(section, "sublevel", depthList_, keptDepth_);
-        writeListValue(section, "actions", actionList_, keptAction_);
-        settings_.writeString(section, "filters", filters_.toStore(filterBox_->text()));
-        settings_.writeInteger(section, "folderstruct", structureBox_->isChecked() ? 0 : 1);
+        settings_.apply(edit);
     } catch (const kestrune::Error& error) {
-        kestrune::ui::showErrorBox(this, QString::fromStdString(error.what()));
-        return false;
+        return QString::fromStdString(error.what());
     }
     if (node_->text != section) tree_->rename(node_, section);
-    return true;
+    return {};
 }
 
-void TForm2::writeListValue(const std::string& section, const char* key, const QComboBox* list,
-                            const KeptValue& kept) {
+void TForm2::addListValue(kestrune::SettingsEdit& edit, const std::string& section,
+                          std::string_view key, const QComboBox* list, const KeptValue& kept) {
     if (list->currentIndex() < 0 && kept) {
-        settings_.writeString(section, key, *kept);
+        edit.writeString(section, key, *kept);
     } else {
-        settings_.writeInteger(section, key, list->currentIndex());
+        edit.writeInteger(section, key, list->currentIndex());
     }
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "ui/folder_chooser.h"
 #include "ui/stored_text.h"
@@ -16,14 +17,17 @@ class QPushButton;
 class QToolButton;
 
 namespace kestrune {
+class SettingsEdit;
 class SettingsFile;
+class SettingsSnapshot;
 class TaskTree;
 struct TreeNode;
 }  // namespace kestrune
 
 // The task editor: names a task and sets its record. Created once, hidden, and reused.
 // Every accepted close saves; a close is refused, with the reason shown in the dialog, while
-// an entry cannot be stored or run, and when a write fails the dialog stays open.
+// an entry cannot be stored or run. When the save fails the user may try again, go back to
+// the dialog, or close it without saving.
 class TForm2 : public QDialog {
     Q_OBJECT
 
@@ -32,7 +36,8 @@ class TForm2 : public QDialog {
 
     // Shows the editor modally on a task node and returns when it is closed. A close saves:
     // the record is written under the name box's text, then the node is renamed through the tree.
-    void editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node);
+    // False when the user closed it without saving, after a failed save.
+    bool editTask(kestrune::TaskTree& tree, kestrune::TreeNode* node);
 
     // As editTask, but returns at once and leaves the dialog open (application-modal).
     void openTask(kestrune::TaskTree& tree, kestrune::TreeNode* node);
@@ -55,13 +60,15 @@ class TForm2 : public QDialog {
     void bindHandlers();
 
     void showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node);
-    void showListValue(QComboBox* list, KeptValue& kept, const char* key, int fallback);
+    void showListValue(const kestrune::SettingsSnapshot& record, QComboBox* list, KeptValue& kept,
+                       std::string_view key, int fallback);
     void followAction();
     void browse(QLineEdit* box);
     bool entriesAccepted();
-    bool saveRecord();
-    void writeListValue(const std::string& section, const char* key, const QComboBox* list,
-                        const KeptValue& kept);
+    QString saveRecord();
+    void closeEditor(int result);
+    static void addListValue(kestrune::SettingsEdit& edit, const std::string& section,
+                             std::string_view key, const QComboBox* list, const KeptValue& kept);
 
     kestrune::SettingsFile& settings_;
     kestrune::ui::FolderChooser chooser_;

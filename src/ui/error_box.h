@@ -17,4 +17,9 @@ QString withFullStop(const QString& message);
 // The standard error box: critical icon, OK button, the application title as caption.
 void showErrorBox(QWidget* parent, const QString& message);
 
+enum class AfterFailedSave { Retry, Discard, Stay };
+// The error box for a save that failed, with the choice of trying again, closing without
+// saving, or going back (Escape).
+AfterFailedSave askAfterFailedSave(QWidget* parent, const QString& message);
+
 }  // namespace kestrune::ui

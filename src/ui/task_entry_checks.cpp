@@ -7,14 +7,8 @@
 
 namespace kestrune::ui {
 
-QString nameProblem(const std::string& name) {
-    return QString::fromStdString(kestrune::taskNameProblem(name));
-}
-
-QString sharedNameProblem(const TaskTree& tree, const TreeNode* node, const std::string& name) {
-    if (!tree.nameTakenByAnother(node, name)) return {};
-    return QStringLiteral("Another task is named \"%1\"; saving would overwrite its settings")
-        .arg(QString::fromStdString(name));
+QString renameProblem(const TaskTree& tree, const TreeNode* node, const std::string& name) {
+    return QString::fromStdString(tree.renameProblem(node, name));
 }
 
 QString folderProblem(const QString& what, const QString& text) {

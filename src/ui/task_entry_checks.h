@@ -10,12 +10,9 @@ struct TreeNode;
 
 namespace kestrune::ui {
 
-// Why the name box's text cannot name a task, or an empty string when it can.
-QString nameProblem(const std::string& name);
-
-// Why the node may not take that new name: another node names that record, and the save
-// would overwrite that task's settings with these.
-QString sharedNameProblem(const TaskTree& tree, const TreeNode* node, const std::string& name);
+// Why the node cannot take the name box's text: not a task name, or another node's name,
+// whose settings the save would overwrite. An empty string when it can.
+QString renameProblem(const TaskTree& tree, const TreeNode* node, const std::string& name);
 
 // Why a folder box's text cannot be stored, or an empty string when it can. A task run refuses
 // a relative folder, so the editor refuses it while the user can still mend it.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "cli/cli_runner.h"
@@ -28,8 +29,8 @@ TEST_F(ListShowTest, ListWithoutATreeFileShowsTheDefaultTree) {
 }
 
 TEST_F(ListShowTest, ListIndentsByLevelAndCountsTasks) {
-    writeFile(treeFile(), "A\r\n\tB\r\n\t\tC\r\nD\r\n");
-    EXPECT_EQ(runCli(scratch, "list").out, "A\n  B\n    C\nD\nYou Have 2 Tasks\n");
+    writeFile(treeFile(), "A\r\n\tB\\b\r\n\t\tC\tc\r\nD\r\n");
+    EXPECT_EQ(runCli(scratch, "list").out, "A\n  B\\\\b\n    C\\tc\nD\nYou Have 2 Tasks\n");
     writeFile(treeFile(), "Only\r\nRoots\r\n");
     EXPECT_EQ(runCli(scratch, "list").out, "Only\nRoots\nYou Have 0 Task\n");
     writeFile(treeFile(), "");
@@ -53,9 +54,19 @@ TEST_F(ListShowTest, ShowPrintsTheRecordAsARunReadsIt) {
     const Outcome result = runCli(scratch, "show 'desktop tidy'");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
-              "s_folder=C:\\Data\nt_folder=D:\\\nactions=1\nsublevel=3\nfilters=*.txt;*.doc\n"
-              "folderstruct=1\n");
+              "s_folder=C:\\\\Data\nt_folder=D:\\\\\nactions=1\nsublevel=3\n"
+              "filters=*.txt;*.doc\nfolderstruct=1\n");
     EXPECT_EQ(readFile(settingsFile()), content);
+}
+
+TEST_F(ListShowTest, WhereTellsTheFolderInUseAndWhy) {
+    EXPECT_EQ(runCli(scratch, "where").out, scratch.folder() + "\nnamed by --folder\n");
+    // Without --folder, a copy in a folder its user can write keeps its files beside it.
+    const std::string cli = scratch.file("kestrune-cli");
+    std::filesystem::copy_file(KESTRUNE_CLI_PATH, cli);
+    const std::string out = scratch.file("out.txt");
+    ASSERT_EQ(std::system(("'" + cli + "' where >'" + out + "'").c_str()), 0);
+    EXPECT_EQ(readFile(out).substr(0, readFile(out).find('\n')), scratch.folder());
 }
 
 TEST_F(ListShowTest, ShowUsesTheRunDefaults) {

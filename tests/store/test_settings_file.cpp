@@ -5,6 +5,7 @@
 #include "platform/file_io.h"
 #include "store/errors.h"
 #include "store/settings_file.h"
+#include "store/task_record.h"
 #include "support/scratch_dir.h"
 
 namespace kestrune {
@@ -95,6 +96,76 @@ TEST_F(SettingsFileTest, SectionExistsOnlyWithAKey) {
     EXPECT_FALSE(settings.sectionExists("Missing"));
 }
 
+// Hand-edited files may repeat a section, in either letter case. Only the first of a name is
+// read, tested and written; a later one is neither read nor changed.
+TEST_F(SettingsFileTest, OnlyTheFirstSectionOfANameCounts) {
+    struct Case {
+        const char* file;
+        const char* read;  // T's key "a", or "-" when absent
+        bool exists;
+        const char* afterWrite;  // the file after T's "b" is set to 9
+    };
+    const Case cases[] = {
+        {"[T]\na=1\n[t]\na=2\nb=3\n", "1", true, "[T]\na=1\nb=9\n[t]\na=2\nb=3\n"},
+        {"[t]\n\n[T]\na=2\nb=3\n", "-", false, "[t]\nb=9\n\n[T]\na=2\nb=3\n"},
+        {"[T]\n; note\n[T]\na=2\n", "-", false, "[T]\n; note\nb=9\n[T]\na=2\n"},
+        {"[T]\nb=1\nb=2\na=0\n[T]\nb=5\n", "0", true, "[T]\nb=9\nb=2\na=0\n[T]\nb=5\n"},
+    };
+    for (const Case& c : cases) {
+        writeFile(path(), c.file);
+        EXPECT_EQ(settings.readString("T", "a", "-"), c.read) << c.file;
+        EXPECT_EQ(settings.sectionExists("t"), c.exists) << c.file;
+        EXPECT_EQ(readTaskRecord(settings, "T").has_value(), c.exists) << c.file;
+        settings.writeInteger("T", "b", 9);
+        EXPECT_EQ(readFile(path()), c.afterWrite) << c.file;
+    }
+}
+
+// Counts what reaches the disk, to tell one replace from several.
+class CountingDisk : public FileIo {
+  public:
+    FileContent read(const std::string& path) const override {
+        ++reads;
+        return systemFileIo().read(path);
+    }
+    std::string replace(const std::string& path, std::string_view content) const override {
+        ++replaces;
+        return systemFileIo().replace(path, content);
+    }
+    mutable int reads = 0;
+    mutable int replaces = 0;
+};
+
+TEST_F(SettingsFileTest, AnEditIsOneReplaceOrNoneAndARecordOneReading) {
+    writeFile(path(), "[Old]\nk=1\n[T]\ns_folder=/old\nactions=3\n");
+    const CountingDisk disk;
+    SettingsFile counted(path(), disk);
+    counted.apply(SettingsEdit()
+                      .writeString("T", keys::kSourceFolder, "/new")
+                      .writeString("T", keys::kFilters, "*.*")
+                      .writeInteger("T", keys::kAction, 2)
+                      .eraseSection("old"));
+    EXPECT_EQ(disk.replaces, 1);
+    const std::string written = "[T]\ns_folder=/new\nactions=2\nfilters=*.*\n";
+    EXPECT_EQ(readFile(path()), written);
+
+    // One change that cannot be stored stops the whole edit before the file is touched.
+    EXPECT_THROW(counted.apply(SettingsEdit()
+                                   .writeString("T", keys::kSourceFolder, "/other")
+                                   .writeString("T", keys::kFilters, "two\nlines")),
+                 SettingsWriteError);
+    EXPECT_EQ(disk.replaces, 1);
+    EXPECT_EQ(readFile(path()), written);
+
+    disk.reads = 0;
+    const auto record = readTaskRecord(counted, "t");
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(disk.reads, 1);
+    EXPECT_EQ(record->sourceFolder, "/new");
+    EXPECT_EQ(record->action, 2);
+    EXPECT_EQ(record->filters, "*.*");
+}
+
 TEST_F(SettingsFileTest, EraseRemovesEverySectionOfThatNameAndNothingElse) {
     writeFile(path(), "[A]\nk=1\n[b]\nj=2\n[B]\ni=3\n");
     settings.eraseSection("B");
@@ -134,9 +205,15 @@ TEST_F(SettingsFileTest, AFolderAtTheFilesPathMakesWritesFailWithThePath) {
     EXPECT_TRUE(std::filesystem::is_directory(path()));
 }
 
-TEST_F(SettingsFileTest, AMissingFolderMakesWritesFail) {
-    SettingsFile nowhere(scratch.file("missing/Setting.cfg"));
-    EXPECT_THROW(nowhere.writeInteger("Settings", "frmx", 1), SettingsWriteError);
+TEST_F(SettingsFileTest, AMissingFolderIsMadeAndAFileInItsWayMakesWritesFail) {
+    SettingsFile fresh(scratch.file("made/on/write/Setting.cfg"));
+    fresh.writeInteger("Settings", "frmx", 1);
+    EXPECT_EQ(readFile(fresh.path()), "[Settings]\nfrmx=1\n");
+    EXPECT_EQ(std::filesystem::status(scratch.file("made")).permissions(),
+              std::filesystem::perms::owner_all);
+    writeFile(scratch.file("file"), "");
+    SettingsFile blocked(scratch.file("file/below/Setting.cfg"));
+    EXPECT_THROW(blocked.writeInteger("Settings", "frmx", 1), SettingsWriteError);
 }
 
 // A disk that holds the file but cannot take a new one.

@@ -56,14 +56,14 @@ TEST_F(TaskTreeTest, EmptyTreeSavesAsAnEmptyFileAndLoadsBackEmpty) {
 }
 
 TEST_F(TaskTreeTest, AddsNodesWhereTheSelectionSays) {
-    tree.AddTask();
+    tree.AddTask(settings);
     EXPECT_EQ(outline(tree), "[All Tasks].[Desktop Tidy][New Task 2]");
     tree.select(find(tree, "Desktop Tidy"));
-    tree.AddTask();
-    tree.AddSubtask();
+    tree.AddTask(settings);
+    tree.AddSubtask(settings);
     EXPECT_EQ(outline(tree), "[All Tasks].[Desktop Tidy]..[New Task 4].[New Task 3][New Task 2]");
     tree.select(find(tree, "All Tasks"));
-    const TreeNode* group = tree.AddTask();
+    const TreeNode* group = tree.AddTask(settings);
     EXPECT_EQ(group->parent, nullptr);
     EXPECT_EQ(tree.selected(), find(tree, "All Tasks"));
     EXPECT_EQ(tree.TaskCount(), 3);
@@ -71,13 +71,24 @@ TEST_F(TaskTreeTest, AddsNodesWhereTheSelectionSays) {
 
 TEST_F(TaskTreeTest, NewTaskNameSkipsNamesAlreadyInUse) {
     tree.select(find(tree, "All Tasks"));
-    TreeNode* added = tree.AddSubtask();
+    TreeNode* added = tree.AddSubtask(settings);
     EXPECT_EQ(added->text, "New Task 2");
     tree.select(added);
     tree.DeleteSelected(settings);
-    EXPECT_EQ(tree.AddTask()->text, "New Task 2");
+    EXPECT_EQ(tree.AddTask(settings)->text, "New Task 2");
     load("A\r\n\tnew task 3\r\n\tNew Task 4\r\n");
-    EXPECT_EQ(tree.NewTaskName(), "New Task 5");
+    EXPECT_EQ(tree.NewTaskName(settings), "New Task 5");
+}
+
+// A name with a record of its own would hand the new node another task's settings.
+TEST_F(TaskTreeTest, NewTaskNamePassesOverNamesThatHaveARecord) {
+    writeFile(settings.path(),
+              "[new task 2]\nactions=3\n[New Task 3]\n[New Task 4]\n[NEW TASK 3]\ns_folder=/x\n");
+    // "New Task 3" has only a bare header first, so no record.
+    EXPECT_EQ(tree.NewTaskName(settings), "New Task 3");
+    tree.select(find(tree, "All Tasks"));
+    EXPECT_EQ(tree.AddSubtask(settings)->text, "New Task 3");
+    EXPECT_EQ(tree.AddSubtask(settings)->text, "New Task 4");
 }
 
 TEST_F(TaskTreeTest, DeleteErasesRecordsInPreOrderThenTheNodesOwn) {
@@ -106,25 +117,73 @@ TEST_F(TaskTreeTest, DeleteKeepsARecordThatAnotherNodeStillNames) {
     EXPECT_FALSE(settings.sectionExists("X"));
 }
 
-// Stands in for a settings file that can be read but no longer replaced.
+// Stands in for a settings file that can be read but, after `allowed` replaces, no longer
+// replaced.
 class ReadOnlyDisk : public FileIo {
   public:
+    explicit ReadOnlyDisk(int allowed = 0) : allowed_(allowed) {}
     FileContent read(const std::string& path) const override { return systemFileIo().read(path); }
-    std::string replace(const std::string&, std::string_view) const override {
+    std::string replace(const std::string& path, std::string_view content) const override {
+        if (allowed_-- > 0) return systemFileIo().replace(path, content);
         return "Read-only file system";
     }
+
+  private:
+    mutable int allowed_;
 };
 
-TEST_F(TaskTreeTest, AFailedEraseLeavesTheSubtreeAndPropagates) {
-    load("G\r\n\tA\r\n");
-    settings.writeString("A", "s_folder", "x");
+TEST_F(TaskTreeTest, AFailedEraseLeavesTheSubtreeAndTheFileAsTheyWere) {
+    load("G\r\n\tA\r\n\t\tA1\r\n\tB\r\n");
+    const std::string content = "[A]\ns_folder=x\n[A1]\ns_folder=y\n[B]\ns_folder=z\n[G]\nk=1\n";
+    writeFile(settings.path(), content);
     const ReadOnlyDisk disk;
     SettingsFile readOnly(settings.path(), disk);
     tree.select(find(tree, "G"));
     EXPECT_THROW(tree.DeleteSelected(readOnly), SettingsWriteError);
-    EXPECT_EQ(outline(tree), "[G].[A]");
+    EXPECT_EQ(outline(tree), "[G].[A]..[A1].[B]");
     EXPECT_EQ(tree.selected(), find(tree, "G"));
-    EXPECT_TRUE(settings.sectionExists("A"));
+    EXPECT_EQ(readFile(settings.path()), content);
+
+    // A disk that fails after one replace: all the records go in that one.
+    const ReadOnlyDisk failsLater(1);
+    SettingsFile onceMore(settings.path(), failsLater);
+    tree.DeleteSelected(onceMore);
+    EXPECT_TRUE(tree.roots().empty());
+    EXPECT_EQ(readFile(settings.path()), "");
+}
+
+// The tree control's rename: another node's name would write this task over that one.
+TEST_F(TaskTreeTest, RenameInPlaceRefusesAnotherNodesNameAndCarriesTheRecordWhole) {
+    load("G\r\n\tDesktop Tidy\r\n\tNew Task 2\r\n\tPlain\r\n");
+    const std::string content =
+        "[Desktop Tidy]\ns_folder=/home/me/Desktop\nactions=3\nfilters=*.*\n"
+        "[New Task 2]\ns_folder=/home/me/Downloads\nactions=1\nfilters=*.pdf\n"
+        "[Stale]\nt_folder=/old\nfolderstruct=1\n";
+    writeFile(settings.path(), content);
+    TreeNode* tidy = find(tree, "Desktop Tidy");
+    try {
+        tree.renameInPlace(settings, tidy, "new task 2");
+        FAIL() << "the rename should have been refused";
+    } catch (const Error& error) {
+        EXPECT_EQ(std::string(error.what()), tree.renameProblem(tidy, "new task 2"));
+        EXPECT_NE(std::string(error.what()).find("new task 2"), std::string::npos);
+    }
+    EXPECT_THROW(tree.renameInPlace(settings, tidy, " lead"), Error);
+    EXPECT_EQ(tidy->text, "Desktop Tidy");
+    EXPECT_EQ(readFile(settings.path()), content);
+
+    // A stale record under the new name gives way to this task's, whole.
+    tree.renameInPlace(settings, tidy, "stale");
+    EXPECT_EQ(tidy->text, "stale");
+    EXPECT_EQ(settings.readString("Stale", "s_folder", ""), "/home/me/Desktop");
+    EXPECT_EQ(settings.readString("Stale", "t_folder", "-"), "-");
+    EXPECT_FALSE(settings.readBool("Stale", "folderstruct", false));
+    EXPECT_EQ(settings.readString("Desktop Tidy", "filters", ""), "*.*");
+    // A node without a record takes the name alone; a change of case keeps its own record.
+    tree.renameInPlace(settings, find(tree, "Plain"), "Desktop Tidy");
+    tree.renameInPlace(settings, tidy, "STALE");
+    EXPECT_EQ(settings.readString("Desktop Tidy", "actions", ""), "3");
+    EXPECT_EQ(settings.readString("stale", "actions", ""), "3");
 }
 
 TEST_F(TaskTreeTest, DropRefusesItselfItsDescendantsAndOutsideDrags) {
@@ -223,9 +282,9 @@ class Recorder : public TreeObserver {
 TEST_F(TaskTreeTest, TellsTheObserverOfEveryChange) {
     Recorder recorder;
     tree.setObserver(&recorder);
-    tree.AddTask();
+    tree.AddTask(settings);
     tree.select(find(tree, "Desktop Tidy"));
-    tree.AddSubtask();
+    tree.AddSubtask(settings);
     tree.rename(find(tree, "New Task 3"), "Renamed");
     tree.select(find(tree, "New Task 2"));
     tree.DropOnNode(find(tree, "All Tasks"));

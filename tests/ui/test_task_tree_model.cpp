@@ -41,8 +41,11 @@ class TestTaskTreeModel : public QObject {
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QTemporaryDir scratch;
+        kestrune::SettingsFile settings(
+            (scratch.path() + QStringLiteral("/Setting.cfg")).toStdString());
 
-        TreeNode* added = tree.AddTask();
+        TreeNode* added = tree.AddTask(settings);
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(model.rowCount(), 2);
         tree.select(added);
@@ -53,9 +56,6 @@ class TestTaskTreeModel : public QObject {
         tree.rename(added, "Renamed");
         QCOMPARE(changed.size(), 1);
         QCOMPARE(model.index(0, 0, model.index(0, 0)).data().toString(), QStringLiteral("Renamed"));
-        QTemporaryDir scratch;
-        kestrune::SettingsFile settings(
-            (scratch.path() + QStringLiteral("/Setting.cfg")).toStdString());
         tree.select(added);
         tree.DeleteSelected(settings);
         QCOMPARE(removed.size(), 1);

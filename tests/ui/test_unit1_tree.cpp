@@ -112,14 +112,23 @@ class TestUnit1Tree : public QObject {
         QCOMPARE(settings.readString("Desktop Tidy", "s_folder", ""), "/home/me/Desktop");
     }
 
+    // Another node's name is refused too: the rename would write this task over that one.
     void aRefusedNameLeavesTheNodeAndSaysWhy() {
         MainWindow window(folder());
-        for (const char* name : {"", " Leading", "Two\tParts", "Settings"}) {
+        TForm1& form = *window.form;
+        form.settings().writeString("Desktop Tidy", "filters", "*.*");
+        form.settings().writeString("Downloads", "filters", "*.pdf");
+        form.tree().renameInPlace(form.settings(), form.tree().AddTask(form.settings()),
+                                  "Downloads");
+        const QByteArray records = kestrune::test::readBytes(folder() + "Setting.cfg");
+        for (const char* name : {"", " Leading", "Two\tParts", "Settings", "downloads"}) {
             window.errors.clear();
-            window.form->renameInPlace(window.node("Desktop Tidy"), name);
+            form.renameInPlace(window.node("Desktop Tidy"), name);
             QCOMPARE(window.errors.size(), 1);
             QVERIFY(window.node("Desktop Tidy") != nullptr);
         }
+        QVERIFY(window.errors[0].contains(QStringLiteral("Another task is named \"downloads\"")));
+        QCOMPARE(kestrune::test::readBytes(folder() + "Setting.cfg"), records);
         QVERIFY(!QFile::exists(treeFile()));
     }
 

@@ -8,16 +8,33 @@
 #include <QtTest>
 #include <string>
 
+#include "platform/file_io.h"
 #include "store/settings_file.h"
 #include "store/task_tree.h"
 #include "ui/Unit2.h"
+
+// The real disk, which refuses the next `failures` new files.
+struct FailingDisk : kestrune::FileIo {
+    mutable int failures = 0;
+    kestrune::FileContent read(const std::string& path) const override {
+        return kestrune::systemFileIo().read(path);
+    }
+    std::string replace(const std::string& path, std::string_view content) const override {
+        if (failures > 0) {
+            --failures;
+            return "No space left on device";
+        }
+        return kestrune::systemFileIo().replace(path, content);
+    }
+};
 
 // A task editor on the default tree ("All Tasks" > "Desktop Tidy") over a settings file of its
 // own in a fresh folder.
 struct EditorFixture {
     QTemporaryDir folder;
     std::string path = folder.filePath(QStringLiteral("Setting.cfg")).toStdString();
-    kestrune::SettingsFile settings{path};
+    FailingDisk disk;
+    kestrune::SettingsFile settings{path, disk};
     kestrune::TaskTree tree;
     TForm2 editor{settings};
 
@@ -44,14 +61,22 @@ struct EditorFixture {
     }
 };
 
-// Answers the next message box that opens with OK and hands its text to *seen.
-inline void answerMessageBox(QString* seen) {
+// Answers the next message boxes that open with these buttons in turn (NoButton: Escape) and
+// hands their texts to *seen.
+inline void answerMessageBoxes(QList<QMessageBox::StandardButton> answers, QStringList* seen) {
     auto* timer = new QTimer;
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, seen] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            *seen = box->text();
-            box->accept();
+    QObject::connect(timer, &QTimer::timeout, [timer, answers, seen]() mutable {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible()) return;
+        *seen << box->text();
+        const QMessageBox::StandardButton answer = answers.takeFirst();
+        if (answer == QMessageBox::NoButton) {
+            QTest::keyClick(box, Qt::Key_Escape);
+        } else {
+            box->button(answer)->click();
+        }
+        if (answers.isEmpty()) {
             timer->stop();
             timer->deleteLater();
         }

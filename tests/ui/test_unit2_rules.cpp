@@ -89,7 +89,7 @@ class TaskEditorRulesTest : public QObject {
         EditorFixture f;
         f.settings.writeString("Archive", "filters", "*.zip");
         f.tree.select(f.task());
-        f.tree.rename(f.tree.AddTask(), "Archive");
+        f.tree.rename(f.tree.AddTask(f.settings), "Archive");
         f.open();
         const QByteArray before = f.fileContent();
         f.control<QLineEdit>("Edit4")->setText(QStringLiteral("archive"));
@@ -134,25 +134,43 @@ class TaskEditorRulesTest : public QObject {
         QVERIFY(problem->text().isEmpty());
     }
 
-    void failedWriteShowsTheErrorAndKeepsTheDialogOpen() {
+    // A failing disk never traps the user: the error box offers to try again, to go back
+    // to the editor (Escape), or to close it without saving. The file stays as it was.
+    void failedSaveOffersRetryBackAndDiscard() {
         EditorFixture f;
-        QVERIFY(QDir().mkpath(QString::fromStdString(f.path)));
+        f.settings.writeString("Desktop Tidy", "s_folder", "/home/ann/old");
+        const QByteArray before = f.fileContent();
+        f.disk.failures = 100;
         f.open();
         f.control<QLineEdit>("Edit4")->setText(QStringLiteral("Renamed"));
-        QString seen;
-        answerMessageBox(&seen);
+        f.control<QLineEdit>("Edit1")->setText(QStringLiteral("/home/ann/new"));
+        QStringList seen;
+        answerMessageBoxes({QMessageBox::NoButton}, &seen);
         f.clickOk();
-        QTRY_VERIFY(!seen.isEmpty());
-        QCOMPARE(seen,
+        QTRY_COMPARE(seen.size(), 1);
+        QCOMPARE(seen[0],
                  QStringLiteral("Unable to write to %1.").arg(QString::fromStdString(f.path)));
         QVERIFY(f.editor.isVisible());
+        QVERIFY(f.control<QLabel>("Label5")->text().startsWith(QStringLiteral("Not saved")));
         QCOMPARE(f.task()->text, "Desktop Tidy");
 
-        QVERIFY(QDir().rmdir(QString::fromStdString(f.path)));
+        answerMessageBoxes({QMessageBox::Retry, QMessageBox::Discard}, &seen);
         f.clickOk();
-        QVERIFY(f.editor.isHidden());
+        QTRY_COMPARE(seen.size(), 3);
+        QTRY_VERIFY(f.editor.isHidden());
+        QCOMPARE(f.task()->text, "Desktop Tidy");
+        QCOMPARE(f.fileContent(), before);
+
+        // Once the disk has room again, Retry saves.
+        f.open();
+        f.control<QLineEdit>("Edit4")->setText(QStringLiteral("Renamed"));
+        f.disk.failures = 1;
+        answerMessageBoxes({QMessageBox::Retry}, &seen);
+        f.clickOk();
+        QTRY_COMPARE(seen.size(), 4);
+        QTRY_VERIFY(f.editor.isHidden());
         QCOMPARE(f.task()->text, "Renamed");
-        QCOMPARE(f.read("folderstruct", "Renamed"), "0");
+        QCOMPARE(f.read("s_folder", "Renamed"), "/home/ann/old");
     }
 
     void tabOrderRunsThroughFoldersActionFiltersOkThenName() {

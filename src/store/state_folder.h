@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+namespace kestrune {
+
+// The folder that holds Setting.cfg, kestrune.dll and the run history, and why it is that one.
+struct StateFolder {
+    std::string path;    // ends with "/"
+    std::string reason;  // one sentence for the user
+};
+
+// What the choice of the state folder depends on.
+struct StateFolderFacts {
+    std::string programFolder;  // the executable's folder, ending with "/"
+    std::string installFolder;  // the folder the build installs programs into, ending with "/"
+    bool programFolderWritable = false;
+    std::string configHome;    // the user's configuration folder, ending with "/"
+    std::string configSource;  // what named configHome, e.g. "$XDG_CONFIG_HOME"
+};
+
+// A copy of the program in a folder its user can write (a portable copy, the build folder)
+// keeps its files beside it. An installed program never writes into its own folder, also when
+// run as root: its files go to <configHome>kestrune/, made on the first write. A program is
+// installed when it lies in the install folder, under /usr/ or /opt/, or in a folder its
+// user cannot write.
+StateFolder chooseStateFolder(const StateFolderFacts& facts);
+
+// The rule for the running program.
+StateFolder stateFolder();
+
+// A folder the user named outright (kestrune-cli --folder).
+StateFolder namedStateFolder(const std::string& folder);
+
+}  // namespace kestrune

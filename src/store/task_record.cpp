@@ -1,0 +1,20 @@
+#include "store/task_record.h"
+
+#include "store/settings_file.h"
+
+namespace kestrune {
+
+std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name) {
+    const SettingsSnapshot file = settings.snapshot();
+    if (!file.sectionExists(name)) return std::nullopt;
+    TaskRecord record;
+    record.sourceFolder = file.readString(name, keys::kSourceFolder, "");
+    record.targetFolder = file.readString(name, keys::kTargetFolder, "");
+    record.action = file.readInteger(name, keys::kAction, 0);
+    record.depthCode = file.readInteger(name, keys::kDepth, 0);
+    record.filters = file.readString(name, keys::kFilters, "");
+    record.flat = file.readBool(name, keys::kFolderStructure, false);
+    return record;
+}
+
+}  // namespace kestrune

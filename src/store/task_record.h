@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrune {
+
+class SettingsFile;
+
+// The key names of a task's section in Setting.cfg.
+namespace keys {
+inline constexpr std::string_view kSourceFolder = "s_folder";
+inline constexpr std::string_view kTargetFolder = "t_folder";
+inline constexpr std::string_view kAction = "actions";
+inline constexpr std::string_view kDepth = "sublevel";
+inline constexpr std::string_view kFilters = "filters";
+inline constexpr std::string_view kFolderStructure = "folderstruct";
+}  // namespace keys
+
+// A task's section in Setting.cfg, as a run reads it.
+struct TaskRecord {
+    std::string sourceFolder;    // s_folder
+    std::string targetFolder;    // t_folder
+    std::int32_t action = 0;     // actions: 1 move, 2 copy, 3 delete
+    std::int32_t depthCode = 0;  // sublevel: 0 no limit
+    std::string filters;         // filters: pieces separated by ";"
+    bool flat = false;           // folderstruct: true places every entry straight into t_folder
+};
+
+// Every key from one reading of the file, so a record being saved meanwhile is seen whole,
+// old or new. nullopt when the settings file holds no record of that name.
+std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name);
+
+}  // namespace kestrune
