@@ -32,8 +32,10 @@ class FileActions {
     // Removes a file or a symbolic link itself; a folder, a read-only file or a missing entry
     // fails.
     virtual ActionResult remove(const std::string& path) = 0;
-    // Creates one folder; succeeds when the folder exists already.
+    // Creates one folder; EEXIST when any entry of that name exists already.
     virtual ActionResult makeFolder(const std::string& path) = 0;
+    // Removes an empty folder; a folder with anything in it stays and fails.
+    virtual ActionResult removeFolder(const std::string& path) = 0;
 
     // True when any entry of that name exists: file, folder or link, dangling links too.
     virtual bool exists(const std::string& path) = 0;

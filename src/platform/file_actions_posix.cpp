@@ -231,7 +231,11 @@ class PosixFileActions final : public FileActions {
 
     ActionResult makeFolder(const std::string& path) override {
         if (::mkdir(path.c_str(), 0777) == 0) return ActionResult::success();
-        if (errno == EEXIST && isFolder(path)) return ActionResult::success();
+        return lastError();
+    }
+
+    ActionResult removeFolder(const std::string& path) override {
+        if (::rmdir(path.c_str()) == 0) return ActionResult::success();
         return lastError();
     }
 

@@ -26,6 +26,7 @@ struct FolderEntry {
 
 struct FolderListing {
     bool listed = false;               // false when the folder could not be opened
+    int error = 0;                     // why not, an errno value
     std::vector<FolderEntry> entries;  // in byte order of names, without "." and ".."
 };
 

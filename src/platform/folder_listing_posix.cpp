@@ -5,11 +5,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <numeric>
 #include <optional>
 
+#include "platform/file_support_posix.h"
 #include "platform/folder_listing.h"
+
+using kestrune::posix::typeFromMode;
 
 namespace kestrune {
 
@@ -17,13 +21,6 @@ namespace {
 
 FolderId idOf(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
-EntryType typeFromMode(mode_t mode) {
-    if (S_ISREG(mode)) return EntryType::File;
-    if (S_ISDIR(mode)) return EntryType::Folder;
-    if (S_ISLNK(mode)) return EntryType::Link;
-    return EntryType::Other;
 }
 
 EntryType typeFromDirent(int folderFd, const dirent& entry) {
@@ -91,7 +88,10 @@ FolderListing listFolder(const std::string& folder) {
     // opendir rather than open and fdopendir: the latter costs two more system calls a
     // folder, which tells on a walk of many small folders.
     DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return listing;
+    if (dir == nullptr) {
+        listing.error = errno;
+        return listing;
+    }
     listing.listed = true;
     const int fd = dirfd(dir);
     // The folder's own device is only needed to judge its subfolders; most folders of a
@@ -111,6 +111,13 @@ FolderListing listFolder(const std::string& folder) {
     closedir(dir);
     sortByName(listing.entries);
     return listing;
+}
+
+int readIdentity(const std::string& path, EntryIdentity& identity) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return errno;
+    identity = posix::identityOf(st);
+    return 0;
 }
 
 bool folderIdentity(const std::string& path, FolderId& id) {

@@ -25,8 +25,9 @@ bool isSelectable(const FolderEntry& entry, const WalkRequest& request) {
     return entry.type != EntryType::Folder || entry.id != request.skip;
 }
 
-void select(const FolderListing& listing, std::size_t folder, const FilterPieces& filters,
-            const WalkRequest& request, std::vector<SelectedEntry>& selection) {
+void select(const FolderListing& listing, std::size_t folder, bool entersSubfolders,
+            const FilterPieces& filters, const WalkRequest& request,
+            std::vector<SelectedEntry>& selection) {
     const auto& entries = listing.entries;
     std::vector<std::string> extensions;
     extensions.reserve(entries.size());
@@ -37,7 +38,8 @@ void select(const FolderListing& listing, std::size_t folder, const FilterPieces
             if (taken[i] || !filters.matches(piece, extensions[i])) continue;
             if (!isSelectable(entries[i], request)) continue;
             taken[i] = true;
-            selection.push_back({folder, entries[i].name});
+            selection.push_back(
+                {folder, entries[i].name, entersSubfolders && isPlainFolder(entries[i], request)});
         }
     }
 }
@@ -51,10 +53,12 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
         PendingFolder current = std::move(pending.back());
         pending.pop_back();
         const FolderListing listing = listFolder(current.path);
+        if (!listing.listed) result.unlisted.push_back({current.path, listing.error});
         const std::size_t index = result.folders.size();
         result.folders.push_back(current.path);
-        select(listing, index, filters, request, result.selection);
-        if (!withinDepth(current.depth + 1, request.depthCode)) continue;
+        const bool entersSubfolders = withinDepth(current.depth + 1, request.depthCode);
+        select(listing, index, entersSubfolders, filters, request, result.selection);
+        if (!entersSubfolders) continue;
         // Pushed in reverse so that the first subfolder is walked first.
         for (auto it = listing.entries.rbegin(); it != listing.entries.rend(); ++it) {
             if (isPlainFolder(*it, request)) {

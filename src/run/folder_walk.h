@@ -20,6 +20,14 @@ struct WalkRequest {
 struct SelectedEntry {
     std::size_t folder;  // index into WalkResult::folders
     std::string name;
+    // A folder that the walk enters as well: its own entries are selected one by one.
+    bool entered = false;
+};
+
+// A folder below the source that could not be listed.
+struct UnlistedFolder {
+    std::string path;  // ends with "/"
+    int error = 0;     // an errno value
 };
 
 struct WalkResult {
@@ -27,6 +35,7 @@ struct WalkResult {
     std::vector<std::string> folders;
     // Grouped by folder, then by filter piece, then by name; each path at most once.
     std::vector<SelectedEntry> selection;
+    std::vector<UnlistedFolder> unlisted;
 
     std::string path(const SelectedEntry& entry) const {
         return folders[entry.folder] + entry.name;

@@ -110,7 +110,7 @@ TEST_F(FileActionsTest, ExistsSeesDanglingLinks) {
     EXPECT_FALSE(files.isFolder(scratch.file("dangling")));
     EXPECT_FALSE(files.exists(scratch.file("missing")));
     EXPECT_TRUE(files.makeFolder(scratch.file("made")).ok());
-    EXPECT_TRUE(files.makeFolder(scratch.file("made")).ok());
+    EXPECT_EQ(files.makeFolder(scratch.file("made")).code, EEXIST);
     EXPECT_FALSE(files.makeFolder(scratch.file("dangling")).ok());
 }
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include "run/run_plan.h"
+#include "run/task_record.h"
+
+namespace kestrune {
+
+class FileActions;
+class NameSource;
+class SettingsFile;
+
+struct PlanOptions {
+    FileActions* files = nullptr;  // the system's file actions when null
+    NameSource* names = nullptr;   // the program's random names when null
+};
+
+// Plans the whole run of a record: walks and selects, decides the folders to make, places
+// every entry. Nothing on disk is changed. A record that cannot run gives a plan with
+// RunPlan::error set and no steps.
+RunPlan planRecord(const TaskRecord& record, const std::string& name,
+                   const PlanOptions& options = {});
+
+// Plans the run of the record of that name.
+RunPlan planTask(const SettingsFile& settings, const std::string& name,
+                 const PlanOptions& options = {});
+
+// The message of a task that cannot run, naming the task.
+std::string cannotRunMessage(const std::string& task, const std::string& reason);
+
+}  // namespace kestrune
