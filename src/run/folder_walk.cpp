@@ -1,5 +1,6 @@
 #include "run/folder_walk.h"
 
+#include "platform/temporary_name.h"
 #include "run/path_rules.h"
 
 namespace kestrune {
@@ -20,8 +21,9 @@ bool withinDepth(std::int32_t depth, std::int32_t depthCode) {
     return depthCode == 0 || depth <= depthCode - 1;
 }
 
+// A run's own temporary copies are never selected, by this run or another.
 bool isSelectable(const FolderEntry& entry, const WalkRequest& request) {
-    if (entry.type == EntryType::Other) return false;
+    if (entry.type == EntryType::Other || isTemporaryName(entry.name)) return false;
     return entry.type != EntryType::Folder || entry.id != request.skip;
 }
 

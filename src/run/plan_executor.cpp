@@ -1,10 +1,10 @@
 #include "run/plan_executor.h"
 
 #include <cerrno>
+#include <deque>
 #include <unordered_map>
 
 #include "platform/file_actions.h"
-#include "platform/file_io.h"
 #include "run/name_source.h"
 #include "run/path_rules.h"
 #include "run/run_planner.h"
@@ -16,10 +16,47 @@ namespace {
 // Another program may take a planned name just before the action; the action then fails
 // without harm and the entry gets a fresh name.
 constexpr int kAttempts = 3;
+// Copies wait under temporary names until one flush puts a whole batch on disk; only then
+// are they renamed into place. Bounded so that a kill loses little work and the open
+// handles stay few.
+constexpr std::size_t kBatchFiles = 256;
+constexpr std::uint64_t kBatchBytes = 64ULL << 20;
+// A run of renames and deletes is flushed this often, so that its progress can be recorded.
+constexpr std::size_t kDurableEvery = 1000;
 
 bool isWithin(const std::string& path, const std::string& folder) {
     return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
            (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+std::string nameOf(const std::string& path) {
+    return path.substr(folderPart(path).size());
+}
+
+// One open folder, kept while the steps of that folder go on.
+struct CachedFolder {
+    std::string relative;
+    Folder folder;
+    ActionResult opened;
+    bool valid = false;
+};
+
+// A step carried out, or a copy waiting for its batch's flush, reported in the plan's order.
+struct Queued {
+    std::size_t index = 0;
+    StepResult result;
+    bool waiting = false;  // a temporary copy still to be put in place
+    bool move = false;
+    TemporaryCopy copy;
+    Folder from;
+    Folder to;
+};
+
+StepResult failure(std::string error, std::string target = {}) {
+    StepResult result;
+    result.error = std::move(error);
+    result.target = std::move(target);
+    return result;
 }
 
 class Executor {
@@ -28,7 +65,9 @@ class Executor {
         : plan_(plan),
           observer_(options.observer),
           files_(options.files != nullptr ? *options.files : systemFileActions()),
-          names_(options.names != nullptr ? *options.names : randomNames()) {}
+          names_(options.names != nullptr ? *options.names : randomNames()),
+          sourceRoot_(sourceRootOf(plan.record.sourceFolder)),
+          targetRoot_(withoutTrailingSlashes(plan.record.targetFolder) + "/") {}
 
     RunTotals run() {
         if (!plan_.error.empty()) {
@@ -37,18 +76,20 @@ class Executor {
         }
         totals_.failed = plan_.unreadable.size();
         if (!makeFolders()) return totals_;
-        std::vector<std::size_t> merged;
-        for (std::size_t i = 0; i < plan_.steps.size(); ++i) {
+        for (std::size_t i = 0; i < plan_.steps.size() && !totals_.stopped; ++i) {
             if (observer_ != nullptr) observer_->stepStarted(i);
-            const StepResult result = perform(plan_.steps[i]);
-            if (result.status == StepStatus::Merged) merged.push_back(i);
-            ++(result.status == StepStatus::Failed ? totals_.failed : totals_.succeeded);
-            if (observer_ != nullptr && !observer_->stepDone(i, result)) {
-                totals_.stopped = true;
-                return totals_;
+            perform(i);
+            if (waitingCopies_ >= kBatchFiles || waitingBytes_ >= kBatchBytes ||
+                sinceDurable_ >= kDurableEvery) {
+                settle();
             }
         }
-        if (action() == Action::Move || action() == Action::Delete) removeEmptied(merged);
+        settle();
+        if (!totals_.stopped && (action() == Action::Move || action() == Action::Delete)) {
+            removeEmptied();
+        }
+        flushTouched();
+        if (observer_ != nullptr) observer_->durable();
         return totals_;
     }
 
@@ -80,45 +121,6 @@ class Executor {
         return true;
     }
 
-    static StepResult failure(std::string error) {
-        StepResult result;
-        result.error = std::move(error);
-        return result;
-    }
-
-    // A folder handled whole may have changed inside; any other entry must be as listed.
-    static bool unchanged(const PlanStep& step, const EntryIdentity& now) {
-        if (step.identity.type == EntryType::Folder || step.action == Action::Copy) {
-            return step.identity.sameEntry(now);
-        }
-        return step.identity == now;
-    }
-
-    StepResult perform(const PlanStep& step) {
-        if (step.status == StepStatus::Failed) return failure(step.error);
-        if (step.status == StepStatus::Merged) {
-            if (const std::string problem = folderProblem(step.target); !problem.empty()) {
-                return failure(problem);
-            }
-            StepResult result;
-            result.status = StepStatus::Merged;
-            result.target = step.target;
-            return result;
-        }
-        EntryIdentity now;
-        if (const int error = readIdentity(step.source, now); error != 0) {
-            return failure(systemErrorText(error));
-        }
-        if (!unchanged(step, now)) return failure("the entry changed since it was listed");
-        if (step.action == Action::Delete) return finish(files_.remove(step.source), {});
-        if (const std::string problem = folderProblem(folderPart(step.target)); !problem.empty()) {
-            StepResult result = failure(problem);
-            result.target = step.target;
-            return result;
-        }
-        return place(step);
-    }
-
     // Why that folder could not be made, or empty.
     std::string folderProblem(const std::string& folder) const {
         if (unmade_.empty()) return {};
@@ -126,42 +128,208 @@ class Executor {
         return found == unmade_.end() ? std::string() : found->second;
     }
 
-    // Moves or copies to the planned target, or to a fresh name when another program took
-    // the planned one since.
-    StepResult place(const PlanStep& step) {
-        std::string target = step.target;
-        const std::string folder = folderPart(target);
-        const std::string name = step.source.substr(folderPart(step.source).size());
-        ActionResult outcome;
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (attempt > 0) target = folder + names_.next() + (plan_.record.flat ? "_" : "") + name;
-            outcome = step.action == Action::Move ? files_.move(step.source, target)
-                                                  : files_.copy(step.source, target);
-            if (outcome.code != EEXIST) break;
+    // The open folder of a path below root; opened once for all the steps in it.
+    const ActionResult& open(const std::string& root, const std::string& path,
+                             CachedFolder& cache) {
+        const std::string folder = folderPart(path);
+        const std::string relative = folder.size() > root.size() ? folder.substr(root.size()) : "";
+        if (!cache.valid || cache.relative != relative) {
+            cache.relative = relative;
+            cache.folder.reset();
+            cache.opened = files_.openFolder(root, relative, cache.folder);
+            cache.valid = true;
         }
-        return finish(outcome, target);
+        return cache.opened;
     }
 
-    static StepResult finish(const ActionResult& outcome, const std::string& target) {
-        StepResult result;
-        result.target = target;
-        if (!outcome.ok()) {
-            result.error = outcome.error;
-            return result;
+    void touch(const Folder& folder) {
+        for (const Folder& known : touched_) {
+            if (known->device() == folder->device()) return;
         }
+        touched_.push_back(folder);
+    }
+
+    void perform(std::size_t index) {
+        const PlanStep& step = plan_.steps[index];
+        if (step.status == StepStatus::Failed) return report(index, failure(step.error));
+        if (step.status == StepStatus::Merged) {
+            if (std::string problem = folderProblem(step.target); !problem.empty()) {
+                return report(index, failure(std::move(problem)));
+            }
+            StepResult result;
+            result.status = StepStatus::Merged;
+            result.target = step.target;
+            return report(index, std::move(result));
+        }
+        const ActionResult& source = open(sourceRoot_, step.source, source_);
+        if (!source.ok()) return report(index, failure(source.error, step.target));
+        const std::string name = nameOf(step.source);
+        if (step.action == Action::Delete) {
+            touch(source_.folder);
+            const ActionResult removed = files_.remove(source_.folder, name, step.identity);
+            return report(index, removed.ok() ? done({}) : failure(removed.error));
+        }
+        if (std::string problem = folderProblem(folderPart(step.target)); !problem.empty()) {
+            return report(index, failure(std::move(problem), step.target));
+        }
+        const ActionResult& target = open(targetRoot_, step.target, target_);
+        if (!target.ok()) return report(index, failure(target.error, step.target));
+        touch(target_.folder);
+        if (step.action == Action::Move) {
+            touch(source_.folder);
+            if (source_.folder->device() == target_.folder->device()) {
+                if (rename(index, step, name)) return;
+            } else if (step.identity.type == EntryType::Folder) {
+                return report(index, failure("a folder cannot be moved to another file system",
+                                             step.target));
+            }
+        }
+        startCopy(index, step, name);
+    }
+
+    StepResult done(std::string target) {
+        StepResult result;
         result.status = StepStatus::Done;
-        if (!target.empty()) readIdentity(target, result.made);
+        result.target = std::move(target);
         return result;
+    }
+
+    // A fresh target name beside the planned one, for a name taken since planning.
+    std::string freshName(const std::string& source) {
+        return names_.next() + (plan_.record.flat ? "_" : "") + nameOf(source);
+    }
+
+    // False when the rename found the target on another file system after all (a bind
+    // mount), so that the entry is copied instead.
+    bool rename(std::size_t index, const PlanStep& step, const std::string& name) {
+        const std::string folder = folderPart(step.target);
+        std::string target = nameOf(step.target);
+        ActionResult outcome;
+        EntryIdentity made;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            if (attempt > 0) target = freshName(step.source);
+            outcome = files_.rename(source_.folder, name, step.identity, target_.folder, target,
+                                    made);
+            if (outcome.code != EEXIST) break;
+        }
+        if (outcome.code == EXDEV && step.identity.type != EntryType::Folder) return false;
+        StepResult result = outcome.ok() ? done(folder + target) : failure(outcome.error, folder + target);
+        result.made = made;
+        report(index, std::move(result));
+        return true;
+    }
+
+    void startCopy(std::size_t index, const PlanStep& step, const std::string& name) {
+        Queued queued;
+        queued.index = index;
+        queued.move = step.action == Action::Move;
+        const ActionResult copied =
+            files_.copyToTemporary(source_.folder, name, step.identity, !queued.move,
+                                   target_.folder, queued.copy);
+        if (!copied.ok()) return report(index, failure(copied.error, step.target));
+        queued.result.target = step.target;
+        queued.waiting = true;
+        queued.from = source_.folder;
+        queued.to = target_.folder;
+        ++waitingCopies_;
+        waitingBytes_ += queued.copy.size;
+        queue_.push_back(std::move(queued));
+    }
+
+    // Results wait behind the copies before them, so the observer hears of every step in
+    // the plan's order.
+    void report(std::size_t index, StepResult result) {
+        if (queue_.empty()) return deliver(index, result);
+        Queued queued;
+        queued.index = index;
+        queued.result = std::move(result);
+        queue_.push_back(std::move(queued));
+    }
+
+    void deliver(std::size_t index, const StepResult& result) {
+        if (result.status == StepStatus::Merged) merged_.push_back(index);
+        ++(result.status == StepStatus::Failed ? totals_.failed : totals_.succeeded);
+        ++sinceDurable_;
+        if (observer_ != nullptr && !observer_->stepDone(index, result)) totals_.stopped = true;
+    }
+
+    // Returns the first failure; every file system touched is flushed all the same.
+    ActionResult flushTouched() {
+        ActionResult first;
+        for (const Folder& folder : touched_) {
+            const ActionResult flushed = files_.flush(folder);
+            if (first.ok() && !flushed.ok()) first = flushed;
+        }
+        touched_.clear();
+        return first;
+    }
+
+    // One flush for the batch: the waiting copies' data, and whatever was reported before,
+    // reach the disk; then the copies go into place.
+    void settle() {
+        if (queue_.empty() && sinceDurable_ < kDurableEvery) return;
+        const ActionResult flushed = flushTouched();
+        if (flushed.ok() && observer_ != nullptr && sinceDurable_ > 0) observer_->durable();
+        sinceDurable_ = 0;
+        while (!queue_.empty()) {
+            Queued queued = std::move(queue_.front());
+            queue_.pop_front();
+            if (!queued.waiting) {
+                deliver(queued.index, queued.result);
+                continue;
+            }
+            if (totals_.stopped || !flushed.ok()) {
+                files_.discardTemporary(queued.to, queued.copy);
+                if (!totals_.stopped) deliver(queued.index, failure(flushed.error, queued.result.target));
+                continue;
+            }
+            place(queued);
+            deliver(queued.index, queued.result);
+        }
+        waitingCopies_ = 0;
+        waitingBytes_ = 0;
+    }
+
+    void place(Queued& queued) {
+        const PlanStep& step = plan_.steps[queued.index];
+        const std::string folder = folderPart(step.target);
+        std::string target = nameOf(step.target);
+        ActionResult outcome;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            if (attempt > 0) target = freshName(step.source);
+            outcome = files_.placeTemporary(queued.to, queued.copy, target, queued.result.made);
+            if (outcome.code != EEXIST) break;
+        }
+        queued.result.target = folder + target;
+        if (!outcome.ok()) {
+            files_.discardTemporary(queued.to, queued.copy);
+            queued.result.error = outcome.error;
+            return;
+        }
+        touch(queued.to);
+        if (queued.move) {
+            touch(queued.from);
+            // A source changed since its copy began stays beside the complete copy.
+            const ActionResult removed =
+                files_.removeCopiedSource(queued.from, nameOf(step.source), queued.copy);
+            if (!removed.ok()) {
+                queued.result.error = removed.error;
+                return;
+            }
+        }
+        queued.result.status = StepStatus::Done;
     }
 
     // Deepest first: a merged folder's own merged subfolders come after it in the plan.
     // A folder with anything left in it stays.
-    void removeEmptied(const std::vector<std::size_t>& merged) {
-        for (auto it = merged.rbegin(); it != merged.rend(); ++it) {
+    void removeEmptied() {
+        for (auto it = merged_.rbegin(); it != merged_.rend(); ++it) {
             const PlanStep& step = plan_.steps[*it];
-            EntryIdentity now;
-            if (readIdentity(step.source, now) != 0 || !step.identity.sameEntry(now)) continue;
-            if (!files_.removeFolder(step.source).ok()) continue;
+            if (!open(sourceRoot_, step.source, source_).ok()) continue;
+            touch(source_.folder);
+            if (!files_.removeFolder(source_.folder, nameOf(step.source), step.identity).ok()) {
+                continue;
+            }
             if (observer_ != nullptr) observer_->folderRemoved(step.source);
         }
     }
@@ -170,8 +338,18 @@ class Executor {
     ExecutionObserver* observer_;
     FileActions& files_;
     NameSource& names_;
+    const std::string sourceRoot_;
+    const std::string targetRoot_;
     RunTotals totals_;
     std::unordered_map<std::string, std::string> unmade_;  // folder -> why it was not made
+    CachedFolder source_;
+    CachedFolder target_;
+    std::vector<Folder> touched_;  // one folder per file system written since the last flush
+    std::deque<Queued> queue_;
+    std::size_t waitingCopies_ = 0;
+    std::uint64_t waitingBytes_ = 0;
+    std::size_t sinceDurable_ = 0;  // steps reported since the last flush
+    std::vector<std::size_t> merged_;
 };
 
 }  // namespace

@@ -19,10 +19,6 @@ std::string cannotRunMessage(const std::string& task, const std::string& reason)
 
 namespace {
 
-std::string sourceRootOf(const std::string& folder) {
-    return folder.back() == '/' ? folder : folder + "/";
-}
-
 class Planner {
   public:
     Planner(const TaskRecord& record, const std::string& name, const PlanOptions& options)

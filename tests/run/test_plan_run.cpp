@@ -277,13 +277,15 @@ TEST_F(TaskRunTest, ObserverSeesEachStepAndCanStopTheRun) {
 // Another program creates the planned target between the plan and the action.
 class RacingFiles : public test::ForwardingFiles {
   public:
-    ActionResult move(const std::string& source, const std::string& target) override {
-        race(target);
-        return system.move(source, target);
+    ActionResult rename(const Folder& from, const std::string& name, const EntryIdentity& expected,
+                        const Folder& to, const std::string& newName, EntryIdentity& made) override {
+        race(to->path() + newName);
+        return system.rename(from, name, expected, to, newName, made);
     }
-    ActionResult copy(const std::string& source, const std::string& target) override {
-        race(target);
-        return system.copy(source, target);
+    ActionResult placeTemporary(const Folder& folder, const TemporaryCopy& copy,
+                                const std::string& name, EntryIdentity& made) override {
+        race(folder->path() + name);
+        return system.placeTemporary(folder, copy, name, made);
     }
     void race(const std::string& target) {
         if (raced) return;

@@ -6,20 +6,43 @@
 
 namespace kestrune::test {
 
-// The system's file actions, for a test to override just the one it steps in at.
+// The system's file actions, for a test to override just the ones it steps in at.
 class ForwardingFiles : public FileActions {
   public:
-    ActionResult move(const std::string& source, const std::string& target) override {
-        return system.move(source, target);
+    ActionResult openFolder(const std::string& root, const std::string& relative,
+                            Folder& out) override {
+        return system.openFolder(root, relative, out);
     }
-    ActionResult copy(const std::string& source, const std::string& target) override {
-        return system.copy(source, target);
+    ActionResult rename(const Folder& from, const std::string& name, const EntryIdentity& expected,
+                        const Folder& to, const std::string& newName, EntryIdentity& made) override {
+        return system.rename(from, name, expected, to, newName, made);
     }
-    ActionResult remove(const std::string& path) override { return system.remove(path); }
+    ActionResult remove(const Folder& folder, const std::string& name,
+                        const EntryIdentity& expected) override {
+        return system.remove(folder, name, expected);
+    }
+    ActionResult removeFolder(const Folder& folder, const std::string& name,
+                              const EntryIdentity& expected) override {
+        return system.removeFolder(folder, name, expected);
+    }
+    ActionResult copyToTemporary(const Folder& from, const std::string& name,
+                                 const EntryIdentity& expected, bool followLink, const Folder& to,
+                                 TemporaryCopy& out) override {
+        return system.copyToTemporary(from, name, expected, followLink, to, out);
+    }
+    ActionResult flush(const Folder& folder) override { return system.flush(folder); }
+    ActionResult placeTemporary(const Folder& folder, const TemporaryCopy& copy,
+                                const std::string& name, EntryIdentity& made) override {
+        return system.placeTemporary(folder, copy, name, made);
+    }
+    void discardTemporary(const Folder& folder, const TemporaryCopy& copy) override {
+        system.discardTemporary(folder, copy);
+    }
+    ActionResult removeCopiedSource(const Folder& from, const std::string& name,
+                                    const TemporaryCopy& copy) override {
+        return system.removeCopiedSource(from, name, copy);
+    }
     ActionResult makeFolder(const std::string& path) override { return system.makeFolder(path); }
-    ActionResult removeFolder(const std::string& path) override {
-        return system.removeFolder(path);
-    }
     bool exists(const std::string& path) override { return system.exists(path); }
     bool isFolder(const std::string& path) override { return system.isFolder(path); }
 
