@@ -27,5 +27,7 @@ struct EntryIdentity {
 // The identity of the entry the path names itself (a symbolic link is not followed); the
 // errno value on failure, 0 on success.
 int readIdentity(const std::string& path, EntryIdentity& identity);
+// The same for an entry of an open folder.
+int readIdentityIn(const Folder& folder, const std::string& name, EntryIdentity& identity);
 
 }  // namespace kestrune

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "platform/entry_identity.h"
+#include "platform/folder_handle.h"
 
 namespace kestrune {
 
@@ -18,27 +18,6 @@ struct ActionResult {
     static ActionResult failure(int code);
     static ActionResult failure(int code, std::string text);
 };
-
-// An open folder. Actions name entries within it, never through a path, so a folder
-// swapped for a link or for another folder after it was opened is never followed.
-class FolderHandle {
-  public:
-    FolderHandle(int fd, std::string path, std::uint64_t device)
-        : fd_(fd), path_(std::move(path)), device_(device) {}
-    ~FolderHandle();
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-
-    int fd() const { return fd_; }
-    const std::string& path() const { return path_; }  // for messages
-    std::uint64_t device() const { return device_; }
-
-  private:
-    int fd_;
-    std::string path_;
-    std::uint64_t device_;
-};
-using Folder = std::shared_ptr<const FolderHandle>;
 
 // A complete copy under a temporary name in its target folder, not yet in place.
 struct TemporaryCopy {

@@ -23,10 +23,6 @@ ActionResult ActionResult::failure(int code, std::string text) {
     return {code, std::move(text)};
 }
 
-FolderHandle::~FolderHandle() {
-    ::close(fd_);
-}
-
 namespace {
 
 using posix::Descriptor;

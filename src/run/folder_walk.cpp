@@ -1,5 +1,6 @@
 #include "run/folder_walk.h"
 
+#include "platform/entry_identity.h"
 #include "platform/temporary_name.h"
 #include "run/path_rules.h"
 
@@ -7,7 +8,11 @@ namespace kestrune {
 
 namespace {
 
+// A folder to list: the open folder it was found in, its name there and what it was then.
 struct PendingFolder {
+    Folder parent;
+    std::string name;
+    FolderId id;
     std::string path;
     std::int32_t depth;
 };
@@ -40,8 +45,10 @@ void select(const FolderListing& listing, std::size_t folder, bool entersSubfold
             if (taken[i] || !filters.matches(piece, extensions[i])) continue;
             if (!isSelectable(entries[i], request)) continue;
             taken[i] = true;
-            selection.push_back(
-                {folder, entries[i].name, entersSubfolders && isPlainFolder(entries[i], request)});
+            SelectedEntry selected{folder, entries[i].name,
+                                   entersSubfolders && isPlainFolder(entries[i], request)};
+            selected.error = readIdentityIn(listing.folder, entries[i].name, selected.identity);
+            selection.push_back(std::move(selected));
         }
     }
 }
@@ -50,11 +57,13 @@ void select(const FolderListing& listing, std::size_t folder, bool entersSubfold
 
 WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
     WalkResult result;
-    std::vector<PendingFolder> pending{{request.sourceRoot, 0}};
+    std::vector<PendingFolder> pending{{nullptr, {}, {}, request.sourceRoot, 0}};
     while (!pending.empty()) {
         PendingFolder current = std::move(pending.back());
         pending.pop_back();
-        const FolderListing listing = listFolder(current.path);
+        const FolderListing listing = current.parent == nullptr
+                                          ? listFolder(current.path)
+                                          : listFolderBelow(current.parent, current.name, current.id);
         if (!listing.listed) result.unlisted.push_back({current.path, listing.error});
         const std::size_t index = result.folders.size();
         result.folders.push_back(current.path);
@@ -64,7 +73,8 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
         // Pushed in reverse so that the first subfolder is walked first.
         for (auto it = listing.entries.rbegin(); it != listing.entries.rend(); ++it) {
             if (isPlainFolder(*it, request)) {
-                pending.push_back({current.path + it->name + "/", current.depth + 1});
+                pending.push_back({listing.folder, it->name, it->id, current.path + it->name + "/",
+                                   current.depth + 1});
             }
         }
     }

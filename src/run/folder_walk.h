@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/entry_identity.h"
 #include "platform/folder_listing.h"
 #include "run/filter_pieces.h"
 
@@ -22,6 +23,8 @@ struct SelectedEntry {
     std::string name;
     // A folder that the walk enters as well: its own entries are selected one by one.
     bool entered = false;
+    EntryIdentity identity;  // as listed
+    int error = 0;           // errno when the entry could not be looked at
 };
 
 // A folder below the source that could not be listed.

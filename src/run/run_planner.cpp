@@ -1,5 +1,6 @@
 #include "run/run_planner.h"
 
+#include <cerrno>
 #include <optional>
 #include <unordered_set>
 
@@ -19,6 +20,14 @@ std::string cannotRunMessage(const std::string& task, const std::string& reason)
 
 namespace {
 
+// A folder swapped for a link or another folder after its parent was listed is not followed.
+std::string reasonOf(const UnlistedFolder& folder) {
+    if (folder.error == ENOTDIR || folder.error == ESTALE) {
+        return "it was replaced since it was listed";
+    }
+    return systemErrorText(folder.error);
+}
+
 class Planner {
   public:
     Planner(const TaskRecord& record, const std::string& name, const PlanOptions& options)
@@ -34,8 +43,7 @@ class Planner {
         if (!request) return std::move(plan_);
         const WalkResult walk = walkAndSelect(*request, FilterPieces(plan_.record.filters));
         for (const UnlistedFolder& folder : walk.unlisted) {
-            plan_.unreadable.push_back({withoutTrailingSlashes(folder.path),
-                                        systemErrorText(folder.error)});
+            plan_.unreadable.push_back({withoutTrailingSlashes(folder.path), reasonOf(folder)});
         }
         if (placing() && !walk.selection.empty()) planFolders(walk);
         plan_.steps.reserve(walk.selection.size());
@@ -119,9 +127,10 @@ class Planner {
         PlanStep step;
         step.action = action();
         step.source = walk.path(entry);
-        if (const int error = readIdentity(step.source, step.identity); error != 0) {
+        step.identity = entry.identity;
+        if (entry.error != 0) {
             step.status = StepStatus::Failed;
-            step.error = systemErrorText(error);
+            step.error = systemErrorText(entry.error);
             return step;
         }
         if (entry.entered) {
