@@ -28,6 +28,6 @@ struct EntryIdentity {
 // errno value on failure, 0 on success.
 int readIdentity(const std::string& path, EntryIdentity& identity);
 // The same for an entry of an open folder.
-int readIdentityIn(const Folder& folder, const std::string& name, EntryIdentity& identity);
+int readIdentityIn(const OpenFolder& folder, const std::string& name, EntryIdentity& identity);
 
 }  // namespace kestrune

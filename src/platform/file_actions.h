@@ -37,33 +37,33 @@ class FileActions {
     // Opens the folder `relative` ("", or "a/b/") below root, one name at a time, never
     // following a symbolic link below root.
     virtual ActionResult openFolder(const std::string& root, const std::string& relative,
-                                    Folder& out) = 0;
+                                    OpenFolder& out) = 0;
     // Renames within one file system, failing when the new name is taken (EEXIST) or lies
     // on another file system (EXDEV). `made` is what then stands at the new name.
-    virtual ActionResult rename(const Folder& from, const std::string& name,
-                                const EntryIdentity& expected, const Folder& to,
+    virtual ActionResult rename(const OpenFolder& from, const std::string& name,
+                                const EntryIdentity& expected, const OpenFolder& to,
                                 const std::string& newName, EntryIdentity& made) = 0;
     // Removes a file or a symbolic link itself; a folder or a read-only file fails.
-    virtual ActionResult remove(const Folder& folder, const std::string& name,
+    virtual ActionResult remove(const OpenFolder& folder, const std::string& name,
                                 const EntryIdentity& expected) = 0;
     // Removes an empty folder; one with anything in it stays and fails.
-    virtual ActionResult removeFolder(const Folder& folder, const std::string& name,
+    virtual ActionResult removeFolder(const OpenFolder& folder, const std::string& name,
                                       const EntryIdentity& expected) = 0;
     // Copies content, mode, times (and owner and extended attributes where allowed) to a
     // new temporary name in `to`, unflushed. followLink copies the file a link names;
     // otherwise a link is copied as a link. A source that changes while it is copied fails
     // with "the source changed while it was copied", and nothing is left behind.
-    virtual ActionResult copyToTemporary(const Folder& from, const std::string& name,
+    virtual ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
                                          const EntryIdentity& expected, bool followLink,
-                                         const Folder& to, TemporaryCopy& out) = 0;
+                                         const OpenFolder& to, TemporaryCopy& out) = 0;
     // Puts everything written to the folder's file system on disk.
-    virtual ActionResult flush(const Folder& folder) = 0;
+    virtual ActionResult flush(const OpenFolder& folder) = 0;
     // Renames a flushed temporary copy to its final name, failing when the name is taken.
-    virtual ActionResult placeTemporary(const Folder& folder, const TemporaryCopy& copy,
+    virtual ActionResult placeTemporary(const OpenFolder& folder, const TemporaryCopy& copy,
                                         const std::string& name, EntryIdentity& made) = 0;
-    virtual void discardTemporary(const Folder& folder, const TemporaryCopy& copy) = 0;
+    virtual void discardTemporary(const OpenFolder& folder, const TemporaryCopy& copy) = 0;
     // Removes the source of a placed copy, when it is unchanged since the copy began.
-    virtual ActionResult removeCopiedSource(const Folder& from, const std::string& name,
+    virtual ActionResult removeCopiedSource(const OpenFolder& from, const std::string& name,
                                             const TemporaryCopy& copy) = 0;
 
     // Creates one folder; EEXIST when any entry of that name exists already.

@@ -240,7 +240,7 @@ ActionResult openBelow(int& fd, const std::string& name, std::string& path) {
 class PosixFileActions final : public FileActions {
   public:
     ActionResult openFolder(const std::string& root, const std::string& relative,
-                            Folder& out) override {
+                            OpenFolder& out) override {
         int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return lastError();
         std::string path = root;
@@ -266,8 +266,8 @@ class PosixFileActions final : public FileActions {
         return ActionResult::success();
     }
 
-    ActionResult rename(const Folder& from, const std::string& name,
-                        const EntryIdentity& expected, const Folder& to,
+    ActionResult rename(const OpenFolder& from, const std::string& name,
+                        const EntryIdentity& expected, const OpenFolder& to,
                         const std::string& newName, EntryIdentity& made) override {
         struct stat st {};
         ActionResult result = checkListed(from->fd(), name, expected, st);
@@ -277,7 +277,7 @@ class PosixFileActions final : public FileActions {
         return identityAt(to->fd(), newName, made);
     }
 
-    ActionResult remove(const Folder& folder, const std::string& name,
+    ActionResult remove(const OpenFolder& folder, const std::string& name,
                         const EntryIdentity& expected) override {
         struct stat st {};
         ActionResult result = checkListed(folder->fd(), name, expected, st);
@@ -290,7 +290,7 @@ class PosixFileActions final : public FileActions {
         return ActionResult::success();
     }
 
-    ActionResult removeFolder(const Folder& folder, const std::string& name,
+    ActionResult removeFolder(const OpenFolder& folder, const std::string& name,
                               const EntryIdentity& expected) override {
         struct stat st {};
         ActionResult result = checkListed(folder->fd(), name, expected, st);
@@ -299,9 +299,9 @@ class PosixFileActions final : public FileActions {
         return ActionResult::success();
     }
 
-    ActionResult copyToTemporary(const Folder& from, const std::string& name,
+    ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
                                  const EntryIdentity& expected, bool followLink,
-                                 const Folder& to, TemporaryCopy& out) override {
+                                 const OpenFolder& to, TemporaryCopy& out) override {
         struct stat st {};
         if (statAt(from->fd(), name, st) != 0) return lastError();
         if (!identityOf(st).sameEntry(expected)) return changed();
@@ -318,23 +318,23 @@ class PosixFileActions final : public FileActions {
         return copyFile(in.get(), st, to->fd(), out);
     }
 
-    ActionResult flush(const Folder& folder) override {
+    ActionResult flush(const OpenFolder& folder) override {
         if (syncfs(folder->fd()) != 0) return lastError();
         return ActionResult::success();
     }
 
-    ActionResult placeTemporary(const Folder& folder, const TemporaryCopy& copy,
+    ActionResult placeTemporary(const OpenFolder& folder, const TemporaryCopy& copy,
                                 const std::string& name, EntryIdentity& made) override {
         const ActionResult result = renameNoReplace(folder->fd(), copy.name, folder->fd(), name);
         if (!result.ok()) return result;
         return identityAt(folder->fd(), name, made);
     }
 
-    void discardTemporary(const Folder& folder, const TemporaryCopy& copy) override {
+    void discardTemporary(const OpenFolder& folder, const TemporaryCopy& copy) override {
         unlinkat(folder->fd(), copy.name.c_str(), 0);
     }
 
-    ActionResult removeCopiedSource(const Folder& from, const std::string& name,
+    ActionResult removeCopiedSource(const OpenFolder& from, const std::string& name,
                                     const TemporaryCopy& copy) override {
         struct stat st {};
         if (statAt(from->fd(), name, st) != 0) return lastError();

@@ -26,6 +26,6 @@ class FolderHandle {
     std::string path_;
     std::uint64_t device_;
 };
-using Folder = std::shared_ptr<const FolderHandle>;
+using OpenFolder = std::shared_ptr<const FolderHandle>;
 
 }  // namespace kestrune

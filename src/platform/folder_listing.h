@@ -30,14 +30,14 @@ struct FolderListing {
     bool listed = false;               // false when the folder could not be opened
     int error = 0;                     // why not, an errno value
     std::vector<FolderEntry> entries;  // in byte order of names, without "." and ".."
-    Folder folder;                     // the listed folder, open while the listing is kept
+    OpenFolder folder;                     // the listed folder, open while the listing is kept
 };
 
 // Lists the folder at that path, following symbolic links: the walk's first folder.
 FolderListing listFolder(const std::string& path);
 // Lists a subfolder of an open folder when it is still the folder `id` listed there;
 // a symbolic link or another folder put in its place since is not listed.
-FolderListing listFolderBelow(const Folder& parent, const std::string& name, const FolderId& id);
+FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id);
 
 // The identity of the folder the path names (following symbolic links), if it is one.
 bool folderIdentity(const std::string& path, FolderId& id);

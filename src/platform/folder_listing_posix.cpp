@@ -135,7 +135,7 @@ FolderListing listFolder(const std::string& path) {
     return readEntries(fd, path.empty() || path.back() != '/' ? path + "/" : path, std::nullopt);
 }
 
-FolderListing listFolderBelow(const Folder& parent, const std::string& name, const FolderId& id) {
+FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id) {
     const int fd =
         openat(parent->fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return notOpened(errno == ELOOP ? ENOTDIR : errno);
@@ -149,7 +149,7 @@ int readIdentity(const std::string& path, EntryIdentity& identity) {
     return 0;
 }
 
-int readIdentityIn(const Folder& folder, const std::string& name, EntryIdentity& identity) {
+int readIdentityIn(const OpenFolder& folder, const std::string& name, EntryIdentity& identity) {
     struct stat st {};
     if (fstatat(folder->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
     identity = posix::identityOf(st);

@@ -10,7 +10,7 @@ namespace {
 
 // A folder to list: the open folder it was found in, its name there and what it was then.
 struct PendingFolder {
-    Folder parent;
+    OpenFolder parent;
     std::string name;
     FolderId id;
     std::string path;
@@ -45,8 +45,10 @@ void select(const FolderListing& listing, std::size_t folder, bool entersSubfold
             if (taken[i] || !filters.matches(piece, extensions[i])) continue;
             if (!isSelectable(entries[i], request)) continue;
             taken[i] = true;
-            SelectedEntry selected{folder, entries[i].name,
-                                   entersSubfolders && isPlainFolder(entries[i], request)};
+            SelectedEntry selected;
+            selected.folder = folder;
+            selected.name = entries[i].name;
+            selected.entered = entersSubfolders && isPlainFolder(entries[i], request);
             selected.error = readIdentityIn(listing.folder, entries[i].name, selected.identity);
             selection.push_back(std::move(selected));
         }

@@ -19,7 +19,7 @@ struct WalkRequest {
 };
 
 struct SelectedEntry {
-    std::size_t folder;  // index into WalkResult::folders
+    std::size_t folder = 0;  // index into WalkResult::folders
     std::string name;
     // A folder that the walk enters as well: its own entries are selected one by one.
     bool entered = false;

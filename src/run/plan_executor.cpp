@@ -36,7 +36,7 @@ std::string nameOf(const std::string& path) {
 // One open folder, kept while the steps of that folder go on.
 struct CachedFolder {
     std::string relative;
-    Folder folder;
+    OpenFolder folder;
     ActionResult opened;
     bool valid = false;
 };
@@ -48,8 +48,8 @@ struct Queued {
     bool waiting = false;  // a temporary copy still to be put in place
     bool move = false;
     TemporaryCopy copy;
-    Folder from;
-    Folder to;
+    OpenFolder from;
+    OpenFolder to;
 };
 
 StepResult failure(std::string error, std::string target = {}) {
@@ -142,8 +142,8 @@ class Executor {
         return cache.opened;
     }
 
-    void touch(const Folder& folder) {
-        for (const Folder& known : touched_) {
+    void touch(const OpenFolder& folder) {
+        for (const OpenFolder& known : touched_) {
             if (known->device() == folder->device()) return;
         }
         touched_.push_back(folder);
@@ -256,7 +256,7 @@ class Executor {
     // Returns the first failure; every file system touched is flushed all the same.
     ActionResult flushTouched() {
         ActionResult first;
-        for (const Folder& folder : touched_) {
+        for (const OpenFolder& folder : touched_) {
             const ActionResult flushed = files_.flush(folder);
             if (first.ok() && !flushed.ok()) first = flushed;
         }
@@ -344,7 +344,7 @@ class Executor {
     std::unordered_map<std::string, std::string> unmade_;  // folder -> why it was not made
     CachedFolder source_;
     CachedFolder target_;
-    std::vector<Folder> touched_;  // one folder per file system written since the last flush
+    std::vector<OpenFolder> touched_;  // one folder per file system written since the last flush
     std::deque<Queued> queue_;
     std::size_t waitingCopies_ = 0;
     std::uint64_t waitingBytes_ = 0;

@@ -22,8 +22,8 @@ using test::writeFile;
 
 class FileActionsTest : public test::ScratchTest {
   protected:
-    Folder open(const std::string& path, const std::string& relative = "") {
-        Folder folder;
+    OpenFolder open(const std::string& path, const std::string& relative = "") {
+        OpenFolder folder;
         const ActionResult opened = files.openFolder(path, relative, folder);
         EXPECT_TRUE(opened.ok()) << opened.error;
         return folder;
@@ -36,8 +36,8 @@ class FileActionsTest : public test::ScratchTest {
     // Copies to a temporary name in `to`, flushes and places it as `name`.
     ActionResult copy(const std::string& from, const std::string& name, const std::string& to,
                       const std::string& target, bool followLink = true) {
-        const Folder source = open(from);
-        const Folder folder = open(to);
+        const OpenFolder source = open(from);
+        const OpenFolder folder = open(to);
         TemporaryCopy copy;
         ActionResult result =
             files.copyToTemporary(source, name, id(from + "/" + name), followLink, folder, copy);
@@ -58,7 +58,7 @@ std::size_t entriesIn(const std::string& folder) {
 TEST_F(FileActionsTest, RenameNeverReplacesAndRefusesAnEntryChangedSinceListed) {
     writeFile(scratch.file("a"), "a");
     writeFile(scratch.file("b"), "b");
-    const Folder here = open(scratch.folder());
+    const OpenFolder here = open(scratch.folder());
     EntryIdentity made;
     EXPECT_EQ(files.rename(here, "a", id(scratch.file("a")), here, "b", made).code, EEXIST);
     EXPECT_EQ(readFile(scratch.file("b")), "b");
@@ -77,7 +77,7 @@ TEST_F(FileActionsTest, OpeningRefusesALinkBelowTheRoot) {
     makeFile(scratch.file("outside/secret"), "s");
     fs::create_directories(scratch.file("root"));
     fs::create_symlink(scratch.file("outside"), scratch.file("root/sub"));
-    Folder folder;
+    OpenFolder folder;
     const ActionResult opened = files.openFolder(scratch.file("root"), "sub/", folder);
     EXPECT_FALSE(opened.ok());
     EXPECT_NE(opened.error.find("root/sub/ was replaced"), std::string::npos) << opened.error;
@@ -144,7 +144,7 @@ TEST_F(FileActionsTest, RemoveTakesFilesAndLinksButNotFoldersOrReadOnlyFiles) {
     ASSERT_EQ(chmod(scratch.file("locked").c_str(), 0444), 0);
     makeFile(scratch.file("full/x"), "x");
     fs::create_directories(scratch.file("empty"));
-    const Folder here = open(scratch.folder());
+    const OpenFolder here = open(scratch.folder());
     EXPECT_TRUE(files.remove(here, "link", id(scratch.file("link"))).ok());
     EXPECT_TRUE(fs::exists(scratch.file("file")));
     EXPECT_FALSE(files.remove(here, "locked", id(scratch.file("locked"))).ok());
@@ -198,8 +198,8 @@ class AcrossFileSystems : public FileActionsTest {
 
 TEST_F(AcrossFileSystems, RenameSaysSoAndACopiedSourceGoesOnlyUnchanged) {
     writeFile(scratch.file("a"), "content");
-    const Folder here = open(scratch.folder());
-    const Folder there = open(other);
+    const OpenFolder here = open(scratch.folder());
+    const OpenFolder there = open(other);
     EntryIdentity made;
     EXPECT_EQ(files.rename(here, "a", id(scratch.file("a")), there, "a", made).code, EXDEV);
     TemporaryCopy copy;

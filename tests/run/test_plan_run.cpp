@@ -277,12 +277,12 @@ TEST_F(TaskRunTest, ObserverSeesEachStepAndCanStopTheRun) {
 // Another program creates the planned target between the plan and the action.
 class RacingFiles : public test::ForwardingFiles {
   public:
-    ActionResult rename(const Folder& from, const std::string& name, const EntryIdentity& expected,
-                        const Folder& to, const std::string& newName, EntryIdentity& made) override {
+    ActionResult rename(const OpenFolder& from, const std::string& name, const EntryIdentity& expected,
+                        const OpenFolder& to, const std::string& newName, EntryIdentity& made) override {
         race(to->path() + newName);
         return system.rename(from, name, expected, to, newName, made);
     }
-    ActionResult placeTemporary(const Folder& folder, const TemporaryCopy& copy,
+    ActionResult placeTemporary(const OpenFolder& folder, const TemporaryCopy& copy,
                                 const std::string& name, EntryIdentity& made) override {
         race(folder->path() + name);
         return system.placeTemporary(folder, copy, name, made);

@@ -10,35 +10,35 @@ namespace kestrune::test {
 class ForwardingFiles : public FileActions {
   public:
     ActionResult openFolder(const std::string& root, const std::string& relative,
-                            Folder& out) override {
+                            OpenFolder& out) override {
         return system.openFolder(root, relative, out);
     }
-    ActionResult rename(const Folder& from, const std::string& name, const EntryIdentity& expected,
-                        const Folder& to, const std::string& newName, EntryIdentity& made) override {
+    ActionResult rename(const OpenFolder& from, const std::string& name, const EntryIdentity& expected,
+                        const OpenFolder& to, const std::string& newName, EntryIdentity& made) override {
         return system.rename(from, name, expected, to, newName, made);
     }
-    ActionResult remove(const Folder& folder, const std::string& name,
+    ActionResult remove(const OpenFolder& folder, const std::string& name,
                         const EntryIdentity& expected) override {
         return system.remove(folder, name, expected);
     }
-    ActionResult removeFolder(const Folder& folder, const std::string& name,
+    ActionResult removeFolder(const OpenFolder& folder, const std::string& name,
                               const EntryIdentity& expected) override {
         return system.removeFolder(folder, name, expected);
     }
-    ActionResult copyToTemporary(const Folder& from, const std::string& name,
-                                 const EntryIdentity& expected, bool followLink, const Folder& to,
+    ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
+                                 const EntryIdentity& expected, bool followLink, const OpenFolder& to,
                                  TemporaryCopy& out) override {
         return system.copyToTemporary(from, name, expected, followLink, to, out);
     }
-    ActionResult flush(const Folder& folder) override { return system.flush(folder); }
-    ActionResult placeTemporary(const Folder& folder, const TemporaryCopy& copy,
+    ActionResult flush(const OpenFolder& folder) override { return system.flush(folder); }
+    ActionResult placeTemporary(const OpenFolder& folder, const TemporaryCopy& copy,
                                 const std::string& name, EntryIdentity& made) override {
         return system.placeTemporary(folder, copy, name, made);
     }
-    void discardTemporary(const Folder& folder, const TemporaryCopy& copy) override {
+    void discardTemporary(const OpenFolder& folder, const TemporaryCopy& copy) override {
         system.discardTemporary(folder, copy);
     }
-    ActionResult removeCopiedSource(const Folder& from, const std::string& name,
+    ActionResult removeCopiedSource(const OpenFolder& from, const std::string& name,
                                     const TemporaryCopy& copy) override {
         return system.removeCopiedSource(from, name, copy);
     }
