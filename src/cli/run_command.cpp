@@ -150,17 +150,24 @@ struct TaskCounts {
     std::size_t failed = 0;
 };
 
-// Prints the plan itself: what the run would do, line by line.
-TaskCounts printPlan(const RunPlan& plan, LinePrinter& lines) {
-    TaskCounts counts;
-    for (const FolderProblem& problem : plan.unreadable) lines.folder(problem);
-    counts.failed = plan.unreadable.size();
-    for (const PlanStep& step : plan.steps) {
-        lines.step(step, step.status, step.target, step.error);
+// Prints the plan itself, line by line as it is planned, so that a preview of many entries
+// needs no memory for them.
+class PlanPrinter final : public PlanSink {
+  public:
+    explicit PlanPrinter(LinePrinter& lines) : lines_(lines) {}
+    void planned(const PlanStep& step) override {
+        lines_.step(step, step.status, step.target, step.error);
         ++(step.status == StepStatus::Failed ? counts.failed : counts.done);
     }
-    return counts;
-}
+    void unlisted(const FolderProblem& problem) override {
+        lines_.folder(problem);
+        ++counts.failed;
+    }
+    TaskCounts counts;
+
+  private:
+    LinePrinter& lines_;
+};
 
 // Carries the plan out, each line as its step is done. Nullopt when the run cannot start.
 std::optional<TaskCounts> execute(const RunPlan& plan, LinePrinter& lines) {
@@ -203,13 +210,21 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
             std::cout << "skipped\tno task record\n";
             continue;
         }
-        const RunPlan plan = planTask(settings, task);
+        PlanPrinter printer(lines);
+        PlanOptions options;
+        if (preview) {
+            options.sink = &printer;
+            options.identities = false;
+        }
+        const RunPlan plan = planTask(settings, task, options);
         std::optional<TaskCounts> counts;
         if (!plan.error.empty()) {
             std::cout << "error\t" << field(plan.error) << '\n';
             std::cerr << plan.error << '\n';
+        } else if (preview) {
+            counts = printer.counts;
         } else {
-            counts = preview ? printPlan(plan, lines) : execute(plan, lines);
+            counts = execute(plan, lines);
         }
         if (!counts) {
             status = kCannotRun;

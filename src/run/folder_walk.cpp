@@ -49,7 +49,10 @@ void select(const FolderListing& listing, std::size_t folder, bool entersSubfold
             selected.folder = folder;
             selected.name = entries[i].name;
             selected.entered = entersSubfolders && isPlainFolder(entries[i], request);
-            selected.error = readIdentityIn(listing.folder, entries[i].name, selected.identity);
+            if (request.identities) {
+                selected.error =
+                    readIdentityIn(listing.folder, entries[i].name, selected.identity);
+            }
             selection.push_back(std::move(selected));
         }
     }

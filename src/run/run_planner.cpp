@@ -31,7 +31,8 @@ std::string reasonOf(const UnlistedFolder& folder) {
 class Planner {
   public:
     Planner(const TaskRecord& record, const std::string& name, const PlanOptions& options)
-        : files_(options.files != nullptr ? *options.files : systemFileActions()),
+        : options_(options),
+          files_(options.files != nullptr ? *options.files : systemFileActions()),
           placement_(files_, options.names != nullptr ? *options.names : randomNames(),
                      record.targetFolder, record.flat) {
         plan_.task = name;
@@ -46,6 +47,11 @@ class Planner {
             plan_.unreadable.push_back({withoutTrailingSlashes(folder.path), reasonOf(folder)});
         }
         if (placing() && !walk.selection.empty()) planFolders(walk);
+        if (options_.sink != nullptr) {
+            for (const FolderProblem& problem : plan_.unreadable) options_.sink->unlisted(problem);
+            for (const SelectedEntry& entry : walk.selection) options_.sink->planned(step(walk, entry));
+            return std::move(plan_);
+        }
         plan_.steps.reserve(walk.selection.size());
         for (const SelectedEntry& entry : walk.selection) plan_.steps.push_back(step(walk, entry));
         return std::move(plan_);
@@ -64,7 +70,8 @@ class Planner {
             fail(problem);
             return std::nullopt;
         }
-        WalkRequest request{sourceRootOf(record.sourceFolder), record.depthCode, {}};
+        WalkRequest request{sourceRootOf(record.sourceFolder), record.depthCode, {},
+                            options_.identities};
         FolderId source;
         if (!folderIdentity(record.sourceFolder, source)) {
             fail("its source folder \"" + record.sourceFolder +
@@ -149,6 +156,7 @@ class Planner {
         return step;
     }
 
+    const PlanOptions& options_;
     FileActions& files_;
     Placement placement_;
     RunPlan plan_;
