@@ -21,8 +21,6 @@ constexpr int kAttempts = 3;
 // handles stay few.
 constexpr std::size_t kBatchFiles = 256;
 constexpr std::uint64_t kBatchBytes = 64ULL << 20;
-// A run of renames and deletes is flushed this often, so that its progress can be recorded.
-constexpr std::size_t kDurableEvery = 1000;
 
 bool isWithin(const std::string& path, const std::string& folder) {
     return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
@@ -79,17 +77,15 @@ class Executor {
         for (std::size_t i = 0; i < plan_.steps.size() && !totals_.stopped; ++i) {
             if (observer_ != nullptr) observer_->stepStarted(i);
             perform(i);
-            if (waitingCopies_ >= kBatchFiles || waitingBytes_ >= kBatchBytes ||
-                sinceDurable_ >= kDurableEvery) {
-                settle();
-            }
+            if (waitingCopies_ >= kBatchFiles || waitingBytes_ >= kBatchBytes) settle();
         }
         settle();
         if (!totals_.stopped && (action() == Action::Move || action() == Action::Delete)) {
             removeEmptied();
         }
-        flushTouched();
-        if (observer_ != nullptr) observer_->durable();
+        // Renames and removals need no flush of their own on the way; one at the end makes
+        // the whole run durable.
+        if (flushTouched().ok() && observer_ != nullptr) observer_->durable();
         return totals_;
     }
 
@@ -267,7 +263,7 @@ class Executor {
     // One flush for the batch: the waiting copies' data, and whatever was reported before,
     // reach the disk; then the copies go into place.
     void settle() {
-        if (queue_.empty() && sinceDurable_ < kDurableEvery) return;
+        if (queue_.empty()) return;
         const ActionResult flushed = flushTouched();
         if (flushed.ok() && observer_ != nullptr && sinceDurable_ > 0) observer_->durable();
         sinceDurable_ = 0;
