@@ -1,11 +1,13 @@
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/field_escape.h"
-#include "run/task_run.h"
+#include "run/plan_executor.h"
+#include "run/run_planner.h"
 #include "store/errors.h"
 #include "store/program_files.h"
 #include "store/settings_file.h"
@@ -44,34 +46,97 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
     throw Error("No node named \"" + name + "\" in the task tree");
 }
 
-// Prints each entry as soon as it is done, so that the output of a long run comes while it
-// goes on and its memory does not grow with the number of entries.
-class EntryPrinter final : public RunObserver {
+// Writes the run's lines: one per step, a `folder` line per folder that could not be listed.
+class LinePrinter {
   public:
-    explicit EntryPrinter(bool preview) : preview_(preview) {}
-
-    // The line is put together first and written in one piece. A planned entry can fail
-    // too: when no free name is left for its target.
-    bool entryDone(const EntryResult& entry) override {
-        line_.assign(actionWord(entry.action)).push_back('\t');
-        appendField(line_, entry.source);
+    void step(const PlanStep& step, StepStatus status, const std::string& target,
+              const std::string& error) {
+        line_.assign(actionWord(step.action)).push_back('\t');
+        appendField(line_, step.source);
         line_.push_back('\t');
-        appendField(line_, entry.target);
-        if (!entry.ok) {
-            line_.append("\tfailed: ");
-            appendField(line_, entry.error);
-            line_.push_back('\n');
-        } else {
-            line_.append(preview_ ? "\tplanned\n" : "\tok\n");
+        appendField(line_, target);
+        end(status, error);
+    }
+    void folder(const FolderProblem& problem) {
+        line_.assign("folder\t");
+        appendField(line_, problem.folder);
+        line_.push_back('\t');
+        end(StepStatus::Failed, problem.reason);
+    }
+    // A run's line goes out at once, so that the output of a killed run names every entry
+    // it did; a preview's lines may wait in the buffer.
+    void flush() { std::cout.flush(); }
+
+  private:
+    void end(StepStatus status, const std::string& error) {
+        line_.push_back('\t');
+        line_.append(statusWord(status));
+        if (status == StepStatus::Failed) {
+            line_.append(": ");
+            appendField(line_, error);
         }
+        line_.push_back('\n');
         std::cout.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+    }
+
+    std::string line_;
+};
+
+// Prints each step as soon as it is done.
+class StepPrinter final : public ExecutionObserver {
+  public:
+    StepPrinter(const RunPlan& plan, LinePrinter& lines) : plan_(plan), lines_(lines) {}
+
+    bool stepDone(std::size_t index, const StepResult& result) override {
+        lines_.step(plan_.steps[index], result.status, result.target, result.error);
+        lines_.flush();
         return true;
     }
 
   private:
-    bool preview_;
-    std::string line_;
+    const RunPlan& plan_;
+    LinePrinter& lines_;
 };
+
+struct TaskCounts {
+    std::size_t done = 0;
+    std::size_t failed = 0;
+};
+
+// Prints the plan itself, line by line as it is planned, so that a preview of many entries
+// needs no memory for them.
+class PlanPrinter final : public PlanSink {
+  public:
+    explicit PlanPrinter(LinePrinter& lines) : lines_(lines) {}
+    void planned(const PlanStep& step) override {
+        lines_.step(step, step.status, step.target, step.error);
+        ++(step.status == StepStatus::Failed ? counts.failed : counts.done);
+    }
+    void unlisted(const FolderProblem& problem) override {
+        lines_.folder(problem);
+        ++counts.failed;
+    }
+    TaskCounts counts;
+
+  private:
+    LinePrinter& lines_;
+};
+
+// Carries the plan out, each line as its step is done. Nullopt when the run cannot start.
+std::optional<TaskCounts> execute(const RunPlan& plan, LinePrinter& lines) {
+    for (const FolderProblem& problem : plan.unreadable) lines.folder(problem);
+    lines.flush();  // the task's line too
+    StepPrinter printer(plan, lines);
+    ExecuteOptions options;
+    options.observer = &printer;
+    const RunTotals totals = executePlan(plan, options);
+    if (!totals.error.empty()) {
+        std::cout << "error\t" << field(totals.error) << '\n';
+        std::cerr << totals.error << '\n';
+        return std::nullopt;
+    }
+    return TaskCounts{totals.succeeded, totals.failed};
+}
 
 }  // namespace
 
@@ -90,31 +155,39 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
     std::signal(SIGPIPE, SIG_IGN);
     const SettingsFile settings(settingsPath(folder));
     int status = kOk;
-    std::size_t done = 0;
-    std::size_t failed = 0;
+    TaskCounts total;
+    LinePrinter lines;
     for (const std::string& task : names) {
         std::cout << "task\t" << field(task) << '\n';
         if (subtasks != Subtasks::None && !settings.sectionExists(task)) {
             std::cout << "skipped\tno task record\n";
             continue;
         }
-        EntryPrinter printer(preview);
-        RunOptions options;
-        options.preview = preview;
-        options.observer = &printer;
-        options.keepEntries = false;
-        const RunReport report = runTask(settings, task, options);
-        if (!report.error.empty()) {
-            std::cout << "error\t" << field(report.error) << '\n';
-            std::cerr << report.error << '\n';
+        PlanPrinter printer(lines);
+        PlanOptions options;
+        if (preview) {
+            options.sink = &printer;
+            options.identities = false;
+        }
+        const RunPlan plan = planTask(settings, task, options);
+        std::optional<TaskCounts> counts;
+        if (!plan.error.empty()) {
+            std::cout << "error\t" << field(plan.error) << '\n';
+            std::cerr << plan.error << '\n';
+        } else if (preview) {
+            counts = printer.counts;
+        } else {
+            counts = execute(plan, lines);
+        }
+        if (!counts) {
             status = kCannotRun;
             continue;
         }
-        done += report.succeeded;
-        failed += report.failed;
-        if (report.failed > 0 && status == kOk) status = kEntryFailed;
+        total.done += counts->done;
+        total.failed += counts->failed;
+        if (counts->failed > 0 && status == kOk) status = kEntryFailed;
     }
-    std::cout << (preview ? "Planned " : "Done: ") << done << " entries, " << failed
+    std::cout << (preview ? "Planned " : "Done: ") << total.done << " entries, " << total.failed
               << " failed, in " << names.size() << " task(s)\n";
     return status;
 }

@@ -1,7 +1,7 @@
 #include <fcntl.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +11,7 @@
 #include "platform/file_actions.h"
 #include "platform/file_io.h"
 #include "platform/file_support_posix.h"
+#include "platform/temporary_name.h"
 
 namespace kestrune {
 
@@ -25,12 +26,46 @@ ActionResult ActionResult::failure(int code, std::string text) {
 namespace {
 
 using posix::Descriptor;
-using posix::folderOf;
+using posix::identityOf;
 
 constexpr std::size_t kBufferSize = 1 << 17;
+// Enough tries to find a free temporary name among any that killed runs left.
+constexpr int kNameTries = 100;
 
 ActionResult lastError() {
     return ActionResult::failure(errno);
+}
+
+ActionResult changed() {
+    return ActionResult::failure(ESTALE, "the entry changed since it was listed");
+}
+
+ActionResult changedWhileCopied() {
+    return ActionResult::failure(ESTALE, "the source changed while it was copied");
+}
+
+int statAt(int folder, const std::string& name, struct stat& st) {
+    return fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+// A folder handled whole may have changed inside; any other entry must be as listed.
+bool asListed(const EntryIdentity& now, const EntryIdentity& expected) {
+    if (expected.type == EntryType::Folder) return now.sameEntry(expected);
+    return now == expected;
+}
+
+ActionResult checkListed(int folder, const std::string& name, const EntryIdentity& expected,
+                         struct stat& st) {
+    if (statAt(folder, name, st) != 0) return lastError();
+    if (!asListed(identityOf(st), expected)) return changed();
+    return ActionResult::success();
+}
+
+ActionResult identityAt(int folder, const std::string& name, EntryIdentity& made) {
+    struct stat st {};
+    if (statAt(folder, name, st) != 0) return lastError();
+    made = identityOf(st);
+    return ActionResult::success();
 }
 
 bool copyByReading(int in, int out) {
@@ -69,169 +104,247 @@ bool copyContent(int in, int out) {
     }
 }
 
+// Extended attributes go along where the file systems and the user's rights allow; a
+// copy without them is still the file's content.
+void keepAttributes(int in, int out) {
+    const ssize_t length = flistxattr(in, nullptr, 0);
+    if (length <= 0) return;
+    std::vector<char> names(static_cast<std::size_t>(length));
+    const ssize_t got = flistxattr(in, names.data(), names.size());
+    if (got <= 0) return;
+    std::vector<char> value;
+    for (const char* name = names.data(); name < names.data() + got;
+         name += std::char_traits<char>::length(name) + 1) {
+        const ssize_t size = fgetxattr(in, name, nullptr, 0);
+        if (size < 0) continue;
+        value.resize(static_cast<std::size_t>(size));
+        if (fgetxattr(in, name, value.data(), value.size()) != size) continue;
+        fsetxattr(out, name, value.data(), value.size(), 0);
+    }
+}
+
+// The owner only where the user may give it away; mode after owner, which clears set-id bits.
 bool keepModeAndTimes(int out, const struct stat& st) {
+    if (fchown(out, st.st_uid, st.st_gid) != 0) {
+        // Not allowed to give the file away: it stays the user's own.
+    }
     const timespec times[2] = {st.st_atim, st.st_mtim};
     return fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0;
 }
 
-// Copies the open regular file to the new descriptor; the caller removes it on failure.
-ActionResult fillTarget(int in, const struct stat& st, Descriptor& out, bool flush) {
-    if (!copyContent(in, out.get()) || !keepModeAndTimes(out.get(), st)) return lastError();
-    if (flush && fsync(out.get()) != 0) return lastError();
-    if (!out.close()) return lastError();
-    return ActionResult::success();
+// A new temporary file in the folder, created exclusively.
+ActionResult createTemporary(int folder, std::string& name, Descriptor& out) {
+    for (int attempt = 0; attempt < kNameTries; ++attempt) {
+        name = newTemporaryName();
+        out.reset(openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (out.valid()) return ActionResult::success();
+        if (errno != EEXIST) return lastError();
+    }
+    return ActionResult::failure(EEXIST);
 }
 
-// Opens the file a source names, refusing anything whose opening could block or harm a
-// device: only regular files are read.
-ActionResult openSource(const std::string& source, Descriptor& in, struct stat& st) {
-    if (::stat(source.c_str(), &st) != 0) return lastError();
-    if (S_ISDIR(st.st_mode)) return ActionResult::failure(EISDIR);
-    if (!S_ISREG(st.st_mode)) return ActionResult::failure(EINVAL, "Not a regular file");
-    in.reset(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!in.valid() || fstat(in.get(), &st) != 0) return lastError();
-    if (!S_ISREG(st.st_mode)) return ActionResult::failure(EINVAL, "Not a regular file");
+ActionResult copyLink(int from, const std::string& name, const struct stat& st, int to,
+                      TemporaryCopy& out) {
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t length = readlinkat(from, name.c_str(), buffer.data(), buffer.size() - 1);
+    if (length < 0) return lastError();
+    buffer[static_cast<std::size_t>(length)] = '\0';
+    for (int attempt = 0; attempt < kNameTries; ++attempt) {
+        out.name = newTemporaryName();
+        if (symlinkat(buffer.data(), to, out.name.c_str()) == 0) {
+            out.source = identityOf(st);
+            return ActionResult::success();
+        }
+        if (errno != EEXIST) return lastError();
+    }
+    return ActionResult::failure(EEXIST);
+}
+
+// Copies the open regular file; the temporary is removed again on any failure.
+ActionResult copyFile(int in, const struct stat& st, int to, TemporaryCopy& out) {
+    Descriptor target(-1);
+    ActionResult result = createTemporary(to, out.name, target);
+    if (!result.ok()) return result;
+    struct stat after {};
+    if (!copyContent(in, target.get())) {
+        result = lastError();
+    } else {
+        keepAttributes(in, target.get());
+        if (!keepModeAndTimes(target.get(), st) || fstat(in, &after) != 0) {
+            result = lastError();
+        } else if (!(identityOf(after) == identityOf(st))) {
+            result = changedWhileCopied();
+        }
+    }
+    if (result.ok() && !target.close()) result = lastError();
+    if (!result.ok()) {
+        unlinkat(to, out.name.c_str(), 0);
+        return result;
+    }
+    out.source = identityOf(st);
+    out.size = static_cast<std::uint64_t>(st.st_size);
     return ActionResult::success();
 }
 
 // Without RENAME_NOREPLACE a file is linked to its new name, which fails when the name is
 // taken, and a folder first claims its new name as an empty folder that it then replaces.
-ActionResult renameByLinking(const std::string& source, const std::string& target) {
+ActionResult renameByLinking(int from, const std::string& name, int to,
+                             const std::string& newName) {
     struct stat st {};
-    if (::lstat(source.c_str(), &st) != 0) return lastError();
+    if (statAt(from, name, st) != 0) return lastError();
     if (S_ISDIR(st.st_mode)) {
-        if (::mkdir(target.c_str(), 0700) != 0) return lastError();
-        if (::rename(source.c_str(), target.c_str()) != 0) {
+        if (mkdirat(to, newName.c_str(), 0700) != 0) return lastError();
+        if (renameat(from, name.c_str(), to, newName.c_str()) != 0) {
             const ActionResult result = lastError();
-            ::rmdir(target.c_str());
+            unlinkat(to, newName.c_str(), AT_REMOVEDIR);
             return result;
         }
         return ActionResult::success();
     }
-    if (::link(source.c_str(), target.c_str()) != 0) return lastError();
-    if (::unlink(source.c_str()) != 0) {
+    if (linkat(from, name.c_str(), to, newName.c_str(), 0) != 0) return lastError();
+    if (unlinkat(from, name.c_str(), 0) != 0) {
         const ActionResult result = lastError();
-        ::unlink(target.c_str());
+        unlinkat(to, newName.c_str(), 0);
         return result;
     }
     return ActionResult::success();
 }
 
-ActionResult renameNoReplace(const std::string& source, const std::string& target) {
-    if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+ActionResult renameNoReplace(int from, const std::string& name, int to,
+                             const std::string& newName) {
+    if (renameat2(from, name.c_str(), to, newName.c_str(), RENAME_NOREPLACE) == 0) {
         return ActionResult::success();
     }
     if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
         const int original = errno;
-        ActionResult result = renameByLinking(source, target);
+        ActionResult result = renameByLinking(from, name, to, newName);
         // A folder moved into itself is refused as EINVAL by both ways; keep the first text.
         return result.code == EINVAL ? ActionResult::failure(original) : result;
     }
     return lastError();
 }
 
-// A temporary name in the target's folder, created exclusively and open for writing.
-ActionResult makeTemporary(const std::string& target, std::string& temporary, Descriptor& out) {
-    temporary = folderOf(target) + "/.kestrune-XXXXXX";
-    out.reset(mkostemp(temporary.data(), O_CLOEXEC));
-    if (!out.valid()) return lastError();
-    return ActionResult::success();
-}
-
-ActionResult placeTemporary(const std::string& temporary, const std::string& target) {
-    const ActionResult placed = renameNoReplace(temporary, target);
-    if (!placed.ok()) ::unlink(temporary.c_str());
-    return placed;
-}
-
-ActionResult copyFileAcross(const std::string& source, const std::string& target,
-                            std::string& temporary) {
-    Descriptor in(-1);
-    struct stat st {};
-    ActionResult result = openSource(source, in, st);
-    if (!result.ok()) return result;
-    Descriptor out(-1);
-    result = makeTemporary(target, temporary, out);
-    if (!result.ok()) return result;
-    result = fillTarget(in.get(), st, out, true);
-    if (!result.ok()) {
-        ::unlink(temporary.c_str());
-        return result;
+ActionResult openBelow(int& fd, const std::string& name, std::string& path) {
+    const int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int error = errno;
+    ::close(fd);
+    fd = next;
+    path += name + "/";
+    if (next >= 0) return ActionResult::success();
+    if (error == ELOOP || error == ENOTDIR) {
+        return ActionResult::failure(error, "the folder " + path + " was replaced since it was listed");
     }
-    return placeTemporary(temporary, target);
-}
-
-ActionResult copyLinkAcross(const std::string& source, const std::string& target,
-                            std::string& temporary) {
-    std::vector<char> buffer(PATH_MAX + 1);
-    const ssize_t length = ::readlink(source.c_str(), buffer.data(), buffer.size() - 1);
-    if (length < 0) return lastError();
-    const std::string pointsTo(buffer.data(), static_cast<std::size_t>(length));
-    // A link cannot be created by mkostemp; claim a unique name with a file, then replace it.
-    Descriptor claim(-1);
-    ActionResult result = makeTemporary(target, temporary, claim);
-    if (!result.ok()) return result;
-    claim.close();
-    const std::string linkName = temporary + ".link";
-    if (::symlink(pointsTo.c_str(), linkName.c_str()) != 0) {
-        result = lastError();
-        ::unlink(temporary.c_str());
-        return result;
-    }
-    ::unlink(temporary.c_str());
-    return placeTemporary(linkName, target);
-}
-
-// The source goes only once its copy is complete, flushed and in place.
-ActionResult moveAcross(const std::string& source, const std::string& target) {
-    struct stat st {};
-    if (::lstat(source.c_str(), &st) != 0) return lastError();
-    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return ActionResult::failure(EXDEV);
-    std::string temporary;
-    ActionResult result = S_ISREG(st.st_mode) ? copyFileAcross(source, target, temporary)
-                                              : copyLinkAcross(source, target, temporary);
-    if (!result.ok()) return result;
-    if (::unlink(source.c_str()) != 0) {
-        result = lastError();
-        ::unlink(target.c_str());
-    }
-    return result;
+    return ActionResult::failure(error);
 }
 
 class PosixFileActions final : public FileActions {
   public:
-    ActionResult move(const std::string& source, const std::string& target) override {
-        ActionResult result = renameNoReplace(source, target);
-        if (result.code == EXDEV) return moveAcross(source, target);
-        return result;
+    ActionResult openFolder(const std::string& root, const std::string& relative,
+                            OpenFolder& out) override {
+        int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return lastError();
+        std::string path = root;
+        if (path.empty() || path.back() != '/') path += '/';
+        std::size_t begin = 0;
+        while (begin < relative.size()) {
+            std::size_t end = relative.find('/', begin);
+            if (end == std::string::npos) end = relative.size();
+            if (end > begin) {
+                const ActionResult opened = openBelow(fd, relative.substr(begin, end - begin), path);
+                if (!opened.ok()) return opened;
+            }
+            begin = end + 1;
+        }
+        struct stat st {};
+        if (fstat(fd, &st) != 0) {
+            const ActionResult result = lastError();
+            ::close(fd);
+            return result;
+        }
+        out = std::make_shared<const FolderHandle>(fd, std::move(path),
+                                                   static_cast<std::uint64_t>(st.st_dev));
+        return ActionResult::success();
     }
 
-    ActionResult copy(const std::string& source, const std::string& target) override {
-        Descriptor in(-1);
+    ActionResult rename(const OpenFolder& from, const std::string& name,
+                        const EntryIdentity& expected, const OpenFolder& to,
+                        const std::string& newName, EntryIdentity& made) override {
         struct stat st {};
-        ActionResult result = openSource(source, in, st);
+        ActionResult result = checkListed(from->fd(), name, expected, st);
         if (!result.ok()) return result;
-        Descriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!out.valid()) return lastError();
-        result = fillTarget(in.get(), st, out, false);
-        if (!result.ok()) ::unlink(target.c_str());
-        return result;
+        result = renameNoReplace(from->fd(), name, to->fd(), newName);
+        if (!result.ok()) return result;
+        return identityAt(to->fd(), newName, made);
     }
 
-    ActionResult remove(const std::string& path) override {
+    ActionResult remove(const OpenFolder& folder, const std::string& name,
+                        const EntryIdentity& expected) override {
         struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) return lastError();
+        ActionResult result = checkListed(folder->fd(), name, expected, st);
+        if (!result.ok()) return result;
         if (S_ISDIR(st.st_mode)) return ActionResult::failure(EISDIR);
         if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
             return ActionResult::failure(EACCES, "Read-only file");
         }
-        if (::unlink(path.c_str()) != 0) return lastError();
+        if (unlinkat(folder->fd(), name.c_str(), 0) != 0) return lastError();
+        return ActionResult::success();
+    }
+
+    ActionResult removeFolder(const OpenFolder& folder, const std::string& name,
+                              const EntryIdentity& expected) override {
+        struct stat st {};
+        ActionResult result = checkListed(folder->fd(), name, expected, st);
+        if (!result.ok()) return result;
+        if (unlinkat(folder->fd(), name.c_str(), AT_REMOVEDIR) != 0) return lastError();
+        return ActionResult::success();
+    }
+
+    ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
+                                 const EntryIdentity& expected, bool followLink,
+                                 const OpenFolder& to, TemporaryCopy& out) override {
+        struct stat st {};
+        if (statAt(from->fd(), name, st) != 0) return lastError();
+        if (!identityOf(st).sameEntry(expected)) return changed();
+        if (S_ISDIR(st.st_mode)) return ActionResult::failure(EISDIR);
+        if (S_ISLNK(st.st_mode) && !followLink) return copyLink(from->fd(), name, st, to->fd(), out);
+        // Only regular files are opened: opening a FIFO or a device could block or harm it.
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+            return ActionResult::failure(EINVAL, "Not a regular file");
+        }
+        const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
+        Descriptor in(openat(from->fd(), name.c_str(), flags));
+        if (!in.valid() || fstat(in.get(), &st) != 0) return lastError();
+        if (!S_ISREG(st.st_mode)) return ActionResult::failure(EINVAL, "Not a regular file");
+        return copyFile(in.get(), st, to->fd(), out);
+    }
+
+    ActionResult flush(const OpenFolder& folder) override {
+        if (syncfs(folder->fd()) != 0) return lastError();
+        return ActionResult::success();
+    }
+
+    ActionResult placeTemporary(const OpenFolder& folder, const TemporaryCopy& copy,
+                                const std::string& name, EntryIdentity& made) override {
+        const ActionResult result = renameNoReplace(folder->fd(), copy.name, folder->fd(), name);
+        if (!result.ok()) return result;
+        return identityAt(folder->fd(), name, made);
+    }
+
+    void discardTemporary(const OpenFolder& folder, const TemporaryCopy& copy) override {
+        unlinkat(folder->fd(), copy.name.c_str(), 0);
+    }
+
+    ActionResult removeCopiedSource(const OpenFolder& from, const std::string& name,
+                                    const TemporaryCopy& copy) override {
+        struct stat st {};
+        if (statAt(from->fd(), name, st) != 0) return lastError();
+        if (!(identityOf(st) == copy.source)) return changedWhileCopied();
+        if (unlinkat(from->fd(), name.c_str(), 0) != 0) return lastError();
         return ActionResult::success();
     }
 
     ActionResult makeFolder(const std::string& path) override {
         if (::mkdir(path.c_str(), 0777) == 0) return ActionResult::success();
-        if (errno == EEXIST && isFolder(path)) return ActionResult::success();
         return lastError();
     }
 

@@ -2,12 +2,15 @@
 
 // Pieces that the POSIX file code shares; only *_posix.cpp files include this.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
 #include <string>
+
+#include "platform/entry_identity.h"
 
 namespace kestrune::posix {
 
@@ -54,6 +57,26 @@ int writeFully(WriteSome&& writeSome, int fd, const char* data, std::size_t size
         size -= static_cast<std::size_t>(done);
     }
     return 0;
+}
+
+inline EntryType typeFromMode(mode_t mode) {
+    if (S_ISREG(mode)) return EntryType::File;
+    if (S_ISDIR(mode)) return EntryType::Folder;
+    if (S_ISLNK(mode)) return EntryType::Link;
+    return EntryType::Other;
+}
+
+inline std::int64_t nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+inline EntryIdentity identityOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev),
+            static_cast<std::uint64_t>(st.st_ino),
+            typeFromMode(st.st_mode),
+            static_cast<std::uint64_t>(st.st_size),
+            nanoseconds(st.st_mtim),
+            nanoseconds(st.st_ctim)};
 }
 
 // The folder a path lies in: "." for a bare name, "/" for a name in the root.

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder_handle.h"
+
 namespace kestrune {
 
 enum class EntryType { File, Folder, Link, Other };
@@ -26,11 +28,16 @@ struct FolderEntry {
 
 struct FolderListing {
     bool listed = false;               // false when the folder could not be opened
+    int error = 0;                     // why not, an errno value
     std::vector<FolderEntry> entries;  // in byte order of names, without "." and ".."
+    OpenFolder folder;                     // the listed folder, open while the listing is kept
 };
 
-// Lists one folder. A folder that cannot be read yields listed == false and no entries.
-FolderListing listFolder(const std::string& folder);
+// Lists the folder at that path, following symbolic links: the walk's first folder.
+FolderListing listFolder(const std::string& path);
+// Lists a subfolder of an open folder when it is still the folder `id` listed there;
+// a symbolic link or another folder put in its place since is not listed.
+FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id);
 
 // The identity of the folder the path names (following symbolic links), if it is one.
 bool folderIdentity(const std::string& path, FolderId& id);

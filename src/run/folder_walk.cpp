@@ -1,12 +1,18 @@
 #include "run/folder_walk.h"
 
+#include "platform/entry_identity.h"
+#include "platform/temporary_name.h"
 #include "run/path_rules.h"
 
 namespace kestrune {
 
 namespace {
 
+// A folder to list: the open folder it was found in, its name there and what it was then.
 struct PendingFolder {
+    OpenFolder parent;
+    std::string name;
+    FolderId id;
     std::string path;
     std::int32_t depth;
 };
@@ -20,13 +26,15 @@ bool withinDepth(std::int32_t depth, std::int32_t depthCode) {
     return depthCode == 0 || depth <= depthCode - 1;
 }
 
+// A run's own temporary copies are never selected, by this run or another.
 bool isSelectable(const FolderEntry& entry, const WalkRequest& request) {
-    if (entry.type == EntryType::Other) return false;
+    if (entry.type == EntryType::Other || isTemporaryName(entry.name)) return false;
     return entry.type != EntryType::Folder || entry.id != request.skip;
 }
 
-void select(const FolderListing& listing, std::size_t folder, const FilterPieces& filters,
-            const WalkRequest& request, std::vector<SelectedEntry>& selection) {
+void select(const FolderListing& listing, std::size_t folder, bool entersSubfolders,
+            const FilterPieces& filters, const WalkRequest& request,
+            std::vector<SelectedEntry>& selection) {
     const auto& entries = listing.entries;
     std::vector<std::string> extensions;
     extensions.reserve(entries.size());
@@ -37,7 +45,15 @@ void select(const FolderListing& listing, std::size_t folder, const FilterPieces
             if (taken[i] || !filters.matches(piece, extensions[i])) continue;
             if (!isSelectable(entries[i], request)) continue;
             taken[i] = true;
-            selection.push_back({folder, entries[i].name});
+            SelectedEntry selected;
+            selected.folder = folder;
+            selected.name = entries[i].name;
+            selected.entered = entersSubfolders && isPlainFolder(entries[i], request);
+            if (request.identities) {
+                selected.error =
+                    readIdentityIn(listing.folder, entries[i].name, selected.identity);
+            }
+            selection.push_back(std::move(selected));
         }
     }
 }
@@ -46,19 +62,24 @@ void select(const FolderListing& listing, std::size_t folder, const FilterPieces
 
 WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
     WalkResult result;
-    std::vector<PendingFolder> pending{{request.sourceRoot, 0}};
+    std::vector<PendingFolder> pending{{nullptr, {}, {}, request.sourceRoot, 0}};
     while (!pending.empty()) {
         PendingFolder current = std::move(pending.back());
         pending.pop_back();
-        const FolderListing listing = listFolder(current.path);
+        const FolderListing listing = current.parent == nullptr
+                                          ? listFolder(current.path)
+                                          : listFolderBelow(current.parent, current.name, current.id);
+        if (!listing.listed) result.unlisted.push_back({current.path, listing.error});
         const std::size_t index = result.folders.size();
         result.folders.push_back(current.path);
-        select(listing, index, filters, request, result.selection);
-        if (!withinDepth(current.depth + 1, request.depthCode)) continue;
+        const bool entersSubfolders = withinDepth(current.depth + 1, request.depthCode);
+        select(listing, index, entersSubfolders, filters, request, result.selection);
+        if (!entersSubfolders) continue;
         // Pushed in reverse so that the first subfolder is walked first.
         for (auto it = listing.entries.rbegin(); it != listing.entries.rend(); ++it) {
             if (isPlainFolder(*it, request)) {
-                pending.push_back({current.path + it->name + "/", current.depth + 1});
+                pending.push_back({listing.folder, it->name, it->id, current.path + it->name + "/",
+                                   current.depth + 1});
             }
         }
     }

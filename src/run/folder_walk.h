@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/entry_identity.h"
 #include "platform/folder_listing.h"
 #include "run/filter_pieces.h"
 
@@ -15,11 +16,24 @@ struct WalkRequest {
     std::int32_t depthCode = 0;  // 0 no limit; n >= 1 folders of depth up to n - 1
     // A folder neither entered nor selected: the target when it lies inside the source.
     std::optional<FolderId> skip;
+    // Whether each selected entry's identity is looked at: a run checks it before acting,
+    // a preview acts on nothing.
+    bool identities = true;
 };
 
 struct SelectedEntry {
-    std::size_t folder;  // index into WalkResult::folders
+    std::size_t folder = 0;  // index into WalkResult::folders
     std::string name;
+    // A folder that the walk enters as well: its own entries are selected one by one.
+    bool entered = false;
+    EntryIdentity identity;  // as listed
+    int error = 0;           // errno when the entry could not be looked at
+};
+
+// A folder below the source that could not be listed.
+struct UnlistedFolder {
+    std::string path;  // ends with "/"
+    int error = 0;     // an errno value
 };
 
 struct WalkResult {
@@ -27,6 +41,7 @@ struct WalkResult {
     std::vector<std::string> folders;
     // Grouped by folder, then by filter piece, then by name; each path at most once.
     std::vector<SelectedEntry> selection;
+    std::vector<UnlistedFolder> unlisted;
 
     std::string path(const SelectedEntry& entry) const {
         return folders[entry.folder] + entry.name;

@@ -49,4 +49,8 @@ std::string withoutTrailingSlashes(std::string_view path) {
     return std::string(path);
 }
 
+std::string sourceRootOf(const std::string& folder) {
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
 }  // namespace kestrune

@@ -21,6 +21,8 @@ std::vector<std::string> split(std::string_view text, char delimiter);
 std::string_view trimBlanks(std::string_view text);
 // Begins at the root: the only kind of folder a task may name.
 bool isAbsolutePath(std::string_view path);
+// The folder followed by one "/", unless it ends with one already: the walk's first folder.
+std::string sourceRootOf(const std::string& folder);
 // Without trailing "/"; "/" itself gives "".
 std::string withoutTrailingSlashes(std::string_view path);
 

@@ -28,10 +28,17 @@ bool Placement::inFolder(const std::string& relative) const {
            std::string_view(folder_).substr(base_.size()) == rest;
 }
 
+void Placement::planFolder(const std::string& folder) {
+    const std::string parent = folderPart(folder);
+    reserved_[parent].insert(folder.substr(parent.size()));
+    planned_.insert(folder + "/");
+}
+
 void Placement::enter(const std::string& folder) {
     folder_ = folder;
     claimed_.clear();
-    folderMissing_ = targetNew_ || !files_.exists(folder);
+    if (const auto held = reserved_.find(folder); held != reserved_.end()) claimed_ = held->second;
+    folderMissing_ = planned_.count(folder) != 0 || !files_.exists(folder);
 }
 
 bool Placement::taken(const std::string& name) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/file_actions.h"
@@ -23,9 +24,9 @@ class Placement {
     // The entries come grouped by target folder, as a walk gives them: once an entry goes to
     // another folder, no later entry goes back to the one before.
     std::optional<std::string> place(const std::string& relative, const std::string& name);
-    // Nothing was at the target folder before the run: all that is below it is the run's
-    // own, its names are the claimed ones and none needs a look on disk.
-    void targetIsNew() { targetNew_ = true; }
+    // A folder (without trailing "/") that the run makes before any entry is placed: its
+    // name is taken in its parent, and nothing in it needs a look on disk.
+    void planFolder(const std::string& folder);
 
   private:
     bool inFolder(const std::string& relative) const;
@@ -46,7 +47,10 @@ class Placement {
     // entries going to a new folder need one test for the folder rather than one each. The
     // file action itself never replaces a name taken since.
     bool folderMissing_ = false;
-    bool targetNew_ = false;
+    // Keyed by folder with trailing "/": the folders the run makes, and the names their
+    // parents hold for them.
+    std::unordered_set<std::string> planned_;
+    std::unordered_map<std::string, std::unordered_set<std::string>> reserved_;
 };
 
 }  // namespace kestrune

@@ -5,25 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/folder_listing.h"
+#include "platform/entry_identity.h"
 #include "run/task_record.h"
 
 namespace kestrune {
 
 // The action codes of a task record (`actions`), equal to the editor's action list index.
 enum class Action { None = 0, Move = 1, Copy = 2, Delete = 3, Trash = 4 };
-
-// What an entry was when it was listed. An action checks it again just before it touches
-// the entry, so an entry replaced or changed since is never acted on.
-struct EntryIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    EntryType type = EntryType::Other;
-    std::uint64_t size = 0;
-    std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
-    std::int64_t changedNs = 0;   // status change time, nanoseconds since the epoch
-    bool operator==(const EntryIdentity&) const = default;
-};
 
 // The state of one step. The words the command line, the report and the journal show are
 // given by statusWord(), in one place.

@@ -13,7 +13,9 @@ struct CliOutcome {
 };
 
 // Runs the built kestrune-cli as a user would, with the scratch folder as its program folder,
-// capturing both streams and the exit status. The arguments go through the shell as written.
-CliOutcome runCli(const ScratchDir& scratch, const std::string& arguments);
+// capturing both streams and the exit status. The arguments go through the shell as written;
+// a wrapper (such as a command that changes the user) goes before the program.
+CliOutcome runCli(const ScratchDir& scratch, const std::string& arguments,
+                  const std::string& wrapper = "");
 
 }  // namespace kestrune::test

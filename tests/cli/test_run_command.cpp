@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -158,6 +159,66 @@ TEST_F(RunCommandTest, WrongArgumentsAndUnknownNodesExitWithTwo) {
         EXPECT_FALSE(result.err.empty()) << arguments;
     }
     EXPECT_FALSE(fs::exists(scratch.file("kestrune.dll")));
+}
+
+// "Move *.*" into a new target rebuilds the tree there, empty folders too, and leaves no
+// folder behind; the run's lines are the preview's, with the statuses of things done.
+TEST_F(RunCommandTest, PreviewAndRunAgreeOnEveryTargetOfAMergedTree) {
+    for (const int action : {1, 2, 3}) {
+        makeFile(inbox() + "/a.txt", "a");
+        makeFile(inbox() + "/Sub/b.txt", "b");
+        makeFile(inbox() + "/Sub/Deep/c", "c");
+        fs::create_directories(inbox() + "/Empty");
+        std::string all = record("All", action, action == 3 ? "" : sorted());
+        all.replace(all.find("*.txt"), 5, "*.*");
+        writeSettings(all);
+        const test::CliOutcome preview = runCli(scratch, "run All --preview");
+        const test::CliOutcome run = runCli(scratch, "run All");
+        EXPECT_EQ(run.status, 0) << run.out;
+        std::string expected = preview.out;
+        for (std::size_t at; (at = expected.find("\tplanned\n")) != std::string::npos;) {
+            expected.replace(at, 9, "\tok\n");
+        }
+        expected.replace(expected.find("Planned "), 8, "Done: ");
+        EXPECT_EQ(run.out, expected) << "action " << action;
+        EXPECT_NE(run.out.find("\t" + inbox() + "/Sub\t" + (action == 3 ? "" : sorted() + "/Sub") +
+                               "\tmerged\n"),
+                  std::string::npos)
+            << run.out;
+        if (action == 2) {
+            EXPECT_EQ(readFile(sorted() + "/Sub/Deep/c"), "c");
+            fs::remove_all(inbox());
+        } else {
+            EXPECT_EQ(std::distance(fs::directory_iterator(inbox()), fs::directory_iterator()), 0);
+        }
+        if (action != 3) EXPECT_TRUE(fs::is_directory(sorted() + "/Empty"));
+        fs::remove_all(sorted());
+    }
+}
+
+// Run as root, the run goes to a user that the folder's mode shuts out.
+TEST_F(RunCommandTest, FolderThatCannotBeListedIsAFailureOfTheRun) {
+    makeInbox();
+    makeFile(inbox() + "/Locked/x.txt");
+    writeSettings(record("Tidy", 2, sorted()));
+    std::string wrapper;
+    if (geteuid() == 0) {
+        wrapper = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+        for (const auto& entry : fs::recursive_directory_iterator(scratch.folder())) {
+            fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+        }
+        fs::permissions(scratch.folder(), fs::perms::all, fs::perm_options::add);
+    }
+    fs::permissions(inbox() + "/Locked", fs::perms::none);
+    for (const char* preview : {" --preview", ""}) {
+        const test::CliOutcome result = runCli(scratch, std::string("run Tidy") + preview, wrapper);
+        EXPECT_EQ(result.status, 1) << result.err;
+        EXPECT_NE(result.out.find("folder\t" + inbox() + "/Locked\t\tfailed: Permission denied\n"),
+                  std::string::npos)
+            << result.out;
+        EXPECT_NE(result.out.find(" 2 entries, 1 failed"), std::string::npos) << result.out;
+    }
+    fs::permissions(inbox() + "/Locked", fs::perms::owner_all);
 }
 
 // The entries are printed while the run goes on; a reader that has seen enough must not

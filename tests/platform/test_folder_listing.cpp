@@ -38,5 +38,25 @@ TEST(FolderListing, MissingFolderIsNotListed) {
     EXPECT_FALSE(folderIdentity(scratch.file("missing"), id));
 }
 
+// Between the listing of a folder and that of its subfolder, the subfolder is swapped for a
+// link to another folder, then for another folder of the same name: neither is listed.
+TEST(FolderListing, SubfolderReplacedSinceItsParentWasListedIsNotListed) {
+    test::ScratchDir scratch;
+    test::makeFile(scratch.file("root/sub/mine"));
+    test::makeFile(scratch.file("outside/theirs"));
+    const FolderListing root = listFolder(scratch.file("root"));
+    ASSERT_EQ(root.entries.size(), 1u);
+    const FolderId listed = root.entries[0].id;
+    EXPECT_EQ(listFolderBelow(root.folder, "sub", listed).entries.size(), 1u);
+    fs::rename(scratch.file("root/sub"), scratch.file("old"));
+    fs::create_symlink(scratch.file("outside"), scratch.file("root/sub"));
+    const FolderListing viaLink = listFolderBelow(root.folder, "sub", listed);
+    EXPECT_FALSE(viaLink.listed);
+    EXPECT_EQ(viaLink.error, ENOTDIR);
+    fs::remove(scratch.file("root/sub"));
+    fs::create_directories(scratch.file("root/sub"));
+    EXPECT_EQ(listFolderBelow(root.folder, "sub", listed).error, ESTALE);
+}
+
 }  // namespace
 }  // namespace kestrune

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file_actions.h"
+#include "support/forwarding_files.h"
 #include "run/placement.h"
 #include "tree_helpers.h"
 
@@ -14,23 +15,13 @@ namespace {
 using test::makeFile;
 
 // The system's file actions, noting every path asked about.
-class AskedFiles : public FileActions {
+class AskedFiles : public test::ForwardingFiles {
   public:
-    ActionResult move(const std::string& source, const std::string& target) override {
-        return system.move(source, target);
-    }
-    ActionResult copy(const std::string& source, const std::string& target) override {
-        return system.copy(source, target);
-    }
-    ActionResult remove(const std::string& path) override { return system.remove(path); }
-    ActionResult makeFolder(const std::string& path) override { return system.makeFolder(path); }
     bool exists(const std::string& path) override {
         asked.push_back(path);
         return system.exists(path);
     }
-    bool isFolder(const std::string& path) override { return system.isFolder(path); }
 
-    FileActions& system = systemFileActions();
     std::vector<std::string> asked;
 };
 
@@ -92,11 +83,13 @@ TEST_F(PlacementTest, FlatPlacementClaimsNamesAcrossSourceFolders) {
     EXPECT_EQ(files.asked, std::vector<std::string>{target() + "/"});
 }
 
-TEST_F(PlacementTest, NewTargetNeedsNoLookOnDiskButKeepsItsClaims) {
+TEST_F(PlacementTest, FoldersTheRunMakesNeedNoLookOnDiskAndTakeTheirNames) {
     Placement placement(files, names, target(), false);
-    placement.targetIsNew();
+    placement.planFolder(target());
+    placement.planFolder(target() + "/Notes");
     EXPECT_EQ(placement.place("/", "a.txt"), target() + "/a.txt");
     EXPECT_EQ(placement.place("/", "a.txt"), target() + "/P1a.txt");
+    EXPECT_EQ(placement.place("/", "Notes"), target() + "/P2Notes");
     EXPECT_EQ(placement.place("/Notes/", "a.txt"), target() + "/Notes/a.txt");
     EXPECT_TRUE(files.asked.empty());
 }

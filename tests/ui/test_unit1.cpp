@@ -226,8 +226,9 @@ class TestUnit1 : public QObject {
         for (const char* name : {"a.tmp", "b.tmp", "c.tmp", "d.tmp", "e.tmp"}) {
             kestrune::test::writeBytes(desk(name), "x");
         }
-        QVERIFY(QDir(folder()).mkpath(QStringLiteral("desk/f.tmp")));  // a folder: delete fails
-        for (const char* name : {"a.tmp", "c.tmp", "e.tmp"}) {
+        QVERIFY(QDir(folder()).mkpath(QStringLiteral("desk/f.tmp")));  // merged, not failed
+        kestrune::test::writeBytes(desk("f.tmp/g.tmp"), "x");
+        for (const char* name : {"a.tmp", "c.tmp", "e.tmp", "f.tmp/g.tmp"}) {
             QFile(desk(name)).setPermissions(QFile::ReadOwner);
         }
         form.settings().writeString("Desktop Tidy", "s_folder",
@@ -238,7 +239,7 @@ class TestUnit1 : public QObject {
         form.findChild<QAction*>(QStringLiteral("runit"))->trigger();
         QCOMPARE(window.errors.size(), 1);
         const QStringList lines = window.errors.first().split(QLatin1Char('\n'));
-        QCOMPARE(lines.first(), QStringLiteral("Task \"Desktop Tidy\": 4 of 6 entries failed."));
+        QCOMPARE(lines.first(), QStringLiteral("Task \"Desktop Tidy\": 4 of 7 entries failed."));
         QCOMPARE(lines.size(), 5);
         QVERIFY(lines[1].startsWith(desk("a.tmp") + QStringLiteral(": ")));
         QCOMPARE(lines.last(), QStringLiteral("and 1 more."));

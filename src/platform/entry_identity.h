@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/folder_listing.h"
+
+namespace kestrune {
+
+// What an entry was when it was listed. An action checks it again just before it touches
+// the entry, so an entry replaced or changed since is never acted on.
+struct EntryIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    EntryType type = EntryType::Other;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+    std::int64_t changedNs = 0;   // status change time, nanoseconds since the epoch
+    bool operator==(const EntryIdentity&) const = default;
+
+    // The same entry, whatever happened to its content or status since.
+    bool sameEntry(const EntryIdentity& other) const {
+        return device == other.device && inode == other.inode && type == other.type;
+    }
+};
+
+// The identity of the entry the path names itself (a symbolic link is not followed); the
+// errno value on failure, 0 on success.
+int readIdentity(const std::string& path, EntryIdentity& identity);
+// The same for an entry of an open folder.
+int readIdentityIn(const OpenFolder& folder, const std::string& name, EntryIdentity& identity);
+
+}  // namespace kestrune

@@ -1,0 +1,186 @@
+#include "run/run_planner.h"
+
+#include <cerrno>
+#include <optional>
+#include <unordered_set>
+
+#include "platform/file_actions.h"
+#include "platform/folder_listing.h"
+#include "platform/file_io.h"
+#include "run/folder_walk.h"
+#include "run/name_source.h"
+#include "run/path_rules.h"
+#include "run/placement.h"
+
+namespace kestrune {
+
+std::string cannotRunMessage(const std::string& task, const std::string& reason) {
+    return "Task \"" + task + "\" cannot run: " + reason;
+}
+
+namespace {
+
+// A folder swapped for a link or another folder after its parent was listed is not followed.
+std::string reasonOf(const UnlistedFolder& folder) {
+    if (folder.error == ENOTDIR || folder.error == ESTALE) {
+        return "it was replaced since it was listed";
+    }
+    return systemErrorText(folder.error);
+}
+
+class Planner {
+  public:
+    Planner(const TaskRecord& record, const std::string& name, const PlanOptions& options)
+        : options_(options),
+          files_(options.files != nullptr ? *options.files : systemFileActions()),
+          placement_(files_, options.names != nullptr ? *options.names : randomNames(),
+                     record.targetFolder, record.flat) {
+        plan_.task = name;
+        plan_.record = record;
+    }
+
+    RunPlan plan() {
+        std::optional<WalkRequest> request = check();
+        if (!request) return std::move(plan_);
+        const WalkResult walk = walkAndSelect(*request, FilterPieces(plan_.record.filters));
+        for (const UnlistedFolder& folder : walk.unlisted) {
+            plan_.unreadable.push_back({withoutTrailingSlashes(folder.path), reasonOf(folder)});
+        }
+        if (placing() && !walk.selection.empty()) planFolders(walk);
+        if (options_.sink != nullptr) {
+            for (const FolderProblem& problem : plan_.unreadable) options_.sink->unlisted(problem);
+            for (const SelectedEntry& entry : walk.selection) options_.sink->planned(step(walk, entry));
+            return std::move(plan_);
+        }
+        plan_.steps.reserve(walk.selection.size());
+        for (const SelectedEntry& entry : walk.selection) plan_.steps.push_back(step(walk, entry));
+        return std::move(plan_);
+    }
+
+  private:
+    Action action() const { return static_cast<Action>(plan_.record.action); }
+    bool placing() const { return action() != Action::Delete; }
+
+    void fail(const std::string& reason) { plan_.error = cannotRunMessage(plan_.task, reason); }
+
+    // Nothing is planned when the record cannot run or would act on its own source.
+    std::optional<WalkRequest> check() {
+        const TaskRecord& record = plan_.record;
+        if (const std::string problem = recordProblem(record); !problem.empty()) {
+            fail(problem);
+            return std::nullopt;
+        }
+        WalkRequest request{sourceRootOf(record.sourceFolder), record.depthCode, {},
+                            options_.identities};
+        FolderId source;
+        if (!folderIdentity(record.sourceFolder, source)) {
+            fail("its source folder \"" + record.sourceFolder +
+                 "\" does not exist or is not a folder");
+            return std::nullopt;
+        }
+        FolderId target;
+        if (placing() && folderIdentity(record.targetFolder, target)) {
+            if (target == source) {
+                fail("its target folder is its source folder");
+                return std::nullopt;
+            }
+            // A target inside the source is never walked, so no run places its own results
+            // again one level deeper.
+            request.skip = target;
+        }
+        return request;
+    }
+
+    // The entry's folder relative to the source ("/" or "/Notes/"), made once per folder.
+    const std::string& relativeOf(const WalkResult& walk, const SelectedEntry& entry) {
+        if (entry.folder != relativeFolder_) {
+            relativeFolder_ = entry.folder;
+            relative_ = walk.folders[entry.folder].substr(walk.folders.front().size() - 1);
+        }
+        return relative_;
+    }
+
+    // The folder a merged folder's entries go to, without trailing "/".
+    std::string mirroredFolder(const WalkResult& walk, const SelectedEntry& entry) {
+        if (plan_.record.flat) return withoutTrailingSlashes(placement_.targetFolderFor("/"));
+        return placement_.targetFolderFor(relativeOf(walk, entry)) + entry.name;
+    }
+
+    // Adds the folder and its missing parents to the folders to make, parents first.
+    void needFolder(const std::string& folder) {
+        if (folder.empty() || known_.count(folder) != 0) return;
+        known_.insert(folder);
+        if (files_.isFolder(folder)) return;
+        needFolder(withoutTrailingSlashes(folderPart(folder)));
+        plan_.foldersToMake.push_back(folder);
+        placement_.planFolder(folder);
+    }
+
+    // Every folder an entry goes to, and the mirror of every merged folder, so that a tree
+    // moved whole is rebuilt with its empty folders too.
+    void planFolders(const WalkResult& walk) {
+        needFolder(withoutTrailingSlashes(plan_.record.targetFolder));
+        if (plan_.record.flat) return;
+        std::size_t last = walk.folders.size();
+        for (const SelectedEntry& entry : walk.selection) {
+            if (entry.entered) needFolder(mirroredFolder(walk, entry));
+            if (entry.folder == last) continue;
+            last = entry.folder;
+            needFolder(withoutTrailingSlashes(placement_.targetFolderFor(relativeOf(walk, entry))));
+        }
+    }
+
+    PlanStep step(const WalkResult& walk, const SelectedEntry& entry) {
+        PlanStep step;
+        step.action = action();
+        step.source = walk.path(entry);
+        step.identity = entry.identity;
+        if (entry.error != 0) {
+            step.status = StepStatus::Failed;
+            step.error = systemErrorText(entry.error);
+            return step;
+        }
+        if (entry.entered) {
+            step.status = StepStatus::Merged;
+            if (placing()) step.target = mirroredFolder(walk, entry);
+            return step;
+        }
+        if (!placing()) return step;
+        std::optional<std::string> target = placement_.place(relativeOf(walk, entry), entry.name);
+        if (!target) {
+            step.status = StepStatus::Failed;
+            step.error = "no free target name found";
+            return step;
+        }
+        step.target = std::move(*target);
+        return step;
+    }
+
+    const PlanOptions& options_;
+    FileActions& files_;
+    Placement placement_;
+    RunPlan plan_;
+    std::unordered_set<std::string> known_;  // folders already judged for making
+    std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
+    std::string relative_;
+};
+
+}  // namespace
+
+RunPlan planRecord(const TaskRecord& record, const std::string& name, const PlanOptions& options) {
+    return Planner(record, name, options).plan();
+}
+
+RunPlan planTask(const SettingsFile& settings, const std::string& name,
+                 const PlanOptions& options) {
+    const std::optional<TaskRecord> record = readTaskRecord(settings, name);
+    if (!record) {
+        RunPlan plan;
+        plan.task = name;
+        plan.error = cannotRunMessage(name, "it has no record");
+        return plan;
+    }
+    return planRecord(*record, name, options);
+}
+
+}  // namespace kestrune
