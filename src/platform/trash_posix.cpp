@@ -167,6 +167,13 @@ bool topFolderTrash(const std::string& top, dev_t device, Destination& chosen) {
     return false;
 }
 
+// Path= is relative to the top folder in a top-folder trash, so that the file system may be
+// mounted elsewhere later; absolute in the home trash.
+std::string recordedPath(const std::string& path, const std::string& top) {
+    if (top.empty()) return path;
+    return path.substr(top == "/" ? 1 : top.size() + 1);
+}
+
 // The name in the trash: the entry's own, or with "_2", "_3"... before its extension, cut
 // so that the .trashinfo's name still fits.
 std::string candidateName(const std::string& name, int attempt) {
@@ -303,19 +310,19 @@ class PosixTrash final : public Trash {
                                           "No trash can be used for " + path),
                     {}};
         }
-        std::string recorded = path;
-        if (!destination.top.empty() && destination.top != "/") {
-            recorded = path.substr(destination.top.size() + 1);
-        } else if (destination.top == "/") {
-            recorded = path.substr(1);
-        }
-        const std::string content = kInfoHeading + "\nPath=" + percentEncoded(recorded) +
+        const std::string content = kInfoHeading + "\nPath=" +
+                                    percentEncoded(recordedPath(path, destination.top)) +
                                     "\nDeletionDate=" + deletionDate() + "\n";
         return placeUnderFreeName(path, destination.folder, content);
     }
 
     RestoreResult restore(const std::string& trashedFile) override {
         RestoreResult restored;
+        struct stat st {};
+        if (::lstat(trashedFile.c_str(), &st) != 0) {
+            restored.result = lastError();
+            return restored;
+        }
         const std::string info = trashInfoOf(trashedFile);
         const FileContent content = systemFileIo().read(info);
         if (!content.ok()) {
@@ -328,7 +335,6 @@ class PosixTrash final : public Trash {
             restored.result = ActionResult::failure(EINVAL, "No Path= in " + info);
             return restored;
         }
-        struct stat st {};
         if (::lstat(restored.path.c_str(), &st) == 0) {
             restored.result = ActionResult::failure(EEXIST);
             return restored;
