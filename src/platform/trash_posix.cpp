@@ -96,6 +96,7 @@ std::string deletionDate() {
     return text;
 }
 
+// The entry's own file system: a link is not followed.
 bool deviceOf(const std::string& path, dev_t& device) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return false;
@@ -103,11 +104,12 @@ bool deviceOf(const std::string& path, dev_t& device) {
     return true;
 }
 
-// The home trash may not exist yet: its file system is that of its nearest existing folder.
+// The home trash may not exist yet: its file system is that of its nearest existing folder,
+// through any link the user keeps it behind.
 dev_t homeDevice(std::string path) {
-    dev_t device = 0;
-    while (!deviceOf(path, device) && path != "/" && path != ".") path = folderOf(path);
-    return device;
+    struct stat st {};
+    while (::stat(path.c_str(), &st) != 0 && path != "/" && path != ".") path = folderOf(path);
+    return st.st_dev;
 }
 
 // The folder that the file system holding the entry is mounted on.
@@ -122,11 +124,13 @@ std::string topFolderOf(const std::string& path, dev_t device) {
 }
 
 // A trash folder of this user: made private when missing, and trusted only when it is a
-// folder, not a link, and this user's own, so nobody else can read what lands in it.
-bool ownFolder(const std::string& path) {
+// folder and this user's own, so nobody else can read what lands in it. On a shared file
+// system it must not be a link either, which another user could have laid there.
+bool ownFolder(const std::string& path, bool mayBeLink = false) {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return false;
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+    const int found = mayBeLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    return found == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
 }
 
 bool makeFolders(const std::string& path) {
@@ -136,8 +140,9 @@ bool makeFolders(const std::string& path) {
     return makeFolders(folderOf(path)) && (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST);
 }
 
-bool trashFolderReady(const std::string& folder) {
-    return ownFolder(folder) && ownFolder(folder + "/files") && ownFolder(folder + "/info");
+bool trashFolderReady(const std::string& folder, bool mayBeLink = false) {
+    return ownFolder(folder, mayBeLink) && ownFolder(folder + "/files") &&
+           ownFolder(folder + "/info");
 }
 
 struct Destination {
@@ -358,7 +363,7 @@ class PosixTrash final : public Trash {
             if (!top.empty() && topFolderTrash(top, device, chosen)) return true;
         }
         chosen = {home_, {}};
-        return makeFolders(folderOf(home_)) && trashFolderReady(home_);
+        return makeFolders(folderOf(home_)) && trashFolderReady(home_, true);
     }
 
     // The .trashinfo claims the name first, exclusively; only then does the entry move in.
