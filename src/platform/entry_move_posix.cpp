@@ -22,11 +22,15 @@ ActionResult lastError() {
 
 ActionResult copyTree(const std::string& source, const std::string& target);
 
-ActionResult copyFolder(const std::string& source, const std::string& target,
-                        const struct stat& st) {
+// Copies the folder's entries into target, then gives target the folder's mode and times.
+// The caller makes target.
+ActionResult copyFolderInto(const std::string& source, const std::string& target,
+                            const struct stat& st) {
+    // Its entries are to be removed after the copy: a folder that forbids it is found now,
+    // before anything is copied in vain.
+    if (::access(source.c_str(), W_OK) != 0) return lastError();
     const FolderListing listing = listFolder(source);
     if (!listing.listed) return ActionResult::failure(EACCES, "Cannot list " + source);
-    if (::mkdir(target.c_str(), 0700) != 0) return lastError();
     for (const FolderEntry& entry : listing.entries) {
         const ActionResult result = copyTree(source + "/" + entry.name, target + "/" + entry.name);
         if (!result.ok()) return result;
@@ -55,7 +59,10 @@ ActionResult copyLink(const std::string& source, const std::string& target,
 ActionResult copyTree(const std::string& source, const std::string& target) {
     struct stat st {};
     if (::lstat(source.c_str(), &st) != 0) return lastError();
-    if (S_ISDIR(st.st_mode)) return copyFolder(source, target, st);
+    if (S_ISDIR(st.st_mode)) {
+        if (::mkdir(target.c_str(), 0700) != 0) return lastError();
+        return copyFolderInto(source, target, st);
+    }
     if (S_ISLNK(st.st_mode)) return copyLink(source, target, st);
     if (S_ISREG(st.st_mode)) return systemFileActions().copy(source, target);
     return ActionResult::failure(EINVAL, "Not a regular file: " + source);
@@ -74,18 +81,24 @@ ActionResult removeTree(const std::string& path) {
     return ::rmdir(path.c_str()) == 0 ? ActionResult::success() : lastError();
 }
 
-// A folder cannot be renamed to another file system: it is copied whole, the copy is put on
-// disk, and only then is the source removed. A failed copy leaves the source as it was.
+// A folder cannot be renamed to another file system. It is copied whole under a temporary
+// name beside the target, the copy is put on disk and renamed into place, and only then is
+// the source removed: a failure or a kill never leaves a partial copy under the target name.
 ActionResult moveFolderAcross(const std::string& source, const std::string& target) {
-    ActionResult result = copyTree(source, target);
-    if (!result.ok()) {
-        if (result.code != EEXIST) removeTree(target);
-        return result;
+    struct stat st {};
+    if (::lstat(source.c_str(), &st) != 0) return lastError();
+    if (!S_ISDIR(st.st_mode)) return ActionResult::failure(EXDEV);
+    if (::access(posix::folderOf(source).c_str(), W_OK) != 0) return lastError();
+    std::string temporary = posix::folderOf(target) + "/.kestrune-XXXXXX";
+    if (::mkdtemp(temporary.data()) == nullptr) return lastError();
+    ActionResult result = copyFolderInto(source, temporary, st);
+    if (result.ok()) {
+        Descriptor copied(::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!copied.valid() || ::syncfs(copied.get()) != 0) result = lastError();
     }
-    Descriptor copied(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!copied.valid() || ::syncfs(copied.get()) != 0) {
-        result = lastError();
-        removeTree(target);
+    if (result.ok()) result = systemFileActions().move(temporary, target);
+    if (!result.ok()) {
+        removeTree(temporary);
         return result;
     }
     result = removeTree(source);
@@ -106,6 +119,5 @@ ActionResult moveWhole(const std::string& source, const std::string& target) {
     if (::lstat(target.c_str(), &st) == 0) return ActionResult::failure(EEXIST);
     return moveFolderAcross(source, target);
 }
-
 
 }  // namespace kestrune
