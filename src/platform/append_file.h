@@ -19,6 +19,9 @@ class AppendFile {
     // Creates the file, private to this user, failing with EEXIST when the name is taken.
     // The new name is flushed into its folder, so a crash cannot lose the file itself.
     int create(const std::string& path);
+    // Opens an existing file to go on with it, first cutting off a last line that a kill or
+    // a power cut left without its line feed, so what follows starts a line of its own.
+    int openAfterLastLine(const std::string& path);
     int append(std::string_view data);
     // Puts everything appended so far on disk.
     int syncData();

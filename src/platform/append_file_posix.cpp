@@ -34,6 +34,26 @@ int AppendFile::create(const std::string& path) {
     return 0;
 }
 
+int AppendFile::openAfterLastLine(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return errno;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+    off_t end = ::lseek(fd_, 0, SEEK_END);
+    char tail[4096];
+    while (end > 0) {
+        const off_t start =
+            end > static_cast<off_t>(sizeof tail) ? end - static_cast<off_t>(sizeof tail) : 0;
+        const ssize_t got = ::pread(fd_, tail, static_cast<std::size_t>(end - start), start);
+        if (got < 0) return errno;
+        for (ssize_t i = got; i > 0; --i) {
+            if (tail[i - 1] == '\n') return ::ftruncate(fd_, start + i) == 0 ? 0 : errno;
+        }
+        end = start;
+    }
+    return ::ftruncate(fd_, 0) == 0 ? 0 : errno;
+}
+
 int AppendFile::append(std::string_view data) {
     if (fd_ < 0) return EBADF;
     return posix::writeFully(::write, fd_, data.data(), data.size());

@@ -43,8 +43,7 @@ ActionResult copyFolderInto(const std::string& source, const std::string& target
     return ActionResult::success();
 }
 
-ActionResult copyLink(const std::string& source, const std::string& target,
-                      const struct stat& st) {
+ActionResult copyLink(const std::string& source, const std::string& target, const struct stat& st) {
     std::vector<char> buffer(PATH_MAX + 1);
     const ssize_t length = ::readlink(source.c_str(), buffer.data(), buffer.size() - 1);
     if (length < 0) return lastError();
@@ -72,8 +71,8 @@ ActionResult copyTree(const std::string& source, const std::string& target) {
 ActionResult removeTree(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return lastError();
-    if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0 ? ActionResult::success()
-                                                                 : lastError();
+    if (!S_ISDIR(st.st_mode))
+        return ::unlink(path.c_str()) == 0 ? ActionResult::success() : lastError();
     for (const FolderEntry& entry : listFolder(path).entries) {
         const ActionResult result = removeTree(path + "/" + entry.name);
         if (!result.ok()) return result;
@@ -103,9 +102,9 @@ ActionResult moveFolderAcross(const std::string& source, const std::string& targ
     }
     result = removeTree(source);
     if (!result.ok()) {
-        return ActionResult::failure(result.code, "Copied to " + target +
-                                                      " but not all of the source could go: " +
-                                                      result.error);
+        return ActionResult::failure(
+            result.code,
+            "Copied to " + target + " but not all of the source could go: " + result.error);
     }
     return result;
 }

@@ -230,9 +230,9 @@ class PosixTrash final : public Trash {
                                           "No trash can be used for " + path),
                     {}};
         }
-        const std::string content = kInfoHeading + "\nPath=" +
-                                    percentEncoded(recordedPath(path, destination.top)) +
-                                    "\nDeletionDate=" + deletionDate() + "\n";
+        const std::string content =
+            kInfoHeading + "\nPath=" + percentEncoded(recordedPath(path, destination.top)) +
+            "\nDeletionDate=" + deletionDate() + "\n";
         return placeUnderFreeName(path, destination.folder, content);
     }
 
@@ -246,8 +246,8 @@ class PosixTrash final : public Trash {
         const std::string info = trashInfoOf(trashedFile);
         const FileContent content = systemFileIo().read(info);
         if (!content.ok()) {
-            restored.result = ActionResult::failure(EINVAL, "Cannot read " + info + ": " +
-                                                                content.error);
+            restored.result =
+                ActionResult::failure(EINVAL, "Cannot read " + info + ": " + content.error);
             return restored;
         }
         restored.path = originalPath(trashedFile, content.bytes);

@@ -10,9 +10,9 @@ namespace kestrune {
 // What carrying out one step came to.
 struct StepResult {
     StepStatus status = StepStatus::Done;
-    std::string error;    // the reason when Failed
-    std::string target;   // where the entry is now (the trash's files/ path for a trashed one)
-    EntryIdentity made;   // the entry the step left at target, as the undo will expect it
+    std::string error;   // the reason when Failed
+    std::string target;  // where the entry is now (the trash's files/ path for a trashed one)
+    EntryIdentity made;  // the entry the step left at target, as the undo will expect it
 };
 
 // Told of each step while a plan is carried out. stepDone() returning false stops the run

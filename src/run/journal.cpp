@@ -23,8 +23,7 @@ void addField(std::string& line, std::string_view text) {
 }
 
 std::string headerLines(const std::string& id, const RunPlan& plan,
-                        std::chrono::system_clock::time_point started,
-                        const std::string& undoes) {
+                        std::chrono::system_clock::time_point started, const std::string& undoes) {
     const TaskRecord& record = plan.record;
     std::string text(journal::kVersionLine);
     text.append("\n").append(tag::run);
@@ -72,6 +71,13 @@ void makeFolders(const std::string& folder) {
     if (slash != std::string::npos && slash > 0) makeFolders(folder.substr(0, slash));
     const ActionResult made = files.makeFolder(folder);
     if (!made.ok()) throw JournalError("Cannot create folder " + folder + ": " + made.error);
+}
+
+std::string endLine(RunState end) {
+    std::string line(tag::end);
+    addField(line, runStateWord(end));
+    addField(line, journal::isoTime(std::chrono::system_clock::now()));
+    return line + '\n';
 }
 
 }  // namespace
@@ -166,12 +172,20 @@ void JournalWriter::durable() {
 }
 
 void JournalWriter::finish(RunState end) {
-    pending_.append(tag::end);
-    addField(pending_, runStateWord(end));
-    addField(pending_, journal::isoTime(std::chrono::system_clock::now()));
-    pending_ += '\n';
+    pending_ += endLine(end);
     writePending(true);
     finished_ = true;
+}
+
+void markInterrupted(const std::string& journalPath) {
+    AppendFile file;
+    int code = file.openAfterLastLine(journalPath);
+    if (code == 0) code = file.append(endLine(RunState::Interrupted));
+    if (code == 0) code = file.syncData();
+    if (code != 0) {
+        throw JournalError("Unable to write the run's journal " + journalPath + ": " +
+                           systemErrorText(code));
+    }
 }
 
 }  // namespace kestrune

@@ -65,4 +65,8 @@ class JournalWriter final : public ExecutionObserver {
     bool finished_ = false;
 };
 
+// Ends the journal of a run that was cut short (killed, or its machine stopped) as
+// interrupted, after any torn last line, and puts it on disk. Throws JournalError.
+void markInterrupted(const std::string& journalPath);
+
 }  // namespace kestrune

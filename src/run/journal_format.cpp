@@ -79,8 +79,7 @@ void appendIdentity(std::string& line, const EntryIdentity& identity) {
     line.append("\t").append(std::to_string(identity.changedNs));
 }
 
-bool readIdentity(const std::vector<std::string>& fields, std::size_t at,
-                  EntryIdentity& identity) {
+bool readIdentity(const std::vector<std::string>& fields, std::size_t at, EntryIdentity& identity) {
     if (fields.size() < at + kIdentityFields) return false;
     const std::optional<EntryType> type = typeFromWord(fields[at + 2]);
     if (!type) return false;

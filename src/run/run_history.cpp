@@ -81,7 +81,8 @@ std::vector<HistoryEntry> readHistory(const std::string& stateFolder) {
 }
 
 std::string journalPathOf(const std::string& stateFolder, const std::string& id) {
-    const std::string path = historyFolderOf(stateFolder) + "/" + id + std::string(journal::kSuffix);
+    const std::string path =
+        historyFolderOf(stateFolder) + "/" + id + std::string(journal::kSuffix);
     return id.find('/') == std::string::npos && isRegularFile(path) ? path : std::string();
 }
 

@@ -16,7 +16,7 @@ struct HistoryEntry {
     std::string path;
     JournalContent journal;  // header and counts only (JournalDetail::Summary)
     RunState state = RunState::Interrupted;
-    std::string problem;     // why the journal could not be read; the rest is then empty
+    std::string problem;  // why the journal could not be read; the rest is then empty
 };
 
 // Every run journaled in the state folder, newest first. A run reads as undone when the

@@ -33,17 +33,14 @@ TEST(ContentCompare, SameOnlyForTwoRegularFilesWithEqualBytes) {
         Outcome outcome;
     };
     const Case cases[] = {
-        {"big-copy", "big", Outcome::Same},
-        {"big", "big", Outcome::Same},
-        {"empty-too", "empty", Outcome::Same},
-        {"last-differs", "big", Outcome::Different},
-        {"shorter", "big", Outcome::Different},
-        {"link", "big", Outcome::Different},
-        {"folder", "empty", Outcome::Different},
-        {"missing", "big", Outcome::Failed},
+        {"big-copy", "big", Outcome::Same},      {"big", "big", Outcome::Same},
+        {"empty-too", "empty", Outcome::Same},   {"last-differs", "big", Outcome::Different},
+        {"shorter", "big", Outcome::Different},  {"link", "big", Outcome::Different},
+        {"folder", "empty", Outcome::Different}, {"missing", "big", Outcome::Failed},
     };
     for (const Case& c : cases) {
-        const ContentComparison result = compareContent(scratch.file(c.first), scratch.file(c.second));
+        const ContentComparison result =
+            compareContent(scratch.file(c.first), scratch.file(c.second));
         EXPECT_EQ(result.outcome, c.outcome) << c.first << " against " << c.second;
         EXPECT_EQ(result.error.empty(), c.outcome != Outcome::Failed) << c.second;
     }

@@ -49,8 +49,7 @@ class MountedVolume {
 std::string pathLine(const std::string& info) {
     std::smatch match;
     const std::string content = readFile(info);
-    return std::regex_search(content, match, std::regex("Path=([^\n]*)\n")) ? match[1].str()
-                                                                           : "";
+    return std::regex_search(content, match, std::regex("Path=([^\n]*)\n")) ? match[1].str() : "";
 }
 
 TEST_F(TrashTest, HomeTrashTakesFilesLinksAndFoldersAndGivesThemBack) {
@@ -116,8 +115,7 @@ TEST_F(TrashTest, AnotherFileSystemUsesItsTopFolderTrashOrTheHomeTrashByCopy) {
          },
          ".Trash/" + kUid},
         {"a .Trash without the sticky bit",
-         [](const std::string& top) { fs::create_directory(top + "/.Trash"); },
-         ".Trash-" + kUid},
+         [](const std::string& top) { fs::create_directory(top + "/.Trash"); }, ".Trash-" + kUid},
         {"a .Trash-uid that is a link",
          [](const std::string& top) {
              fs::create_directory(top + "/elsewhere");
