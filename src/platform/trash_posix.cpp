@@ -133,11 +133,13 @@ bool ownFolder(const std::string& path, bool mayBeLink = false) {
     return found == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
 }
 
-bool makeFolders(const std::string& path) {
-    if (::mkdir(path.c_str(), 0700) == 0) return true;
-    if (errno == EEXIST) return true;
+// The folders above the home trash are private, as the desktop's data folders are; those
+// made again above a restored entry get the modes the user's umask gives.
+bool makeFolders(const std::string& path, mode_t mode) {
+    if (::mkdir(path.c_str(), mode) == 0 || errno == EEXIST) return true;
     if (errno != ENOENT || path == "/" || path == ".") return false;
-    return makeFolders(folderOf(path)) && (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST);
+    return makeFolders(folderOf(path), mode) &&
+           (::mkdir(path.c_str(), mode) == 0 || errno == EEXIST);
 }
 
 bool trashFolderReady(const std::string& folder, bool mayBeLink = false) {
@@ -259,7 +261,7 @@ class PosixTrash final : public Trash {
             restored.result = ActionResult::failure(EEXIST);
             return restored;
         }
-        if (!makeFolders(folderOf(restored.path))) {
+        if (!makeFolders(folderOf(restored.path), 0777)) {
             restored.result = lastError();
             return restored;
         }
@@ -278,7 +280,7 @@ class PosixTrash final : public Trash {
             if (!top.empty() && topFolderTrash(top, device, chosen)) return true;
         }
         chosen = {home_, {}};
-        return makeFolders(folderOf(home_)) && trashFolderReady(home_, true);
+        return makeFolders(folderOf(home_), 0700) && trashFolderReady(home_, true);
     }
 
     // The .trashinfo claims the name first, exclusively; only then does the entry move in.

@@ -96,6 +96,12 @@ TEST_F(TrashTest, HomeTrashTakesFilesLinksAndFoldersAndGivesThemBack) {
     }
     EXPECT_EQ(readFile(odd), "first");
     EXPECT_EQ(fs::read_symlink(scratch.file("link")), "nowhere");
+    // A folder that went away since is made again around the restored entry.
+    makeFile(scratch.file("gone/x"), "x");
+    const TrashResult inGone = trash->put(scratch.file("gone/x"));
+    fs::remove(scratch.file("gone"));
+    EXPECT_TRUE(trash->restore(inGone.place.file).result.ok());
+    EXPECT_EQ(readFile(scratch.file("gone/x")), "x");
     EXPECT_EQ(readFile(scratch.file("folder/inner/deep.txt")), "deep");
 }
 
