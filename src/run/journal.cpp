@@ -5,6 +5,7 @@
 #include "platform/file_actions.h"
 #include "platform/file_io.h"
 #include "run/journal_format.h"
+#include "run/journal_reader.h"
 #include "run/line_fields.h"
 
 namespace kestrune {
@@ -73,10 +74,13 @@ void makeFolders(const std::string& folder) {
     if (!made.ok()) throw JournalError("Cannot create folder " + folder + ": " + made.error);
 }
 
-std::string endLine(RunState end) {
+// The end line repeats the counts, so that a history need not read the outcomes.
+std::string endLine(RunState end, std::size_t done, std::size_t failed) {
     std::string line(tag::end);
     addField(line, runStateWord(end));
     addField(line, journal::isoTime(std::chrono::system_clock::now()));
+    addField(line, std::to_string(done));
+    addField(line, std::to_string(failed));
     return line + '\n';
 }
 
@@ -151,6 +155,8 @@ void JournalWriter::folderMade(const std::string& path) {
 }
 
 bool JournalWriter::stepDone(std::size_t index, const StepResult& result) {
+    if (result.status == StepStatus::Done) ++done_;
+    if (result.status == StepStatus::Failed) ++failed_;
     pending_.append(tag::done).append("\t").append(std::to_string(index));
     addField(pending_, statusWord(result.status));
     addField(pending_, result.target);
@@ -172,15 +178,16 @@ void JournalWriter::durable() {
 }
 
 void JournalWriter::finish(RunState end) {
-    pending_ += endLine(end);
+    pending_ += endLine(end, done_, failed_);
     writePending(true);
     finished_ = true;
 }
 
 void markInterrupted(const std::string& journalPath) {
+    const JournalContent before = readJournal(journalPath, JournalDetail::Summary);
     AppendFile file;
     int code = file.openAfterLastLine(journalPath);
-    if (code == 0) code = file.append(endLine(RunState::Interrupted));
+    if (code == 0) code = file.append(endLine(RunState::Interrupted, before.done, before.failed));
     if (code == 0) code = file.syncData();
     if (code != 0) {
         throw JournalError("Unable to write the run's journal " + journalPath + ": " +

@@ -62,6 +62,8 @@ class JournalWriter final : public ExecutionObserver {
     std::string path_;
     std::string pending_;
     std::string error_;
+    std::size_t done_ = 0;
+    std::size_t failed_ = 0;
     bool finished_ = false;
 };
 

@@ -10,7 +10,7 @@
 //   acting                                   the whole plan is above: the run may act
 //   made PATH | removed PATH                 a folder the run made or removed
 //   done INDEX STATUS TARGET IDENTITY(6) ERROR
-//   end STATE TIME
+//   end STATE TIME DONE FAILED               DONE and FAILED count the outcomes
 // IDENTITY is DEVICE INODE TYPE SIZE MODIFIED_NS CHANGED_NS.
 
 #include <chrono>

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/file_ends.h"
 #include "platform/file_io.h"
 #include "run/journal_format.h"
 #include "run/line_fields.h"
@@ -13,6 +14,9 @@ namespace {
 
 namespace tag = journal::tag;
 using Fields = std::vector<std::string>;
+
+// Enough for the header line with long paths, and for the end line.
+constexpr std::size_t kEndBytes = 1 << 16;
 
 bool readIndex(const std::string& text, std::size_t& index) {
     std::uint64_t value = 0;
@@ -46,8 +50,14 @@ class Reader {
         if (t == tag::made && f.size() == 2) return keep(out_.foldersMade, f[1]);
         if (t == tag::removed && f.size() == 2) return keep(out_.foldersRemoved, f[1]);
         if (t == tag::done) return done(f);
-        if (t == tag::end && f.size() == 3) return end(f);
+        if (t == tag::end && f.size() == 5) return end(f);
         return false;
+    }
+
+    // The counts as the end line gives them, for a reader that skipped the outcomes.
+    void takeCountsOfEnd() {
+        out_.done = endDone_;
+        out_.failed = endFailed_;
     }
 
   private:
@@ -103,6 +113,7 @@ class Reader {
     }
 
     bool end(const Fields& f) {
+        if (!readIndex(f[3], endDone_) || !readIndex(f[4], endFailed_)) return false;
         for (const RunState state : {RunState::Done, RunState::Interrupted}) {
             if (f[1] == runStateWord(state)) {
                 out_.ended = true;
@@ -122,11 +133,45 @@ class Reader {
     JournalContent& out_;
     JournalDetail detail_;
     std::size_t steps_ = 0;
+    std::size_t endDone_ = 0;
+    std::size_t endFailed_ = 0;
 };
+
+// A journal's first lines say what ran and its last line how it ended with its counts: a
+// history of long runs reads just the two ends of each. Nullopt when that does not suffice
+// (a short file, a run without its end), and the whole file is read instead.
+std::optional<JournalContent> readFromEnds(const std::string& path) {
+    const FileEnds ends = readFileEnds(path, kEndBytes);
+    if (!ends.ok || ends.whole) return std::nullopt;
+    const std::string_view head = ends.head;
+    const std::string_view tail = ends.tail;
+    const std::size_t first = head.find('\n');
+    const std::size_t second = first == std::string_view::npos ? first : head.find('\n', first + 1);
+    if (second == std::string_view::npos || head.substr(0, first) != journal::kVersionLine ||
+        tail.size() < 2 || tail.back() != '\n') {
+        return std::nullopt;
+    }
+    const std::size_t last = tail.rfind('\n', tail.size() - 2);
+    if (last == std::string_view::npos) return std::nullopt;
+    const auto runFields = splitFields(head.substr(first + 1, second - first - 1));
+    const auto endFields = splitFields(tail.substr(last + 1, tail.size() - last - 2));
+    JournalContent content;
+    Reader reader(content, JournalDetail::Summary);
+    if (!runFields || !endFields || (*runFields)[0] != tag::run || (*endFields)[0] != tag::end ||
+        !reader.line(*runFields) || !reader.line(*endFields)) {
+        return std::nullopt;
+    }
+    reader.takeCountsOfEnd();
+    content.planComplete = true;
+    return content;
+}
 
 }  // namespace
 
 JournalContent readJournal(const std::string& path, JournalDetail detail) {
+    if (detail == JournalDetail::Summary) {
+        if (std::optional<JournalContent> quick = readFromEnds(path)) return std::move(*quick);
+    }
     const FileContent file = systemFileIo().read(path);
     if (!file.ok()) throw JournalError("Cannot read the journal " + path + ": " + file.error);
     const std::string_view text = file.bytes;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -215,6 +216,8 @@ TEST_F(JournalTest, HistoryListsNewestFirstWithWhatLaterUndosMadeOfEachRun) {
     for (std::size_t i = 0; i < runs.size(); ++i) {
         RunPlan plan = awkwardPlan();
         plan.task = runs[i].name;
+        // Long enough that the history reads only the ends of a journal with an end line.
+        plan.steps.insert(plan.steps.end(), 2000, plan.steps[0]);
         const std::string undoes = runs[i].undoes[0] != '\0' ? ids.at(runs[i].undoes) : "";
         JournalWriter writer(scratch.folder(), plan, kStart + std::chrono::seconds(i), undoes);
         ids[runs[i].name] = writer.id();
@@ -232,6 +235,10 @@ TEST_F(JournalTest, HistoryListsNewestFirstWithWhatLaterUndosMadeOfEachRun) {
         EXPECT_EQ(history[i].journal.plan.task, run.name);
         EXPECT_EQ(runStateWord(history[i].state), std::string(runStateWord(run.expected)))
             << run.name;
+        EXPECT_EQ(history[i].journal.done,
+                  static_cast<std::size_t>(
+                      std::count(run.outcomes.begin(), run.outcomes.end(), StepStatus::Done)));
+        EXPECT_GT(fs::file_size(history[i].path), 200000u);
     }
     EXPECT_EQ(journalPathOf(scratch.folder(), ids.at("killed")), history[8].path);
     EXPECT_EQ(journalPathOf(scratch.folder(), "../nothing"), "");
