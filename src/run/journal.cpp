@@ -38,32 +38,6 @@ std::string headerLines(const std::string& id, const RunPlan& plan,
     return text;
 }
 
-std::string planLines(const RunPlan& plan) {
-    std::string text;
-    for (const std::string& folder : plan.foldersToMake) {
-        text.append(tag::folder);
-        addField(text, folder);
-        text += '\n';
-    }
-    for (const PlanStep& step : plan.steps) {
-        text.append(tag::step).append("\t").append(std::to_string(static_cast<int>(step.action)));
-        addField(text, statusWord(step.status));
-        addField(text, step.source);
-        addField(text, step.target);
-        journal::appendIdentity(text, step.identity);
-        addField(text, step.error);
-        text += '\n';
-    }
-    for (const FolderProblem& problem : plan.unreadable) {
-        text.append(tag::unreadable);
-        addField(text, problem.folder);
-        addField(text, problem.reason);
-        text += '\n';
-    }
-    text.append(tag::acting).append("\n");
-    return text;
-}
-
 // The state folder too may be new: it is made on its first write.
 void makeFolders(const std::string& folder) {
     FileActions& files = systemFileActions();
@@ -112,7 +86,8 @@ JournalWriter::JournalWriter(const std::string& stateFolder, const RunPlan& plan
     const std::string folder = historyFolderOf(stateFolder);
     makeFolders(folder);
     create(folder, started);
-    pending_ = headerLines(id_, plan, started, undoes) + planLines(plan);
+    pending_ = headerLines(id_, plan, started, undoes);
+    writePlan(plan);
     writePending(true);
     if (!error_.empty()) {
         systemFileActions().remove(path_);
@@ -134,6 +109,33 @@ void JournalWriter::create(const std::string& folder,
         }
     }
     throw JournalError("No free name for a run's journal in " + folder);
+}
+
+// Written as it is formatted, so a plan of many entries is never held twice in memory.
+void JournalWriter::writePlan(const RunPlan& plan) {
+    for (const std::string& folder : plan.foldersToMake) {
+        pending_.append(tag::folder);
+        addField(pending_, folder);
+        pending_ += '\n';
+    }
+    for (const PlanStep& step : plan.steps) {
+        pending_.append(tag::step).append("\t");
+        pending_.append(std::to_string(static_cast<int>(step.action)));
+        addField(pending_, statusWord(step.status));
+        addField(pending_, step.source);
+        addField(pending_, step.target);
+        journal::appendIdentity(pending_, step.identity);
+        addField(pending_, step.error);
+        pending_ += '\n';
+        if (pending_.size() >= kWriteAt) writePending(false);
+    }
+    for (const FolderProblem& problem : plan.unreadable) {
+        pending_.append(tag::unreadable);
+        addField(pending_, problem.folder);
+        addField(pending_, problem.reason);
+        pending_ += '\n';
+    }
+    pending_.append(tag::acting).append("\n");
 }
 
 JournalWriter::~JournalWriter() {

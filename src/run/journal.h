@@ -55,6 +55,7 @@ class JournalWriter final : public ExecutionObserver {
 
   private:
     void create(const std::string& folder, std::chrono::system_clock::time_point started);
+    void writePlan(const RunPlan& plan);
     void writePending(bool sync);
 
     AppendFile file_;
