@@ -1,0 +1,122 @@
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/entry_move.h"
+#include "platform/file_support_posix.h"
+#include "platform/folder_listing.h"
+
+namespace kestrune {
+
+namespace {
+
+using posix::Descriptor;
+
+ActionResult lastError() {
+    return ActionResult::failure(errno);
+}
+
+ActionResult copyTree(const std::string& source, const std::string& target);
+
+// Copies the folder's entries into target, then gives target the folder's mode and times.
+// The caller makes target.
+ActionResult copyFolderInto(const std::string& source, const std::string& target,
+                            const struct stat& st) {
+    // Its entries are to be removed after the copy: a folder that forbids it is found now,
+    // before anything is copied in vain.
+    if (::access(source.c_str(), W_OK) != 0) return lastError();
+    const FolderListing listing = listFolder(source);
+    if (!listing.listed) return ActionResult::failure(EACCES, "Cannot list " + source);
+    for (const FolderEntry& entry : listing.entries) {
+        const ActionResult result = copyTree(source + "/" + entry.name, target + "/" + entry.name);
+        if (!result.ok()) return result;
+    }
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    if (::chmod(target.c_str(), st.st_mode & 07777) != 0 ||
+        ::utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) {
+        return lastError();
+    }
+    return ActionResult::success();
+}
+
+ActionResult copyLink(const std::string& source, const std::string& target, const struct stat& st) {
+    std::vector<char> buffer(PATH_MAX + 1);
+    const ssize_t length = ::readlink(source.c_str(), buffer.data(), buffer.size() - 1);
+    if (length < 0) return lastError();
+    buffer[static_cast<std::size_t>(length)] = '\0';
+    if (::symlink(buffer.data(), target.c_str()) != 0) return lastError();
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, target.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    return ActionResult::success();
+}
+
+// A copy of a whole entry with the modes and times of everything in it.
+ActionResult copyTree(const std::string& source, const std::string& target) {
+    struct stat st {};
+    if (::lstat(source.c_str(), &st) != 0) return lastError();
+    if (S_ISDIR(st.st_mode)) {
+        if (::mkdir(target.c_str(), 0700) != 0) return lastError();
+        return copyFolderInto(source, target, st);
+    }
+    if (S_ISLNK(st.st_mode)) return copyLink(source, target, st);
+    if (S_ISREG(st.st_mode)) return systemFileActions().copy(source, target);
+    return ActionResult::failure(EINVAL, "Not a regular file: " + source);
+}
+
+// Removes the entry and everything in it; a folder that cannot be emptied stays.
+ActionResult removeTree(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return lastError();
+    if (!S_ISDIR(st.st_mode))
+        return ::unlink(path.c_str()) == 0 ? ActionResult::success() : lastError();
+    for (const FolderEntry& entry : listFolder(path).entries) {
+        const ActionResult result = removeTree(path + "/" + entry.name);
+        if (!result.ok()) return result;
+    }
+    return ::rmdir(path.c_str()) == 0 ? ActionResult::success() : lastError();
+}
+
+// A folder cannot be renamed to another file system. It is copied whole under a temporary
+// name beside the target, the copy is put on disk and renamed into place, and only then is
+// the source removed: a failure or a kill never leaves a partial copy under the target name.
+ActionResult moveFolderAcross(const std::string& source, const std::string& target) {
+    struct stat st {};
+    if (::lstat(source.c_str(), &st) != 0) return lastError();
+    if (!S_ISDIR(st.st_mode)) return ActionResult::failure(EXDEV);
+    if (::access(posix::folderOf(source).c_str(), W_OK) != 0) return lastError();
+    std::string temporary = posix::folderOf(target) + "/.kestrune-XXXXXX";
+    if (::mkdtemp(temporary.data()) == nullptr) return lastError();
+    ActionResult result = copyFolderInto(source, temporary, st);
+    if (result.ok()) {
+        Descriptor copied(::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!copied.valid() || ::syncfs(copied.get()) != 0) result = lastError();
+    }
+    if (result.ok()) result = systemFileActions().move(temporary, target);
+    if (!result.ok()) {
+        removeTree(temporary);
+        return result;
+    }
+    result = removeTree(source);
+    if (!result.ok()) {
+        return ActionResult::failure(
+            result.code,
+            "Copied to " + target + " but not all of the source could go: " + result.error);
+    }
+    return result;
+}
+
+}  // namespace
+
+ActionResult moveWhole(const std::string& source, const std::string& target) {
+    const ActionResult result = systemFileActions().move(source, target);
+    if (result.code != EXDEV) return result;
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0) return ActionResult::failure(EEXIST);
+    return moveFolderAcross(source, target);
+}
+
+}  // namespace kestrune
