@@ -1,6 +1,7 @@
 #include "shell/program.h"
 
 #include <QMessageBox>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "platform/program_folder.h"
 #include "shell/application.h"
 #include "shell/signal_watcher.h"
+#include "shell/window_arguments.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
@@ -57,7 +59,7 @@ bool Program::start() {
 }
 
 int Program::run() {
-    form1_->show();
+    if (!(options_.startHidden && tray_ != nullptr && tray_->available())) form1_->show();
     const int code = QCoreApplication::exec();
     form1_->shutdownSave();
     return code;
@@ -94,11 +96,15 @@ void Program::commitData() {
 }
 
 int runKestrune(int& argc, char** argv) {
+    const WindowArguments arguments = readWindowArguments({argv + std::min(argc, 1), argv + argc});
+    if (arguments.action != WindowArguments::Action::Run) return answerWithoutWindow(arguments);
     std::optional<SignalHold> hold(std::in_place, kTerminationSignals);
     if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) return 0;
     Application application(argc, argv);
     Application::setWindowIcon(ui::programIcon());
-    Program program({QString::fromStdString(programFolder())});
+    ProgramOptions options{QString::fromStdString(programFolder())};
+    options.startHidden = arguments.hidden;
+    Program program(std::move(options));
     hold.reset();
     if (!program.start()) return 1;
     return program.run();

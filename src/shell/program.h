@@ -22,6 +22,8 @@ struct ProgramOptions {
     QString programFolder;  // ends with "/"
     TrayIcon::AvailabilityQuery trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     std::function<void(const QString&)> reportStartFailure = &showStartFailure;
+    // Start in the notification area; where there is none, the window shows all the same.
+    bool startHidden = false;
 };
 
 // One run of the window program inside an existing application object: the three windows,
@@ -36,7 +38,8 @@ class Program : public QObject {
     // Creates the main window, the task editor and the About box, in this order. False when
     // the main window could not be created; the failure has been reported and nothing written.
     bool start();
-    // Shows the main window and runs the event loop until Exit; then the shutdown save.
+    // Shows the main window (unless it starts hidden in the tray) and runs the event loop
+    // until Exit; then the shutdown save.
     int run();
 
     TForm1* mainWindow() const { return form1_.get(); }
@@ -59,8 +62,8 @@ class Program : public QObject {
     TrayIcon* tray_ = nullptr;
 };
 
-// The program: the single-instance guard, then the window program in the executable's
-// folder. Returns the exit code.
+// The program: its options (answered without a display), the single-instance guard, then the
+// window program in the executable's folder. Returns the exit code.
 int runKestrune(int& argc, char** argv);
 
 }  // namespace kestrune::shell
