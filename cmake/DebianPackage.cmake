@@ -5,10 +5,11 @@ set(CPACK_PACKAGE_VENDOR "The Kestrune developers")
 set(CPACK_PACKAGE_CONTACT "The Kestrune developers <packages@kestrune.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "clear files out of folders by stored rules")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Kestrune keeps a tree of tasks, each naming a source folder, a target folder, a search\n\
-depth, an action (move, copy or delete) and file patterns. A run selects the\n\
-matching files and moves, copies or deletes them, never overwriting a file.\n\
-The program lives in the notification area; kestrune-cli runs tasks from scripts.")
+    "Kestrune keeps a tree of tasks, each naming a source folder, a target\n\
+folder, a search depth, an action (move, copy or delete) and file patterns.\n\
+A run selects the matching files and moves, copies or deletes them, never\n\
+overwriting a file. The program lives in the notification area;\n\
+kestrune-cli runs tasks from scripts.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY kestrune)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

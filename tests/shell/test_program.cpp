@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include "shell/program.h"
+#include "shell/window_arguments.h"
 #include "store/settings_file.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
@@ -132,6 +133,48 @@ class TestProgram : public QObject {
         verifyBothFilesWritten(QPoint(230, 171));
     }
 
+    // Started at login with --hidden: only the tray icon, where there is one to bring the
+    // window back; otherwise the window.
+    void startHiddenShowsOnlyTheTrayIconWhereThereIsOne() {
+        for (const bool trayAvailable : {true, false}) {
+            ProgramOptions hidden = options(trayAvailable);
+            hidden.startHidden = true;
+            Program program(std::move(hidden));
+            QVERIFY(program.start());
+            bool visible = false;
+            QCOMPARE(runWhile(program, [&] {
+                visible = program.mainWindow()->isVisible();
+                program.mainWindow()->ExitProgram();
+            }), 0);
+            QCOMPARE(visible, !trayAvailable);
+        }
+    }
+
+    void readsOnlyItsOwnOptions() {
+        using kestrune::shell::WindowArguments;
+        using Action = WindowArguments::Action;
+        const struct {
+            std::vector<std::string> arguments;
+            Action action;
+            bool hidden;
+        } cases[] = {
+            {{}, Action::Run, false},
+            {{"--hidden"}, Action::Run, true},
+            {{"-session", "1234abcd", "--hidden"}, Action::Run, true},
+            {{"--hidden", "--version"}, Action::Version, true},
+            {{"-h"}, Action::Help, false},
+            {{"--help", "--bogus"}, Action::Help, false},
+            {{"--hiden"}, Action::Refuse, false},
+        };
+        for (const auto& each : cases) {
+            const WindowArguments read = kestrune::shell::readWindowArguments(each.arguments);
+            QCOMPARE(read.action, each.action);
+            QCOMPARE(read.hidden, each.hidden);
+        }
+        QVERIFY(kestrune::shell::readWindowArguments({"--hiden"}).error.find("--hiden") !=
+                std::string::npos);
+    }
+
     // Where no notification area exists, a hidden window could never come back.
     void withoutANotificationAreaClosingEndsTheProgram() {
         Program program(options(false));
@@ -196,7 +239,7 @@ class TestProgram : public QObject {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.opened.size(), 2);
-        QVERIFY(catcher.opened[0].toLocalFile().endsWith(QStringLiteral("/kestrune.chm")));
+        QVERIFY(catcher.opened[0].toLocalFile().endsWith(QStringLiteral("/help/index.html")));
         QVERIFY(catcher.opened[1].path().endsWith(QStringLiteral("/vcheck.php")));
         ModalCloser closer;
         trayItem(program, "About2")->trigger();

@@ -13,6 +13,7 @@
 using kestrune::TreeNode;
 using kestrune::test::MainWindow;
 using kestrune::test::ModalCloser;
+using kestrune::test::readBytes;
 using kestrune::test::TrayLog;
 
 // Catches what the window hands to the desktop instead of opening it.
@@ -279,10 +280,60 @@ class TestUnit1 : public QObject {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
         QCOMPARE(catcher.opened.size(), 2);
-        QCOMPARE(catcher.opened[0].toLocalFile(), file("kestrune.chm"));
+        // No kestrune.chm beside the tests: the help page the build laid out.
+        const QString page = catcher.opened[0].toLocalFile();
+        QVERIFY2(page.endsWith(QStringLiteral("/share/kestrune/help/index.html")), qPrintable(page));
+        QVERIFY(QFile::exists(page));
         QCOMPARE(
             catcher.opened[1].toString(),
             QStringLiteral("https://" KESTRUNE_WEB_HOST "/products/kestrune/vcheck.php?v=1.0"));
+    }
+
+    // Where the desktop has nothing to open an address with, the address is shown instead.
+    void anAddressTheDesktopCannotOpenIsShown() {
+        MainWindow window(folder());
+        window.form->setLinkOpener([](const QUrl&) { return false; });
+        for (const char* item : {"Help2", "CheckVersion1"}) {
+            ModalCloser closer;
+            window.form->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+            QVERIFY2(closer.seen(), item);
+            QCOMPARE(closer.title(), QStringLiteral("Kestrune"));
+            const QString address = QString::fromLatin1(item) == QStringLiteral("Help2")
+                                        ? QStringLiteral("/share/kestrune/help/index.html")
+                                        : QStringLiteral("/products/kestrune/vcheck.php?v=1.0");
+            QVERIFY2(closer.text().contains(address), qPrintable(closer.text()));
+        }
+    }
+
+    // The check mark is the autostart entry's presence, also when it changed meanwhile.
+    void startAtLoginWritesAndRemovesTheAutostartEntry() {
+        qputenv("XDG_CONFIG_HOME", (folder() + QStringLiteral("config")).toLocal8Bit());
+        const QString entry = folder() + QStringLiteral("config/autostart/kestrune.desktop");
+        MainWindow window(folder());
+        auto* item = window.form->findChild<QAction*>(QStringLiteral("StartatLogin1"));
+        auto* options = window.form->findChild<QMenu*>(QStringLiteral("Options1"));
+        QCOMPARE(item->text(), QStringLiteral("Start at Login"));
+        QVERIFY(item->isCheckable() && !item->isChecked());
+
+        item->trigger();
+        QVERIFY(item->isChecked());
+        QVERIFY(readBytes(entry).contains(" --hidden\n"));
+        QFile::remove(entry);
+        emit options->aboutToShow();
+        QVERIFY(!item->isChecked());
+        item->trigger();
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QVERIFY(!QFile::exists(entry));
+
+        // A config home that cannot hold the folder: reported, and the mark stays clear.
+        kestrune::test::writeBytes(folder() + QStringLiteral("file"), "");
+        qputenv("XDG_CONFIG_HOME", (folder() + QStringLiteral("file")).toLocal8Bit());
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QCOMPARE(window.errors.size(), 1);
+        QVERIFY(window.errors[0].startsWith(QStringLiteral("Cannot change ")));
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     void onTopTwiceLeavesTheWindowAsItWas() {
