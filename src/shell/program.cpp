@@ -1,6 +1,7 @@
 #include "shell/program.h"
 
 #include <QMessageBox>
+#include <QTimer>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -59,10 +60,32 @@ bool Program::start() {
 }
 
 int Program::run() {
-    if (!(options_.startHidden && tray_ != nullptr && tray_->available())) form1_->show();
+    showUnlessHidden();
     const int code = QCoreApplication::exec();
     form1_->shutdownSave();
     return code;
+}
+
+// Hidden only while a notification area can bring the window back: it is looked for a few
+// times during trayWait, then the window shows.
+void Program::showUnlessHidden() {
+    if (!options_.startHidden || tray_ == nullptr) {
+        form1_->show();
+        return;
+    }
+    if (tray_->available()) return;
+    constexpr std::chrono::milliseconds kLookEvery{250};
+    auto* look = new QTimer(this);
+    const auto deadline = std::chrono::steady_clock::now() + options_.trayWait;
+    connect(look, &QTimer::timeout, this, [this, look, deadline] {
+        if (tray_->available()) {
+            look->deleteLater();
+        } else if (std::chrono::steady_clock::now() >= deadline) {
+            look->deleteLater();
+            form1_->show();
+        }
+    });
+    look->start(std::min(kLookEvery, options_.trayWait));
 }
 
 // A signal ends the program as Exit does, with its save; during a failed start-up it closes

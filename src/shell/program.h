@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -22,8 +23,10 @@ struct ProgramOptions {
     QString programFolder;  // ends with "/"
     TrayIcon::AvailabilityQuery trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     std::function<void(const QString&)> reportStartFailure = &showStartFailure;
-    // Start in the notification area; where there is none, the window shows all the same.
+    // Start in the notification area; where none appears within trayWait, the window shows.
+    // At login the notification area may come up after the programs the desktop starts.
     bool startHidden = false;
+    std::chrono::milliseconds trayWait{10000};
 };
 
 // One run of the window program inside an existing application object: the three windows,
@@ -51,6 +54,7 @@ class Program : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void showUnlessHidden();
     void terminationRequested();
     void commitData();
 
