@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -17,6 +16,7 @@
 #include "store/program_files.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
+#include "ui/desktop_links.h"
 #include "ui/error_box.h"
 #include "ui/product_links.h"
 #include "ui/program_icons.h"
@@ -49,7 +49,9 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
     setContextMenuPolicy(Qt::NoContextMenu);
     resize(kOuterSize);
     reportError_ = [this](const QString& message) { kestrune::ui::showErrorBox(this, message); };
-    openLink_ = &QDesktopServices::openUrl;
+    openLink_ = [this](const QUrl& address, const std::function<void()>& refused) {
+        kestrune::ui::openWithDesktop(this, address, refused);
+    };
     buildActions();
     buildMenus();
     buildToolBar();
@@ -422,7 +424,10 @@ void TForm1::CheckVersion() {
 
 // A desktop without a browser or a handler for the page would otherwise show nothing at all.
 void TForm1::openLink(const QUrl& address) {
-    if (openLink_(address)) return;
+    openLink_(address, [this, address] { showUnopened(address); });
+}
+
+void TForm1::showUnopened(const QUrl& address) {
     const QString shown = address.isLocalFile() ? address.toLocalFile() : address.toString();
     QMessageBox box(QMessageBox::Information, windowTitle(),
                     QStringLiteral("The desktop could not open this address:\n%1").arg(shown),

@@ -32,8 +32,9 @@ class TForm1 : public QMainWindow {
   public:
     using TrayFactory = std::function<std::unique_ptr<kestrune::ui::TrayPort>(TForm1&)>;
     using ErrorReporter = std::function<void(const QString& message)>;
-    // Hands an address to the desktop's default handler; false when nothing could take it.
-    using LinkOpener = std::function<bool(const QUrl& address)>;
+    // Hands an address to the desktop's default handler; calls refused when nothing took it.
+    using LinkOpener =
+        std::function<void(const QUrl& address, const std::function<void()>& refused)>;
     // The run, delete and edit items of one menu, in that order.
     using TaskItems = std::array<QAction*, 5>;
 
@@ -114,6 +115,7 @@ class TForm1 : public QMainWindow {
     void guarded(const std::function<void()>& command);
     void fitOuterSize();
     void openLink(const QUrl& address);
+    void showUnopened(const QUrl& address);
     void showStartAtLogin();
 
     QString programFolder_;

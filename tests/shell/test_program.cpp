@@ -1,4 +1,3 @@
-#include <QDesktopServices>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -17,16 +16,6 @@ using kestrune::shell::Program;
 using kestrune::shell::ProgramOptions;
 using kestrune::test::ModalCloser;
 using kestrune::test::readBytes;
-
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-  public:
-    QList<QUrl> opened;
-
-  public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 // The program as main() runs it, in a scratch program folder: start-up, the tray icon and its
 // menu, hiding, and every way of ending with the shutdown save.
@@ -245,16 +234,13 @@ class TestProgram : public QObject {
     void trayMenuRunsTheCommands() {
         Program program(options(true));
         QVERIFY(program.start());
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        QList<QUrl> opened;
+        program.mainWindow()->setLinkOpener([&](const QUrl& url, const auto&) { opened << url; });
         trayItem(program, "Help3")->trigger();
         trayItem(program, "CheckVersion2")->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.opened.size(), 2);
-        QVERIFY(catcher.opened[0].toLocalFile().endsWith(QStringLiteral("/help/index.html")));
-        QVERIFY(catcher.opened[1].path().endsWith(QStringLiteral("/vcheck.php")));
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[0].toLocalFile().endsWith(QStringLiteral("/help/index.html")));
+        QVERIFY(opened[1].path().endsWith(QStringLiteral("/vcheck.php")));
         ModalCloser closer;
         trayItem(program, "About2")->trigger();
         QCOMPARE(closer.title(), QStringLiteral("About Kestrune"));

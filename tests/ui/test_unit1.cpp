@@ -1,4 +1,3 @@
-#include <QDesktopServices>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -15,17 +14,6 @@ using kestrune::test::MainWindow;
 using kestrune::test::ModalCloser;
 using kestrune::test::readBytes;
 using kestrune::test::TrayLog;
-
-// Catches what the window hands to the desktop instead of opening it.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-  public:
-    QList<QUrl> opened;
-
-  public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 class TestUnit1 : public QObject {
     Q_OBJECT
@@ -272,27 +260,24 @@ class TestUnit1 : public QObject {
 
     void helpAndVersionCheckGoThroughTheDesktop() {
         MainWindow window(folder());
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        QList<QUrl> opened;
+        window.form->setLinkOpener([&](const QUrl& url, const auto&) { opened << url; });
         window.form->findChild<QAction*>(QStringLiteral("Help2"))->trigger();
         window.form->findChild<QAction*>(QStringLiteral("CheckVersion1"))->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.opened.size(), 2);
+        QCOMPARE(opened.size(), 2);
         // No kestrune.chm beside the tests: the help page the build laid out.
-        const QString page = catcher.opened[0].toLocalFile();
+        const QString page = opened[0].toLocalFile();
         QVERIFY2(page.endsWith(QStringLiteral("/share/kestrune/help/index.html")), qPrintable(page));
         QVERIFY(QFile::exists(page));
         QCOMPARE(
-            catcher.opened[1].toString(),
+            opened[1].toString(),
             QStringLiteral("https://" KESTRUNE_WEB_HOST "/products/kestrune/vcheck.php?v=1.0"));
     }
 
     // Where the desktop has nothing to open an address with, the address is shown instead.
     void anAddressTheDesktopCannotOpenIsShown() {
         MainWindow window(folder());
-        window.form->setLinkOpener([](const QUrl&) { return false; });
+        window.form->setLinkOpener([](const QUrl&, const auto& refused) { refused(); });
         for (const char* item : {"Help2", "CheckVersion1"}) {
             ModalCloser closer;
             window.form->findChild<QAction*>(QString::fromLatin1(item))->trigger();
