@@ -32,10 +32,14 @@ std::string execArgument(const std::string& argument) {
     if (quote) exec += '"';
     std::string value;
     for (const char c : exec) {
-        if (c == '\\') value += "\\\\";
-        else if (c == '\n') value += "\\n";
-        else if (c == '\t') value += "\\t";
-        else value += c;
+        if (c == '\\')
+            value += "\\\\";
+        else if (c == '\n')
+            value += "\\n";
+        else if (c == '\t')
+            value += "\\t";
+        else
+            value += c;
     }
     return value;
 }
@@ -55,7 +59,9 @@ std::string loginStartEntry(const std::string& executable) {
            "Type=Application\n"
            "Name=Kestrune\n"
            "Comment=Clears folders out by stored rules\n"
-           "Exec=" + execArgument(executable) + " --hidden\n"
+           "Exec=" +
+           execArgument(executable) +
+           " --hidden\n"
            "Icon=kestrune\n"
            "Terminal=false\n";
 }

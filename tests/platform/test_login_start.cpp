@@ -19,8 +19,10 @@ class LoginStartTest : public test::ScratchTest {
         ::setenv("XDG_CONFIG_HOME", scratch.file("config").c_str(), 1);
     }
     void TearDown() override {
-        if (saved_.empty()) ::unsetenv("XDG_CONFIG_HOME");
-        else ::setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
+        if (saved_.empty())
+            ::unsetenv("XDG_CONFIG_HOME");
+        else
+            ::setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
     }
     std::string saved_;
 };
@@ -40,7 +42,8 @@ TEST_F(LoginStartTest, WritesTheEntryIntoANewFolderAndRemovesIt) {
 
     // The base directory rules ignore a relative config home.
     ::setenv("XDG_CONFIG_HOME", "relative", 1);
-    EXPECT_EQ(loginStartPath(), std::string(std::getenv("HOME")) + "/.config/autostart/kestrune.desktop");
+    EXPECT_EQ(loginStartPath(),
+              std::string(std::getenv("HOME")) + "/.config/autostart/kestrune.desktop");
 }
 
 TEST_F(LoginStartTest, AConfigHomeThatIsAFileIsReportedAndNothingIsWritten) {
@@ -66,7 +69,8 @@ TEST(LoginStartEntry, ExecNamesTheExecutableSoTheDesktopReadsItBack) {
     for (const auto& each : cases) {
         const std::string entry = loginStartEntry(each.executable);
         EXPECT_NE(entry.find(std::string("\n") + each.exec + "\n"), std::string::npos)
-            << each.executable << "\n" << entry;
+            << each.executable << "\n"
+            << entry;
     }
 }
 

@@ -141,13 +141,15 @@ class TestProgram : public QObject {
             QVERIFY(program.start());
             bool visibleAtOnce = true;
             bool visibleLater = false;
-            QCOMPARE(runWhile(program, [&] {
-                visibleAtOnce = program.mainWindow()->isVisible();
-                QTimer::singleShot(1300, [&] {
-                    visibleLater = program.mainWindow()->isVisible();
-                    program.mainWindow()->ExitProgram();
-                });
-            }), 0);
+            QCOMPARE(runWhile(program,
+                              [&] {
+                                  visibleAtOnce = program.mainWindow()->isVisible();
+                                  QTimer::singleShot(1300, [&] {
+                                      visibleLater = program.mainWindow()->isVisible();
+                                      program.mainWindow()->ExitProgram();
+                                  });
+                              }),
+                     0);
             QVERIFY(!visibleAtOnce);
             QCOMPARE(visibleLater, each.shown);
         }

@@ -22,8 +22,8 @@ TEST(HelpDocument, TheHelpFileBesideTheProgramElseTheInstalledPage) {
     EXPECT_EQ(helpDocumentPath(bin), bin + "kestrune.chm");
 
     // The tests' own folder finds the page the build laid out.
-    const std::string built = helpDocumentPath(
-        std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/");
+    const std::string built =
+        helpDocumentPath(std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/");
     EXPECT_TRUE(std::filesystem::is_regular_file(built)) << built;
 }
 

@@ -21,7 +21,8 @@ class TestDesktopLinks : public QObject {
             QTemporaryDir bin;
             kestrune::test::writeBytes(
                 bin.filePath(QStringLiteral("xdg-open")),
-                QStringLiteral("#!/bin/sh\nprintf %s \"$1\" > \"$(dirname \"$0\")/asked\"\nexit %1\n")
+                QStringLiteral(
+                    "#!/bin/sh\nprintf %s \"$1\" > \"$(dirname \"$0\")/asked\"\nexit %1\n")
                     .arg(each.exitCode)
                     .toLocal8Bit());
             QFile::setPermissions(bin.filePath(QStringLiteral("xdg-open")),

@@ -267,11 +267,11 @@ class TestUnit1 : public QObject {
         QCOMPARE(opened.size(), 2);
         // No kestrune.chm beside the tests: the help page the build laid out.
         const QString page = opened[0].toLocalFile();
-        QVERIFY2(page.endsWith(QStringLiteral("/share/kestrune/help/index.html")), qPrintable(page));
+        QVERIFY2(page.endsWith(QStringLiteral("/share/kestrune/help/index.html")),
+                 qPrintable(page));
         QVERIFY(QFile::exists(page));
-        QCOMPARE(
-            opened[1].toString(),
-            QStringLiteral("https://" KESTRUNE_WEB_HOST "/products/kestrune/vcheck.php?v=1.0"));
+        QCOMPARE(opened[1].toString(), QStringLiteral("https://" KESTRUNE_WEB_HOST
+                                                      "/products/kestrune/vcheck.php?v=1.0"));
     }
 
     // Where the desktop has nothing to open an address with, the address is shown instead.
