@@ -32,14 +32,19 @@ std::string execArgument(const std::string& argument) {
     if (quote) exec += '"';
     std::string value;
     for (const char c : exec) {
-        if (c == '\\')
-            value += "\\\\";
-        else if (c == '\n')
-            value += "\\n";
-        else if (c == '\t')
-            value += "\\t";
-        else
-            value += c;
+        switch (c) {
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            default:
+                value += c;
+        }
     }
     return value;
 }
@@ -55,13 +60,12 @@ bool startsAtLogin() {
 }
 
 std::string loginStartEntry(const std::string& executable) {
+    const std::string exec = "Exec=" + execArgument(executable) + " --hidden\n";
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Kestrune\n"
-           "Comment=Clears folders out by stored rules\n"
-           "Exec=" +
-           execArgument(executable) +
-           " --hidden\n"
+           "Comment=Clears folders out by stored rules\n" +
+           exec +
            "Icon=kestrune\n"
            "Terminal=false\n";
 }
