@@ -1,6 +1,8 @@
 #include "shell/program.h"
 
 #include <QMessageBox>
+#include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -9,6 +11,7 @@
 #include "shell/application.h"
 #include "shell/signal_watcher.h"
 #include "store/state_folder.h"
+#include "shell/window_arguments.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
@@ -57,10 +60,32 @@ bool Program::start() {
 }
 
 int Program::run() {
-    form1_->show();
+    showUnlessHidden();
     const int code = QCoreApplication::exec();
     form1_->shutdownSave();
     return code;
+}
+
+// Hidden only while a notification area can bring the window back: it is looked for a few
+// times during trayWait, then the window shows.
+void Program::showUnlessHidden() {
+    if (!options_.startHidden || tray_ == nullptr) {
+        form1_->show();
+        return;
+    }
+    if (tray_->available()) return;
+    constexpr std::chrono::milliseconds kLookEvery{250};
+    auto* look = new QTimer(this);
+    const auto deadline = std::chrono::steady_clock::now() + options_.trayWait;
+    connect(look, &QTimer::timeout, this, [this, look, deadline] {
+        if (tray_->available()) {
+            look->deleteLater();
+        } else if (std::chrono::steady_clock::now() >= deadline) {
+            look->deleteLater();
+            form1_->show();
+        }
+    });
+    look->start(std::min(kLookEvery, options_.trayWait));
 }
 
 // A signal ends the program as Exit does, with its save; during a failed start-up it closes
@@ -94,11 +119,15 @@ void Program::commitData() {
 }
 
 int runKestrune(int& argc, char** argv) {
+    const WindowArguments arguments = readWindowArguments({argv + std::min(argc, 1), argv + argc});
+    if (arguments.action != WindowArguments::Action::Run) return answerWithoutWindow(arguments);
     std::optional<SignalHold> hold(std::in_place, kTerminationSignals);
     if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) return 0;
     Application application(argc, argv);
     Application::setWindowIcon(ui::programIcon());
-    Program program({QString::fromStdString(stateFolder().path)});
+    ProgramOptions options{QString::fromStdString(stateFolder().path)};
+    options.startHidden = arguments.hidden;
+    Program program(std::move(options));
     hold.reset();
     if (!program.start()) return 1;
     return program.run();

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -22,6 +23,10 @@ struct ProgramOptions {
     QString programFolder;  // the state folder of the program's files; ends with "/"
     TrayIcon::AvailabilityQuery trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     std::function<void(const QString&)> reportStartFailure = &showStartFailure;
+    // Start in the notification area; where none appears within trayWait, the window shows.
+    // At login the notification area may come up after the programs the desktop starts.
+    bool startHidden = false;
+    std::chrono::milliseconds trayWait{10000};
 };
 
 // One run of the window program inside an existing application object: the three windows,
@@ -36,7 +41,8 @@ class Program : public QObject {
     // Creates the main window, the task editor and the About box, in this order. False when
     // the main window could not be created; the failure has been reported and nothing written.
     bool start();
-    // Shows the main window and runs the event loop until Exit; then the shutdown save.
+    // Shows the main window (unless it starts hidden in the tray) and runs the event loop
+    // until Exit; then the shutdown save.
     int run();
 
     TForm1* mainWindow() const { return form1_.get(); }
@@ -48,6 +54,7 @@ class Program : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void showUnlessHidden();
     void terminationRequested();
     void commitData();
 
@@ -59,8 +66,8 @@ class Program : public QObject {
     TrayIcon* tray_ = nullptr;
 };
 
-// The program: the single-instance guard, then the window program on its state folder.
-// Returns the exit code.
+// The program: its options (answered without a display), the single-instance guard, then the
+// window program on its state folder. Returns the exit code.
 int runKestrune(int& argc, char** argv);
 
 }  // namespace kestrune::shell

@@ -1,18 +1,22 @@
 #include "ui/Unit1.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
 
+#include "platform/login_start.h"
+#include "platform/program_folder.h"
 #include "store/errors.h"
 #include "store/program_files.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
+#include "ui/desktop_links.h"
 #include "ui/error_box.h"
 #include "ui/product_links.h"
 #include "ui/program_icons.h"
@@ -44,6 +48,9 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
     setContextMenuPolicy(Qt::NoContextMenu);
     resize(kOuterSize);
     reportError_ = [this](const QString& message) { kestrune::ui::showErrorBox(this, message); };
+    openLink_ = [this](const QUrl& address, const std::function<void()>& refused) {
+        kestrune::ui::openWithDesktop(this, address, refused);
+    };
     buildActions();
     buildMenus();
     buildToolBar();
@@ -118,6 +125,12 @@ void TForm1::buildMenus() {
     onTop_ = makeAction("OnTop1", QStringLiteral("On Top"));
     onTop_->setCheckable(true);
     options->addAction(onTop_);
+    startAtLogin_ = makeAction("StartatLogin1", QStringLiteral("Start at Login"));
+    startAtLogin_->setCheckable(true);
+    options->addAction(startAtLogin_);
+    // The entry can come and go outside the program; the mark shows what is there now.
+    connect(options, &QMenu::aboutToShow, this, &TForm1::showStartAtLogin);
+    showStartAtLogin();
 
     QMenu* help = bar->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("Help1"));
@@ -195,6 +208,7 @@ void TForm1::bindHandlers() {
     bind("Exit1", &TForm1::ExitProgram);
     bind("About1", &TForm1::ShowAbout);
     bind("OnTop1", &TForm1::ToggleOnTop);
+    bind("StartatLogin1", &TForm1::ToggleStartAtLogin);
     bind("Help2", &TForm1::ShowHelp);
     bind("CheckVersion1", &TForm1::CheckVersion);
     for (const char* name : {"runit", "ExecutethisTask2", "ToolButton1"}) {
@@ -379,12 +393,42 @@ void TForm1::ToggleOnTop() {
     }
 }
 
+void TForm1::showStartAtLogin() {
+    startAtLogin_->setChecked(kestrune::startsAtLogin());
+}
+
+void TForm1::ToggleStartAtLogin() {
+    const std::string error = kestrune::setStartAtLogin(
+        startAtLogin_->isChecked(), QCoreApplication::applicationFilePath().toStdString());
+    showStartAtLogin();
+    if (!error.empty()) {
+        reportError_(QStringLiteral("Cannot change %1. %2")
+                         .arg(QString::fromStdString(kestrune::loginStartPath()),
+                              QString::fromStdString(error)));
+    }
+}
+
+// The help is looked for beside the executable, wherever the program keeps its state.
 void TForm1::ShowHelp() {
-    QDesktopServices::openUrl(kestrune::ui::helpFileUrl(programFolder_));
+    openLink(kestrune::ui::helpFileUrl(QString::fromStdString(kestrune::programFolder())));
 }
 
 void TForm1::CheckVersion() {
-    QDesktopServices::openUrl(kestrune::ui::versionCheckUrl());
+    openLink(kestrune::ui::versionCheckUrl());
+}
+
+// A desktop without a browser or a handler for the page would otherwise show nothing at all.
+void TForm1::openLink(const QUrl& address) {
+    openLink_(address, [this, address] { showUnopened(address); });
+}
+
+void TForm1::showUnopened(const QUrl& address) {
+    const QString shown = address.isLocalFile() ? address.toLocalFile() : address.toString();
+    QMessageBox box(QMessageBox::Information, windowTitle(),
+                    QStringLiteral("The desktop could not open this address:\n%1").arg(shown),
+                    QMessageBox::Ok, this);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
 }
 
 void TForm1::ShowAbout() {

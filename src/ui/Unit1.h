@@ -14,6 +14,7 @@
 class QLabel;
 class QMenu;
 class QToolBar;
+class QUrl;
 class TForm2;
 class TForm3;
 
@@ -31,6 +32,9 @@ class TForm1 : public QMainWindow {
   public:
     using TrayFactory = std::function<std::unique_ptr<kestrune::ui::TrayPort>(TForm1&)>;
     using ErrorReporter = std::function<void(const QString& message)>;
+    // Hands an address to the desktop's default handler; calls refused when nothing took it.
+    using LinkOpener =
+        std::function<void(const QUrl& address, const std::function<void()>& refused)>;
     // The run, delete and edit items of one menu, in that order.
     using TaskItems = std::array<QAction*, 5>;
 
@@ -45,6 +49,7 @@ class TForm1 : public QMainWindow {
     // The task editor and the About box, created after this window.
     void attachDialogs(TForm2* editor, TForm3* about);
     void setErrorReporter(ErrorReporter reporter) { reportError_ = std::move(reporter); }
+    void setLinkOpener(LinkOpener opener) { openLink_ = std::move(opener); }
 
     kestrune::SettingsFile& settings() { return *settings_; }
     kestrune::TaskTree& tree() { return tree_; }
@@ -79,6 +84,8 @@ class TForm1 : public QMainWindow {
     void AddTask();
     void AddSubtask();
     void ToggleOnTop();
+    // Writes or removes the desktop's autostart entry, as the check item now says.
+    void ToggleStartAtLogin();
     void ShowHelp();
     void CheckVersion();
     void ShowAbout();
@@ -108,12 +115,16 @@ class TForm1 : public QMainWindow {
     void treeChanged();
     void guarded(const std::function<void()>& command);
     void fitOuterSize();
+    void openLink(const QUrl& address);
+    void showUnopened(const QUrl& address);
+    void showStartAtLogin();
 
     QString programFolder_;
     kestrune::TaskTree tree_;
     std::unique_ptr<kestrune::SettingsFile> settings_;
     std::unique_ptr<kestrune::ui::TrayPort> tray_;
     ErrorReporter reportError_;
+    LinkOpener openLink_;
 
     kestrune::ui::TaskTreeModel* model_ = nullptr;
     kestrune::ui::TaskTreeView* treeView_ = nullptr;
@@ -121,6 +132,7 @@ class TForm1 : public QMainWindow {
     QMenu* taskMenu_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QAction* onTop_ = nullptr;
+    QAction* startAtLogin_ = nullptr;
     TaskItems contextItems_{};
     TaskItems taskMenuItems_{};
     TForm2* editor_ = nullptr;

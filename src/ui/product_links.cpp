@@ -1,6 +1,6 @@
 #include "ui/product_links.h"
 
-#include "store/program_files.h"
+#include "store/help_document.h"
 
 namespace kestrune::ui {
 
@@ -12,8 +12,9 @@ QUrl versionCheckUrl() {
     return QUrl(webAddress() + QStringLiteral("/products/kestrune/vcheck.php?v=" KESTRUNE_VERSION));
 }
 
-QUrl helpFileUrl(const QString& programFolder) {
-    return QUrl::fromLocalFile(QString::fromStdString(helpPath(programFolder.toStdString())));
+QUrl helpFileUrl(const QString& executableFolder) {
+    return QUrl::fromLocalFile(
+        QString::fromStdString(helpDocumentPath(executableFolder.toStdString())));
 }
 
 }  // namespace kestrune::ui

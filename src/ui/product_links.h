@@ -9,7 +9,8 @@ namespace kestrune::ui {
 QString webAddress();
 // The page that tells whether a newer version than this one exists.
 QUrl versionCheckUrl();
-// The help file in the program folder (folder ends with "/").
-QUrl helpFileUrl(const QString& programFolder);
+// The help: kestrune.chm in the executable's folder (ends with "/") when it is there, else
+// the help page installed with the program.
+QUrl helpFileUrl(const QString& executableFolder);
 
 }  // namespace kestrune::ui

@@ -1,4 +1,3 @@
-#include <QDesktopServices>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -6,6 +5,7 @@
 #include <csignal>
 
 #include "shell/program.h"
+#include "shell/window_arguments.h"
 #include "store/settings_file.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
@@ -16,16 +16,6 @@ using kestrune::shell::Program;
 using kestrune::shell::ProgramOptions;
 using kestrune::test::ModalCloser;
 using kestrune::test::readBytes;
-
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-  public:
-    QList<QUrl> opened;
-
-  public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 // The program as main() runs it, in a scratch program folder: start-up, the tray icon and its
 // menu, hiding, and every way of ending with the shutdown save.
@@ -132,6 +122,64 @@ class TestProgram : public QObject {
         verifyBothFilesWritten(QPoint(230, 171));
     }
 
+    // Started at login with --hidden: only the tray icon while a notification area is there
+    // or comes up soon (the login may start it after us); otherwise the window.
+    void startHiddenShowsOnlyTheTrayIconWhereThereIsOne() {
+        const struct {
+            int availableFromQuery;  // -1: never
+            bool shown;
+        } cases[] = {{0, false}, {2, false}, {-1, true}};
+        for (const auto& each : cases) {
+            auto queries = std::make_shared<int>(0);
+            ProgramOptions hidden = options(true);
+            hidden.trayAvailable = [queries, from = each.availableFromQuery] {
+                return from >= 0 && (*queries)++ >= from;
+            };
+            hidden.startHidden = true;
+            hidden.trayWait = std::chrono::milliseconds(1000);
+            Program program(std::move(hidden));
+            QVERIFY(program.start());
+            bool visibleAtOnce = true;
+            bool visibleLater = false;
+            QCOMPARE(runWhile(program,
+                              [&] {
+                                  visibleAtOnce = program.mainWindow()->isVisible();
+                                  QTimer::singleShot(1300, [&] {
+                                      visibleLater = program.mainWindow()->isVisible();
+                                      program.mainWindow()->ExitProgram();
+                                  });
+                              }),
+                     0);
+            QVERIFY(!visibleAtOnce);
+            QCOMPARE(visibleLater, each.shown);
+        }
+    }
+
+    void readsOnlyItsOwnOptions() {
+        using kestrune::shell::WindowArguments;
+        using Action = WindowArguments::Action;
+        const struct {
+            std::vector<std::string> arguments;
+            Action action;
+            bool hidden;
+        } cases[] = {
+            {{}, Action::Run, false},
+            {{"--hidden"}, Action::Run, true},
+            {{"-session", "1234abcd", "--hidden"}, Action::Run, true},
+            {{"--hidden", "--version"}, Action::Version, true},
+            {{"-h"}, Action::Help, false},
+            {{"--help", "--bogus"}, Action::Help, false},
+            {{"--hiden"}, Action::Refuse, false},
+        };
+        for (const auto& each : cases) {
+            const WindowArguments read = kestrune::shell::readWindowArguments(each.arguments);
+            QCOMPARE(read.action, each.action);
+            QCOMPARE(read.hidden, each.hidden);
+        }
+        QVERIFY(kestrune::shell::readWindowArguments({"--hiden"}).error.find("--hiden") !=
+                std::string::npos);
+    }
+
     // Where no notification area exists, a hidden window could never come back.
     void withoutANotificationAreaClosingEndsTheProgram() {
         Program program(options(false));
@@ -188,16 +236,13 @@ class TestProgram : public QObject {
     void trayMenuRunsTheCommands() {
         Program program(options(true));
         QVERIFY(program.start());
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        QList<QUrl> opened;
+        program.mainWindow()->setLinkOpener([&](const QUrl& url, const auto&) { opened << url; });
         trayItem(program, "Help3")->trigger();
         trayItem(program, "CheckVersion2")->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.opened.size(), 2);
-        QVERIFY(catcher.opened[0].toLocalFile().endsWith(QStringLiteral("/kestrune.chm")));
-        QVERIFY(catcher.opened[1].path().endsWith(QStringLiteral("/vcheck.php")));
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[0].toLocalFile().endsWith(QStringLiteral("/help/index.html")));
+        QVERIFY(opened[1].path().endsWith(QStringLiteral("/vcheck.php")));
         ModalCloser closer;
         trayItem(program, "About2")->trigger();
         QCOMPARE(closer.title(), QStringLiteral("About Kestrune"));

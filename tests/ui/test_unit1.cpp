@@ -1,4 +1,3 @@
-#include <QDesktopServices>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -13,18 +12,8 @@
 using kestrune::TreeNode;
 using kestrune::test::MainWindow;
 using kestrune::test::ModalCloser;
+using kestrune::test::readBytes;
 using kestrune::test::TrayLog;
-
-// Catches what the window hands to the desktop instead of opening it.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-  public:
-    QList<QUrl> opened;
-
-  public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 class TestUnit1 : public QObject {
     Q_OBJECT
@@ -272,18 +261,65 @@ class TestUnit1 : public QObject {
 
     void helpAndVersionCheckGoThroughTheDesktop() {
         MainWindow window(folder());
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+        QList<QUrl> opened;
+        window.form->setLinkOpener([&](const QUrl& url, const auto&) { opened << url; });
         window.form->findChild<QAction*>(QStringLiteral("Help2"))->trigger();
         window.form->findChild<QAction*>(QStringLiteral("CheckVersion1"))->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-        QCOMPARE(catcher.opened.size(), 2);
-        QCOMPARE(catcher.opened[0].toLocalFile(), file("kestrune.chm"));
-        QCOMPARE(
-            catcher.opened[1].toString(),
-            QStringLiteral("https://" KESTRUNE_WEB_HOST "/products/kestrune/vcheck.php?v=1.0"));
+        QCOMPARE(opened.size(), 2);
+        // No kestrune.chm beside the tests: the help page the build laid out.
+        const QString page = opened[0].toLocalFile();
+        QVERIFY2(page.endsWith(QStringLiteral("/share/kestrune/help/index.html")),
+                 qPrintable(page));
+        QVERIFY(QFile::exists(page));
+        QCOMPARE(opened[1].toString(), QStringLiteral("https://" KESTRUNE_WEB_HOST
+                                                      "/products/kestrune/vcheck.php?v=1.0"));
+    }
+
+    // Where the desktop has nothing to open an address with, the address is shown instead.
+    void anAddressTheDesktopCannotOpenIsShown() {
+        MainWindow window(folder());
+        window.form->setLinkOpener([](const QUrl&, const auto& refused) { refused(); });
+        for (const char* item : {"Help2", "CheckVersion1"}) {
+            ModalCloser closer;
+            window.form->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+            QVERIFY2(closer.seen(), item);
+            QCOMPARE(closer.title(), QStringLiteral("Kestrune"));
+            const QString address = QString::fromLatin1(item) == QStringLiteral("Help2")
+                                        ? QStringLiteral("/share/kestrune/help/index.html")
+                                        : QStringLiteral("/products/kestrune/vcheck.php?v=1.0");
+            QVERIFY2(closer.text().contains(address), qPrintable(closer.text()));
+        }
+    }
+
+    // The check mark is the autostart entry's presence, also when it changed meanwhile.
+    void startAtLoginWritesAndRemovesTheAutostartEntry() {
+        qputenv("XDG_CONFIG_HOME", (folder() + QStringLiteral("config")).toLocal8Bit());
+        const QString entry = folder() + QStringLiteral("config/autostart/kestrune.desktop");
+        MainWindow window(folder());
+        auto* item = window.form->findChild<QAction*>(QStringLiteral("StartatLogin1"));
+        auto* options = window.form->findChild<QMenu*>(QStringLiteral("Options1"));
+        QCOMPARE(item->text(), QStringLiteral("Start at Login"));
+        QVERIFY(item->isCheckable() && !item->isChecked());
+
+        item->trigger();
+        QVERIFY(item->isChecked());
+        QVERIFY(readBytes(entry).contains(" --hidden\n"));
+        QFile::remove(entry);
+        emit options->aboutToShow();
+        QVERIFY(!item->isChecked());
+        item->trigger();
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QVERIFY(!QFile::exists(entry));
+
+        // A config home that cannot hold the folder: reported, and the mark stays clear.
+        kestrune::test::writeBytes(folder() + QStringLiteral("file"), "");
+        qputenv("XDG_CONFIG_HOME", (folder() + QStringLiteral("file")).toLocal8Bit());
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QCOMPARE(window.errors.size(), 1);
+        QVERIFY(window.errors[0].startsWith(QStringLiteral("Cannot change ")));
+        qunsetenv("XDG_CONFIG_HOME");
     }
 
     void onTopTwiceLeavesTheWindowAsItWas() {
