@@ -30,4 +30,7 @@ class AppendFile {
     int fd_ = -1;
 };
 
+// Removes such a file by its name; 0 or an errno value.
+int removeAppendFile(const std::string& path);
+
 }  // namespace kestrune

@@ -64,4 +64,8 @@ int AppendFile::syncData() {
     return ::fdatasync(fd_) == 0 ? 0 : errno;
 }
 
+int removeAppendFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
 }  // namespace kestrune

@@ -8,7 +8,10 @@
 
 #include "platform/entry_move.h"
 #include "platform/file_support_posix.h"
+#include "platform/file_actions.h"
+#include "platform/folder_handle.h"
 #include "platform/folder_listing.h"
+#include "platform/temporary_name.h"
 
 namespace kestrune {
 
@@ -18,6 +21,62 @@ using posix::Descriptor;
 
 ActionResult lastError() {
     return ActionResult::failure(errno);
+}
+
+// An entry named by its full path, held as its open folder and its name, so the actions below
+// go through the same checked, non-replacing file actions as a run's.
+struct HeldEntry {
+    OpenFolder folder;
+    std::string name;
+};
+
+ActionResult holdFolderOf(const std::string& path, HeldEntry& out) {
+    const std::string folder = posix::folderOf(path);
+    out.name = path.substr(path.rfind('/') + 1);
+    const std::string relative = folder == "/" ? std::string() : folder.substr(1) + "/";
+    return systemFileActions().openFolder("/", relative, out.folder);
+}
+
+ActionResult identityAt(const HeldEntry& entry, EntryIdentity& out) {
+    struct stat st {};
+    if (::fstatat(entry.folder->fd(), entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return lastError();
+    }
+    out = posix::identityOf(st);
+    return ActionResult::success();
+}
+
+// Renames without replacing; EXDEV when the two lie on different file systems.
+ActionResult renameEntry(const std::string& source, const std::string& target) {
+    HeldEntry from;
+    HeldEntry to;
+    EntryIdentity identity;
+    EntryIdentity made;
+    ActionResult result = holdFolderOf(source, from);
+    if (result.ok()) result = holdFolderOf(target, to);
+    if (result.ok()) result = identityAt(from, identity);
+    if (!result.ok()) return result;
+    return systemFileActions().rename(from.folder, from.name, identity, to.folder, to.name, made);
+}
+
+// A file copied under a temporary name, flushed and renamed into place without replacing.
+ActionResult copyFile(const std::string& source, const std::string& target) {
+    FileActions& files = systemFileActions();
+    HeldEntry from;
+    HeldEntry to;
+    EntryIdentity identity;
+    ActionResult result = holdFolderOf(source, from);
+    if (result.ok()) result = holdFolderOf(target, to);
+    if (result.ok()) result = identityAt(from, identity);
+    TemporaryCopy copy;
+    if (result.ok()) result = files.copyToTemporary(from.folder, from.name, identity, false,
+                                                    to.folder, copy);
+    if (!result.ok()) return result;
+    EntryIdentity made;
+    result = files.flush(to.folder);
+    if (result.ok()) result = files.placeTemporary(to.folder, copy, to.name, made);
+    if (!result.ok()) files.discardTemporary(to.folder, copy);
+    return result;
 }
 
 ActionResult copyTree(const std::string& source, const std::string& target);
@@ -63,7 +122,7 @@ ActionResult copyTree(const std::string& source, const std::string& target) {
         return copyFolderInto(source, target, st);
     }
     if (S_ISLNK(st.st_mode)) return copyLink(source, target, st);
-    if (S_ISREG(st.st_mode)) return systemFileActions().copy(source, target);
+    if (S_ISREG(st.st_mode)) return copyFile(source, target);
     return ActionResult::failure(EINVAL, "Not a regular file: " + source);
 }
 
@@ -88,14 +147,14 @@ ActionResult moveFolderAcross(const std::string& source, const std::string& targ
     if (::lstat(source.c_str(), &st) != 0) return lastError();
     if (!S_ISDIR(st.st_mode)) return ActionResult::failure(EXDEV);
     if (::access(posix::folderOf(source).c_str(), W_OK) != 0) return lastError();
-    std::string temporary = posix::folderOf(target) + "/.kestrune-XXXXXX";
+    std::string temporary = posix::folderOf(target) + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
     if (::mkdtemp(temporary.data()) == nullptr) return lastError();
     ActionResult result = copyFolderInto(source, temporary, st);
     if (result.ok()) {
         Descriptor copied(::open(temporary.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (!copied.valid() || ::syncfs(copied.get()) != 0) result = lastError();
     }
-    if (result.ok()) result = systemFileActions().move(temporary, target);
+    if (result.ok()) result = renameEntry(temporary, target);
     if (!result.ok()) {
         removeTree(temporary);
         return result;
@@ -112,7 +171,7 @@ ActionResult moveFolderAcross(const std::string& source, const std::string& targ
 }  // namespace
 
 ActionResult moveWhole(const std::string& source, const std::string& target) {
-    const ActionResult result = systemFileActions().move(source, target);
+    const ActionResult result = renameEntry(source, target);
     if (result.code != EXDEV) return result;
     struct stat st {};
     if (::lstat(target.c_str(), &st) == 0) return ActionResult::failure(EEXIST);

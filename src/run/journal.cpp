@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/append_file.h"
 #include "platform/file_actions.h"
 #include "platform/file_io.h"
 #include "run/journal_format.h"
@@ -90,7 +91,7 @@ JournalWriter::JournalWriter(const std::string& stateFolder, const RunPlan& plan
     writePlan(plan);
     writePending(true);
     if (!error_.empty()) {
-        systemFileActions().remove(path_);
+        removeAppendFile(path_);
         throw JournalError("Unable to write the run's journal " + path_ + ": " + error_);
     }
 }

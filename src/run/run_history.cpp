@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "platform/file_actions.h"
+#include "platform/append_file.h"
 #include "platform/file_io.h"
 #include "platform/folder_listing.h"
 #include "run/journal_format.h"
@@ -89,7 +89,7 @@ std::string journalPathOf(const std::string& stateFolder, const std::string& id)
 void pruneHistory(const std::string& stateFolder, std::size_t keep) {
     const std::vector<std::string> paths = journalPaths(stateFolder);
     if (paths.size() <= keep) return;
-    for (std::size_t i = 0; i < paths.size() - keep; ++i) systemFileActions().remove(paths[i]);
+    for (std::size_t i = 0; i < paths.size() - keep; ++i) removeAppendFile(paths[i]);
 }
 
 }  // namespace kestrune
