@@ -17,10 +17,12 @@ namespace {
 // without harm and the entry gets a fresh name.
 constexpr int kAttempts = 3;
 // Copies wait under temporary names until one flush puts a whole batch on disk; only then
-// are they renamed into place. Bounded so that a kill loses little work and the open
-// handles stay few.
-constexpr std::size_t kBatchFiles = 256;
-constexpr std::uint64_t kBatchBytes = 64ULL << 20;
+// are they renamed into place. A flush waits for the disk, so batches are large; bounded
+// so that a kill loses little work and the folders held open stay well below the limit
+// of open files.
+constexpr std::size_t kBatchFiles = 4096;
+constexpr std::uint64_t kBatchBytes = 256ULL << 20;
+constexpr std::size_t kBatchFolders = 256;
 
 bool isWithin(const std::string& path, const std::string& folder) {
     return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
@@ -77,7 +79,10 @@ class Executor {
         for (std::size_t i = 0; i < plan_.steps.size() && !totals_.stopped; ++i) {
             if (observer_ != nullptr) observer_->stepStarted(i);
             perform(i);
-            if (waitingCopies_ >= kBatchFiles || waitingBytes_ >= kBatchBytes) settle();
+            if (waitingCopies_ >= kBatchFiles || waitingBytes_ >= kBatchBytes ||
+                heldFolders_ >= kBatchFolders) {
+                settle();
+            }
         }
         settle();
         if (!totals_.stopped && (action() == Action::Move || action() == Action::Delete)) {
@@ -134,6 +139,7 @@ class Executor {
             cache.folder.reset();
             cache.opened = files_.openFolder(root, relative, cache.folder);
             cache.valid = true;
+            if (!queue_.empty()) ++heldFolders_;
         }
         return cache.opened;
     }
@@ -284,6 +290,7 @@ class Executor {
         }
         waitingCopies_ = 0;
         waitingBytes_ = 0;
+        heldFolders_ = 0;
     }
 
     void place(Queued& queued) {
@@ -344,6 +351,7 @@ class Executor {
     std::deque<Queued> queue_;
     std::size_t waitingCopies_ = 0;
     std::uint64_t waitingBytes_ = 0;
+    std::size_t heldFolders_ = 0;  // folders opened while copies wait, held by them
     std::size_t sinceDurable_ = 0;  // steps reported since the last flush
     std::vector<std::size_t> merged_;
 };
