@@ -9,13 +9,16 @@ namespace kestrune {
 
 // What carrying out one step came to.
 struct StepResult {
-    StepStatus status = StepStatus::Done;
+    StepStatus status = StepStatus::Failed;
     std::string error;   // the reason when Failed
-    std::string target;  // where the entry is now (the trash's files/ path for a trashed one)
+    // Where the entry is now: another program may have taken the planned target since;
+    // the trash's files/ path for a trashed entry.
+    std::string target;
     EntryIdentity made;  // the entry the step left at target, as the undo will expect it
 };
 
-// Told of each step while a plan is carried out. stepDone() returning false stops the run
+// Told of each step while a plan is carried out: the window's progress, the command line's
+// lines, the journal. stepDone() returning false stops the run
 // before its next step. durable() says that what was reported so far is on disk, so an
 // observer that keeps records can put its own on disk with it, once per batch.
 class ExecutionObserver {

@@ -3,32 +3,13 @@
 #include <cstddef>
 #include <string>
 
+#include "run/execution_observer.h"
 #include "run/run_plan.h"
 
 namespace kestrune {
 
 class FileActions;
 class NameSource;
-
-// How one step ended.
-struct StepResult {
-    StepStatus status = StepStatus::Failed;
-    std::string error;   // the reason when Failed
-    std::string target;  // the final target: another program may have taken the planned one
-    EntryIdentity made;  // what now stands at target after a move or copy
-};
-
-// Watches a run as it goes: the window's progress, the command line's lines, the journal.
-class ExecutionObserver {
-  public:
-    virtual ~ExecutionObserver() = default;
-    virtual void folderMade(const std::string& /*path*/) {}  // a folder the run created
-    virtual void stepStarted(std::size_t /*index*/) {}        // progress: the current entry
-    // Each step as it ends, in the plan's order; false stops the run before the next step.
-    virtual bool stepDone(std::size_t index, const StepResult& result) = 0;
-    virtual void folderRemoved(const std::string& /*path*/) {}  // an emptied merged source
-    virtual void durable() {}  // everything reported so far is flushed to disk
-};
 
 struct ExecuteOptions {
     ExecutionObserver* observer = nullptr;
