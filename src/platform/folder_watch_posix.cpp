@@ -15,8 +15,7 @@ namespace kestrune {
 namespace {
 
 constexpr std::uint32_t kWatchMask = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE |
-                                     IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF |
-                                     IN_ONLYDIR;
+                                     IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 std::string addProblem(int error) {
     if (error == ENOSPC) {
@@ -119,6 +118,8 @@ class InotifyWatch final : public FolderWatch {
 
 }  // namespace
 
-std::unique_ptr<FolderWatch> makeFolderWatch() { return std::make_unique<InotifyWatch>(); }
+std::unique_ptr<FolderWatch> makeFolderWatch() {
+    return std::make_unique<InotifyWatch>();
+}
 
 }  // namespace kestrune

@@ -50,7 +50,8 @@ bool openForWriting(int fdFolder, int fdinfoFolder, const char* fd) {
 void scanProcess(int procFolder, const char* pid, std::vector<FileKey>& files) {
     const std::string fdPath = std::string(pid) + "/fd";
     const std::string fdinfoPath = std::string(pid) + "/fdinfo";
-    posix::Descriptor fdFolder(openat(procFolder, fdPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    posix::Descriptor fdFolder(
+        openat(procFolder, fdPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fdFolder.valid()) return;  // not ours to see, or ended
     posix::Descriptor fdinfoFolder(
         openat(procFolder, fdinfoPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

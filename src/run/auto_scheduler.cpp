@@ -34,7 +34,9 @@ void AutoScheduler::setRule(const AutoRule& rule, std::optional<Time> lastRun, T
     }
 }
 
-void AutoScheduler::removeRule(const std::string& task) { tasks_.erase(task); }
+void AutoScheduler::removeRule(const std::string& task) {
+    tasks_.erase(task);
+}
 
 void AutoScheduler::changed(const std::string& task, const std::string& path, Time now) {
     const auto it = tasks_.find(task);
@@ -51,8 +53,9 @@ void AutoScheduler::changed(const std::string& task, const std::string& path, Ti
 void AutoScheduler::overflowed(Time now) {
     if (!overflowReported_) {
         overflowReported_ = true;
-        notices_.push_back({{}, "Some changes in watched folders were missed; "
-                                "the watching tasks run once in full"});
+        notices_.push_back({{},
+                            "Some changes in watched folders were missed; "
+                            "the watching tasks run once in full"});
     }
     for (auto& [task, state] : tasks_) {
         if (!state.rule.watch) continue;
@@ -109,10 +112,9 @@ void AutoScheduler::runFinished(const std::string& task, Time now,
     state.ownChanges = {ownChanges.begin(), ownChanges.end()};
     // The run's own events may still wait in the queue when it ends.
     state.ownUntil = now + timing_.quiet;
-    const bool others = std::any_of(state.duringRun.begin(), state.duringRun.end(),
-                                    [&](const std::string& path) {
-                                        return state.ownChanges.count(path) == 0;
-                                    });
+    const bool others =
+        std::any_of(state.duringRun.begin(), state.duringRun.end(),
+                    [&](const std::string& path) { return state.ownChanges.count(path) == 0; });
     state.duringRun.clear();
     if (others) gather(state, now);
     if (problem.empty()) {

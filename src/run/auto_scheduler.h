@@ -13,13 +13,13 @@ namespace kestrune {
 // When a task runs by itself.
 struct AutoRule {
     std::string task;
-    bool watch = false;           // run when entries appear or are written in its source
+    bool watch = false;             // run when entries appear or are written in its source
     std::int32_t everyMinutes = 0;  // run at this interval; 0: never
 };
 
 struct AutoTiming {
-    std::chrono::milliseconds quiet{3000};      // the calm after the last change before a run
-    std::chrono::milliseconds longest{60000};   // changes that never calm down wait no longer
+    std::chrono::milliseconds quiet{3000};        // the calm after the last change before a run
+    std::chrono::milliseconds longest{60000};     // changes that never calm down wait no longer
     std::chrono::milliseconds afterStart{10000};  // an overdue interval run, after start
 };
 
@@ -60,8 +60,8 @@ class AutoScheduler {
     // The change queue overflowed: every watching task runs once in full.
     void overflowed(Time now);
     // A folder of the task cannot be watched: the task runs once in full.
-    void cannotWatch(const std::string& task, const std::string& folder,
-                     const std::string& reason, Time now);
+    void cannotWatch(const std::string& task, const std::string& folder, const std::string& reason,
+                     Time now);
 
     // The runs due at now, each marked as running until runFinished().
     std::vector<DueRun> takeDue(Time now);
@@ -78,7 +78,7 @@ class AutoScheduler {
     struct TaskState {
         AutoRule rule;
         bool running = false;
-        std::optional<Time> changesDue;  // watch: gathered changes run then
+        std::optional<Time> changesDue;   // watch: gathered changes run then
         std::optional<Time> firstChange;  // the first of the gathered changes
         bool fullRun = false;
         std::optional<Time> intervalDue;

@@ -117,7 +117,8 @@ void WatchSet::addWalk(const std::string& task, TaskFolders& folders, const std:
     WalkRequest below{root, code == 0 ? 0 : code - depth, folders.request.skip};
     const WalkResult walk = walkAndSelect(below, FilterPieces(""));
     for (const auto& folder : walk.folders) {
-        const auto slashes = std::count(folder.begin() + static_cast<std::ptrdiff_t>(root.size()), folder.end(), '/');
+        const auto slashes = std::count(folder.begin() + static_cast<std::ptrdiff_t>(root.size()),
+                                        folder.end(), '/');
         join(task, folder, depth + static_cast<std::int32_t>(slashes), changes);
     }
 }
