@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "run/path_rules.h"
+
 namespace kestrune {
 
 namespace {
@@ -42,11 +44,12 @@ void AutoScheduler::changed(const std::string& task, const std::string& path, Ti
     const auto it = tasks_.find(task);
     if (it == tasks_.end() || !it->second.rule.watch) return;
     TaskState& state = it->second;
+    const std::string entry = withoutTrailingSlashes(path);
     if (state.running) {
-        state.duringRun.insert(path);
+        state.duringRun.insert(entry);
         return;
     }
-    if (now < state.ownUntil && state.ownChanges.count(path) != 0) return;
+    if (now < state.ownUntil && state.ownChanges.count(entry) != 0) return;
     gather(state, now);
 }
 
@@ -109,7 +112,8 @@ void AutoScheduler::runFinished(const std::string& task, Time now,
     if (it == tasks_.end()) return;
     TaskState& state = it->second;
     state.running = false;
-    state.ownChanges = {ownChanges.begin(), ownChanges.end()};
+    state.ownChanges.clear();
+    for (const auto& path : ownChanges) state.ownChanges.insert(withoutTrailingSlashes(path));
     // The run's own events may still wait in the queue when it ends.
     state.ownUntil = now + timing_.quiet;
     const bool others =

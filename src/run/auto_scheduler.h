@@ -54,7 +54,8 @@ class AutoScheduler {
     void setRule(const AutoRule& rule, std::optional<Time> lastRun, Time now);
     void removeRule(const std::string& task);
 
-    // Something appeared or was written at path (full path) in a folder the task watches.
+    // Something appeared or was written at path (full path; a trailing "/" does not count) in
+    // a folder the task watches.
     // What the task's own run did there is not a change that makes it run again.
     void changed(const std::string& task, const std::string& path, Time now);
     // The change queue overflowed: every watching task runs once in full.
