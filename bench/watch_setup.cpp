@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
     const auto setupStart = Clock::now();
     kestrune::WatchSet set;
     const auto changes = set.setTask("bench", {root, 0, {}});
+    const double walkMs = millisecondsSince(setupStart);
     const auto watch = kestrune::makeFolderWatch();
     for (const auto& folder : changes.watch) {
         const std::string problem = watch->add(folder);
@@ -67,7 +68,9 @@ int main(int argc, char** argv) {
     const double setupMs = millisecondsSince(setupStart);
     const long after = residentKiB();
     std::printf("folders watched: %zu\n", watch->size());
-    std::printf("setup time: %.1f ms\n", setupMs);
+    std::printf(
+        "setup time: %.1f ms (walk for the watch set %.1f ms, adding the watches %.1f ms)\n",
+        setupMs, walkMs, setupMs - walkMs);
     std::printf("setup memory (this process, resident): %ld KiB\n", after - before);
 
     std::vector<double> latencies;
