@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "platform/folder_watch.h"
@@ -56,6 +57,23 @@ TEST(FolderWatch, ReportsWhatAppearsIsWrittenAndGoesInWatchedFoldersOnly) {
     test::writeFile(in + "d.txt", "x");
     EXPECT_TRUE(drain(*watch).empty());
     EXPECT_EQ(watch->size(), 0u);
+}
+
+TEST(FolderWatch, EventsTheSystemDroppedAreReportedAsOverflow) {
+    test::ScratchDir scratch;
+    const auto watch = makeFolderWatch();
+    ASSERT_EQ(watch->add(scratch.folder()), "");
+    int queue = 0;
+    std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> queue;
+    if (queue <= 0 || queue > 200000) GTEST_SKIP() << "queue of " << queue << " events";
+    // Three events a round, none the same as the one before (those the system merges).
+    for (int round = 0; round <= queue / 3; ++round) {
+        test::writeFile(scratch.file("a"), "");
+        fs::remove(scratch.file("a"));
+    }
+    const auto events = watch->read(0);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().kind, WatchEventKind::Overflow);
 }
 
 TEST(FolderWatch, FolderThatCannotBeWatchedOrGoesIsReported) {
