@@ -19,4 +19,11 @@ bool FilterPieces::matches(std::size_t piece, std::string_view upperExtension) c
     return p.everything || p.extension == upperExtension;
 }
 
+bool FilterPieces::names(std::string_view upperExtension) const {
+    for (const Piece& p : pieces_) {
+        if (!p.everything && p.extension == upperExtension) return true;
+    }
+    return false;
+}
+
 }  // namespace kestrune

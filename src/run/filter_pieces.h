@@ -17,6 +17,8 @@ class FilterPieces {
     // Does piece i select an entry whose upper-cased extension part is that?
     // "*.*" selects every entry; "*" every entry without an extension.
     bool matches(std::size_t piece, std::string_view upperExtension) const;
+    // Does some piece name that upper-cased extension itself ("*.*" names none)?
+    bool names(std::string_view upperExtension) const;
 
   private:
     struct Piece {
