@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "run/plan_executor.h"
+#include "run/run_plan.h"
+
+namespace kestrune {
+
+struct JournaledRun {
+    RunTotals totals;
+    std::string journalId;    // the run's id in the history
+    std::string journalPath;
+};
+
+// Carries out a plan that changes the disk, with its journal: the plan is on disk in the
+// state folder's history before the first step, each step's outcome follows it in batches,
+// and the history then keeps the newest `historySize` runs. options.observer is told of
+// every step as well. Throws JournalError, touching nothing, when the journal cannot be
+// written; `undoes` names the run that this run undoes.
+JournaledRun runJournaled(const RunPlan& plan, const std::string& stateFolder,
+                          const ExecuteOptions& options, std::size_t historySize,
+                          const std::string& undoes = {});
+
+}  // namespace kestrune
