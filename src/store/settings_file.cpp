@@ -4,6 +4,7 @@
 #include "store/errors.h"
 #include "store/integer_rule.h"
 #include "store/profile_text.h"
+#include "store/settings_patch.h"
 
 namespace kestrune {
 
@@ -44,9 +45,7 @@ ProfileText SettingsFile::loadForChange() const {
 }
 
 void SettingsFile::store(const ProfileText& text) {
-    if (!io_->replace(path_, text.text()).empty()) {
-        throw SettingsWriteError("Unable to write to " + path_);
-    }
+    storeBytes(text.text());
 }
 
 std::string SettingsFile::readString(std::string_view section, std::string_view key,
@@ -84,6 +83,38 @@ void SettingsFile::eraseSection(std::string_view section) {
 
 bool SettingsFile::sectionExists(std::string_view section) const {
     return load().hasKeys(section);
+}
+
+std::string SettingsFile::bytes() const {
+    const FileContent content = io_->read(path_);
+    if (content.status == FileContent::Status::Failed) {
+        throw SettingsWriteError("Unable to write to " + path_);
+    }
+    return content.bytes;
+}
+
+void SettingsFile::storeBytes(const std::string& bytes) {
+    if (!io_->replace(path_, bytes).empty()) throw SettingsWriteError("Unable to write to " + path_);
+}
+
+SettingsPatch SettingsFile::tracked(const std::function<void()>& change) {
+    const std::string before = bytes();
+    change();
+    return SettingsPatch::between(before, bytes());
+}
+
+bool SettingsFile::revert(const SettingsPatch& patch) {
+    if (patch.empty()) return true;
+    const std::optional<std::string> reverted = patch.revertedIn(bytes());
+    if (!reverted) return false;
+    storeBytes(*reverted);
+    return true;
+}
+
+void SettingsFile::append(const std::string& text) {
+    std::string content = bytes();
+    if (!content.empty() && content.back() != '\n') content += '\n';
+    storeBytes(content + text);
 }
 
 void SettingsFile::close() {}

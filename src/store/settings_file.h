@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,7 @@ namespace kestrune {
 
 class FileIo;
 class ProfileText;
+class SettingsPatch;
 
 // Setting.cfg: the window position and one section per task, in INI form.
 // Nothing is cached: every read looks at the file as it is now, and every write
@@ -37,10 +39,21 @@ public:
     // True when the section holds at least one key.
     bool sectionExists(std::string_view section) const;
 
+    // Runs the change (writes and erases through this object) and returns what it did to the
+    // file's bytes. The change's errors pass through.
+    SettingsPatch tracked(const std::function<void()>& change);
+    // Takes a tracked change back. False, writing nothing, when the file has since changed
+    // where the patch lies. Throws SettingsWriteError when the file cannot be replaced.
+    bool revert(const SettingsPatch& patch);
+    // Adds the text at the end of the file, on a line of its own. Throws SettingsWriteError.
+    void append(const std::string& text);
+
     // Writes reach the disk as they happen, so closing only ends the object's use.
     void close();
 
 private:
+    std::string bytes() const;
+    void storeBytes(const std::string& bytes);
     ProfileText load() const;
     ProfileText loadForChange() const;
     void store(const ProfileText& text);

@@ -84,6 +84,14 @@ class TaskTree {
     void SaveTree(const std::string& path) const;
 
     void rename(TreeNode* node, std::string text);
+    // Takes the node with its subtree out of the tree; it keeps no parent and no siblings.
+    std::unique_ptr<TreeNode> detach(TreeNode* node);
+    // Puts a detached node back as the row-th child of parent (null: among the roots).
+    void attach(std::unique_ptr<TreeNode> node, TreeNode* parent, int row);
+    // Moves the node to be the row-th child of parent (counted without the node itself).
+    void moveNode(TreeNode* node, TreeNode* parent, int row);
+    // The records a delete of that subtree erases: those no node outside it still names.
+    std::vector<std::string> recordsOnlyIn(TreeNode* subtree) const;
     // The node and its whole subtree in depth-first pre-order.
     static std::vector<TreeNode*> preOrder(TreeNode* node);
     // Every node of the tree in depth-first pre-order.
@@ -95,7 +103,6 @@ class TaskTree {
   private:
     std::vector<std::unique_ptr<TreeNode>>& listOf(TreeNode* parent);
     TreeNode* append(TreeNode* parent, std::string text);
-    void eraseUnsharedRecords(SettingsFile& settings, TreeNode* doomed) const;
     void adoptRoots(std::vector<std::unique_ptr<TreeNode>> roots);
 
     std::vector<std::unique_ptr<TreeNode>> roots_;

@@ -8,15 +8,16 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
+#include <algorithm>
 
 #include "store/errors.h"
 #include "store/program_files.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
 #include "ui/error_box.h"
+#include "ui/history_actions.h"
 #include "ui/product_links.h"
 #include "ui/program_icons.h"
-#include "ui/record_carry.h"
 #include "ui/run_problems.h"
 #include "ui/task_tree_model.h"
 #include "ui/task_tree_view.h"
@@ -105,6 +106,11 @@ void TForm1::buildMenus() {
     QAction* exit = makeAction("Exit1", QStringLiteral("Exit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     file->addAction(exit);
+
+    QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("Edit1"));
+    historyActions_ = new kestrune::ui::HistoryActions(history_, this);
+    historyActions_->addTo(*edit);
 
     taskMenu_ = bar->addMenu(QStringLiteral("Task"));
     taskMenu_->setObjectName(QStringLiteral("task1"));
@@ -198,6 +204,8 @@ void TForm1::bindHandlers() {
     bind("OnTop1", &TForm1::ToggleOnTop);
     bind("Help2", &TForm1::ShowHelp);
     bind("CheckVersion1", &TForm1::CheckVersion);
+    connect(historyActions_->undo(), &QAction::triggered, this, &TForm1::UndoTreeChange);
+    connect(historyActions_->redo(), &QAction::triggered, this, &TForm1::RedoTreeChange);
     for (const char* name : {"runit", "ExecutethisTask2", "ToolButton1"}) {
         bind(name, &TForm1::RunSelected);
     }
@@ -275,6 +283,27 @@ void TForm1::treeChanged() {
     tree_.SaveTree(kestrune::treePath(programFolder_.toStdString()));
 }
 
+void TForm1::performChange(std::unique_ptr<kestrune::TreeChange> change) {
+    TreeNode* focus = history_.perform(std::move(change));
+    historyActions_->refresh();
+    if (focus != nullptr) selectNode(focus);
+    treeChanged();
+}
+
+void TForm1::afterHistoryStep(TreeNode* focus) {
+    historyActions_->refresh();
+    selectNode(focus);
+    treeChanged();
+}
+
+void TForm1::UndoTreeChange() {
+    guarded([this] { afterHistoryStep(history_.undo()); });
+}
+
+void TForm1::RedoTreeChange() {
+    guarded([this] { afterHistoryStep(history_.redo()); });
+}
+
 void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecord) {
     QStringList problems;
     for (const TreeNode* node : nodes) {
@@ -283,6 +312,12 @@ void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecor
         if (!problem.isEmpty()) problems << problem;
     }
     if (!problems.isEmpty()) reportError_(problems.join(QLatin1Char('\n')));
+}
+
+void TForm1::runNode(TreeNode* node) {
+    const auto nodes = tree_.allNodes();
+    if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) return;
+    guarded([this, node] { runTasks({node}, false); });
 }
 
 void TForm1::RunSelected() {
@@ -311,11 +346,9 @@ void TForm1::DeleteSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
         if (node == nullptr) return;
-        tree_.select(node);
-        tree_.DeleteSelected(*settings_);
+        performChange(kestrune::deleteChange(tree_, *settings_, node));
         // Nothing is left selected: a second Delete must not take a neighbour along unasked.
         selectNode(nullptr);
-        treeChanged();
     });
 }
 
@@ -331,16 +364,14 @@ void TForm1::EditSelected() {
 void TForm1::AddTask() {
     guarded([this] {
         tree_.select(selectedNode());
-        tree_.AddTask();
-        treeChanged();
+        performChange(kestrune::addChange(tree_, false));
     });
 }
 
 void TForm1::AddSubtask() {
     guarded([this] {
         tree_.select(selectedNode());
-        tree_.AddSubtask();
-        treeChanged();
+        performChange(kestrune::addChange(tree_, true));
     });
 }
 
@@ -352,11 +383,8 @@ bool TForm1::acceptDropOn(bool dragStartedInTree, TreeNode* target) {
 void TForm1::dropOn(TreeNode* target) {
     guarded([this, target] {
         if (!acceptDropOn(true, target)) return;
-        tree_.DropOnNode(target);
-        const QModelIndex placed = model_->indexOf(target);
-        treeView_->expand(placed);
-        selectNode(target);
-        treeChanged();
+        performChange(kestrune::dropChange(tree_, target));
+        treeView_->expand(model_->indexOf(target));
     });
 }
 
@@ -367,9 +395,7 @@ void TForm1::renameInPlace(TreeNode* node, const std::string& text) {
         if (text == node->text) return;
         const std::string problem = kestrune::taskNameProblem(text);
         if (!problem.empty()) throw kestrune::Error(problem);
-        kestrune::ui::carryRecord(*settings_, node->text, text);
-        tree_.rename(node, text);
-        treeChanged();
+        performChange(kestrune::renameChange(tree_, *settings_, node, text));
     });
 }
 

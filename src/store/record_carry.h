@@ -3,14 +3,12 @@
 #include <string>
 
 namespace kestrune {
-class SettingsFile;
-}
 
-namespace kestrune::ui {
+class SettingsFile;
 
 // Writes the task record `from` again under the name `to`, key by key as stored, so that a
 // node renamed in place keeps its task. Only keys present under `from` are written; `from`
 // itself stays as it is, as after a rename in the task editor. Throws SettingsWriteError.
 void carryRecord(SettingsFile& settings, const std::string& from, const std::string& to);
 
-}  // namespace kestrune::ui
+}  // namespace kestrune

@@ -1,10 +1,10 @@
-#include "ui/record_carry.h"
+#include "store/record_carry.h"
 
 #include <array>
 
 #include "store/settings_file.h"
 
-namespace kestrune::ui {
+namespace kestrune {
 
 namespace {
 
@@ -23,4 +23,4 @@ void carryRecord(SettingsFile& settings, const std::string& from, const std::str
     }
 }
 
-}  // namespace kestrune::ui
+}  // namespace kestrune
