@@ -94,7 +94,8 @@ std::string SettingsFile::bytes() const {
 }
 
 void SettingsFile::storeBytes(const std::string& bytes) {
-    if (!io_->replace(path_, bytes).empty()) throw SettingsWriteError("Unable to write to " + path_);
+    if (!io_->replace(path_, bytes).empty())
+        throw SettingsWriteError("Unable to write to " + path_);
 }
 
 SettingsPatch SettingsFile::tracked(const std::function<void()>& change) {

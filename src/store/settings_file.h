@@ -16,7 +16,7 @@ class SettingsPatch;
 // replaces the file at once, atomically, keeping all that it did not change.
 // Section and key names match without regard to ASCII letter case.
 class SettingsFile {
-public:
+  public:
     // Keeps the path; the file is not touched, may be missing, and is created by the first write.
     explicit SettingsFile(std::string path);
     // The same, on a disk of the caller's choosing (tests put a failing one under it).
@@ -51,7 +51,7 @@ public:
     // Writes reach the disk as they happen, so closing only ends the object's use.
     void close();
 
-private:
+  private:
     std::string bytes() const;
     void storeBytes(const std::string& bytes);
     ProfileText load() const;

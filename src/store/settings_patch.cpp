@@ -11,15 +11,23 @@ constexpr std::size_t kContext = 96;
 
 }  // namespace
 
+// The stretch is widened to whole lines, so that what it took out is whole sections and keys
+// that can stand anywhere in the file.
 SettingsPatch SettingsPatch::between(const std::string& before, const std::string& after) {
     const std::size_t shorter = std::min(before.size(), after.size());
     std::size_t prefix = 0;
     while (prefix < shorter && before[prefix] == after[prefix]) ++prefix;
+    while (prefix > 0 && before[prefix - 1] != '\n') --prefix;
     std::size_t suffix = 0;
     while (suffix < shorter - prefix &&
            before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix]) {
         ++suffix;
     }
+    const auto startsLine = [&](const std::string& text, std::size_t kept) {
+        const std::size_t at = text.size() - kept;
+        return at == prefix || text[at - 1] == '\n';
+    };
+    while (suffix > 0 && !(startsLine(before, suffix) && startsLine(after, suffix))) --suffix;
     SettingsPatch patch;
     patch.offset_ = prefix;
     patch.removed_ = before.substr(prefix, before.size() - prefix - suffix);

@@ -20,10 +20,7 @@ QString caption(const char* verb, const std::string& change) {
 }  // namespace
 
 HistoryActions::HistoryActions(const TreeHistory& history, QObject* parent)
-    : QObject(parent),
-      history_(history),
-      undo_(new QAction(this)),
-      redo_(new QAction(this)) {
+    : QObject(parent), history_(history), undo_(new QAction(this)), redo_(new QAction(this)) {
     undo_->setObjectName(QStringLiteral("Undo1"));
     undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     redo_->setObjectName(QStringLiteral("Redo1"));
