@@ -33,6 +33,7 @@ TForm2::TForm2(kestrune::SettingsFile& settings, QWidget* parent)
     buildControls();
     placeControls();
     bindHandlers();
+    bindPreview();
     followAction();
 }
 
@@ -70,6 +71,8 @@ void TForm2::showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     structureBox_->setChecked(!settings_.readBool(section, "folderstruct", false));
     followAction();
     problemLabel_->clear();
+    refused_ = false;
+    entriesChanged();
     sourceBox_->setFocus();
 }
 
@@ -128,7 +131,7 @@ bool TForm2::entriesAccepted() {
     };
     for (const Check& check : checks) {
         if (check.problem.isEmpty()) continue;
-        problemLabel_->setText(check.problem);
+        showProblem(check.problem);
         if (check.box->isEnabled()) {
             check.box->setFocus();
             check.box->selectAll();
