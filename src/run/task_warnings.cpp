@@ -17,14 +17,15 @@ std::string dottedGuess(std::string_view piece) {
     return "*." + std::string(piece);
 }
 
-// Whether the nearest folder at or above the path that exists is the source.
+// Whether a folder above the path, by identity, is the source: the path need not exist yet.
 bool liesInside(const std::string& path, const FolderId& source) {
-    for (std::string up = withoutTrailingSlashes(path);;
-         up = withoutTrailingSlashes(folderPart(up))) {
+    std::string up = withoutTrailingSlashes(path);
+    while (!up.empty()) {
+        up = withoutTrailingSlashes(folderPart(up));
         FolderId id;
-        if (folderIdentity(up.empty() ? "/" : up, id)) return id == source;
-        if (up.empty()) return false;
+        if (folderIdentity(up.empty() ? "/" : up, id) && id == source) return true;
     }
+    return false;
 }
 
 }  // namespace

@@ -233,6 +233,8 @@ void TForm1::bindHandlers() {
         contextMenu_->popup(treeView_->viewport()->mapToGlobal(at));
     });
     connect(treeView_, &kestrune::ui::TaskTreeView::focusEntered, this, &TForm1::ShowTaskCount);
+    connect(treeView_, &kestrune::ui::TaskTreeView::openRequested, this, &TForm1::EditSelected);
+    connect(treeView_, &kestrune::ui::TaskTreeView::deleteRequested, this, &TForm1::DeleteSelected);
     connect(treeView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { tree_.select(selectedNode()); });
     treeView_->setDropRules(
