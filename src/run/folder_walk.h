@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@ struct WalkRequest {
     std::int32_t depthCode = 0;  // 0 no limit; n >= 1 folders of depth up to n - 1
     // A folder neither entered nor selected: the target when it lies inside the source.
     std::optional<FolderId> skip;
+    // Once it reads true the walk lists no further folder and returns what it has.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct SelectedEntry {

@@ -13,14 +13,16 @@ constexpr std::int32_t kDelete = 3;
 
 }  // namespace
 
-SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit) {
+SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit,
+                                  const std::atomic<bool>* stop) {
     SelectionPreview preview;
     preview.warnings = folderWarnings(record);
     FolderId source;
     if (!isAbsolutePath(record.sourceFolder) || !folderIdentity(record.sourceFolder, source)) {
         return preview;
     }
-    WalkRequest request{withoutTrailingSlashes(record.sourceFolder) + "/", record.depthCode, {}};
+    WalkRequest request{
+        withoutTrailingSlashes(record.sourceFolder) + "/", record.depthCode, {}, stop};
     // The run leaves a target inside the source out of its walk; so does the preview.
     FolderId target;
     if (record.action != kDelete && isAbsolutePath(record.targetFolder) &&

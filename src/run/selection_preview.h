@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -17,7 +18,9 @@ struct SelectionPreview {
 };
 
 // Walks and selects as a run of the record would, touching nothing. A record without an
-// existing absolute source selects nothing.
-SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit);
+// existing absolute source selects nothing. Once *stop reads true the walk ends early and the
+// preview is partial.
+SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit,
+                                  const std::atomic<bool>* stop = nullptr);
 
 }  // namespace kestrune

@@ -25,7 +25,7 @@ Place placeOf(const TreeNode* node) {
 class DeleteChange : public TreeChange {
   public:
     DeleteChange(TaskTree& tree, SettingsFile& settings, TreeNode* node)
-        : tree_(tree), settings_(settings), node_(node), text_(node->text) {}
+        : tree_(tree), settings_(settings), node_(node) {}
 
     void apply() override {
         std::vector<SettingsPatch> erased;
@@ -49,7 +49,7 @@ class DeleteChange : public TreeChange {
         tree_.attach(std::move(held_), place_.parent, place_.row);
     }
 
-    std::string describe() const override { return "Delete " + quoted(text_); }
+    std::string describe() const override { return "Delete " + quoted(node_->text); }
     TreeNode* focus(bool applied) const override { return applied ? nullptr : node_; }
 
   private:
@@ -64,7 +64,6 @@ class DeleteChange : public TreeChange {
     TaskTree& tree_;
     SettingsFile& settings_;
     TreeNode* node_;
-    std::string text_;
     Place place_;
     std::unique_ptr<TreeNode> held_;
     std::vector<SettingsPatch> erased_;
@@ -80,20 +79,18 @@ class AddChange : public TreeChange {
             return;
         }
         node_ = subtask_ ? tree_.AddSubtask() : tree_.AddTask();
-        text_ = node_->text;
         place_ = placeOf(node_);
     }
 
     void revert() override { held_ = tree_.detach(node_); }
 
-    std::string describe() const override { return "Add " + quoted(text_); }
+    std::string describe() const override { return "Add " + quoted(node_->text); }
     TreeNode* focus(bool applied) const override { return applied ? nullptr : place_.parent; }
 
   private:
     TaskTree& tree_;
     bool subtask_;
     TreeNode* node_ = nullptr;
-    std::string text_;
     Place place_;
     std::unique_ptr<TreeNode> held_;
 };
@@ -101,7 +98,7 @@ class AddChange : public TreeChange {
 class DropChange : public TreeChange {
   public:
     DropChange(TaskTree& tree, TreeNode* target)
-        : tree_(tree), node_(tree.selected()), target_(target), text_(node_->text) {}
+        : tree_(tree), node_(tree.selected()), target_(target) {}
 
     void apply() override {
         from_ = placeOf(node_);
@@ -110,14 +107,13 @@ class DropChange : public TreeChange {
 
     void revert() override { tree_.moveNode(node_, from_.parent, from_.row); }
 
-    std::string describe() const override { return "Move " + quoted(text_); }
+    std::string describe() const override { return "Move " + quoted(node_->text); }
     TreeNode* focus(bool applied) const override { return applied ? target_ : node_; }
 
   private:
     TaskTree& tree_;
     TreeNode* node_;
     TreeNode* target_;
-    std::string text_;
     Place from_;
 };
 

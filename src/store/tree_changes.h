@@ -22,7 +22,8 @@ class TreeChange {
     // Makes the change the first time and again after a revert.
     virtual void apply() = 0;
     virtual void revert() = 0;
-    // Names the change for the Undo and Redo captions: Delete "Downloads Cleanup".
+    // Names the change for the Undo and Redo captions: Delete "Downloads Cleanup", with the
+    // node's text as it is now (the editor may have renamed it since).
     virtual std::string describe() const = 0;
     // The node to select once the change is made (applied true) or taken back; null for none.
     virtual TreeNode* focus(bool applied) const = 0;

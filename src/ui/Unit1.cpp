@@ -385,7 +385,13 @@ bool TForm1::acceptDropOn(bool dragStartedInTree, TreeNode* target) {
 void TForm1::dropOn(TreeNode* target) {
     guarded([this, target] {
         if (!acceptDropOn(true, target)) return;
-        performChange(kestrune::dropChange(tree_, target));
+        // A first child dropped on its parent stays where it is: nothing to undo.
+        const bool stays = tree_.selected() == target->children.front().get();
+        if (stays) {
+            selectNode(target);
+        } else {
+            performChange(kestrune::dropChange(tree_, target));
+        }
         treeView_->expand(model_->indexOf(target));
     });
 }

@@ -17,6 +17,7 @@ SelectionPreviewer::SelectionPreviewer(QObject* parent) : QObject(parent) {
 }
 
 SelectionPreviewer::~SelectionPreviewer() {
+    if (stop_) stop_->store(true);
     pool_.waitForDone();
 }
 
@@ -28,12 +29,14 @@ void SelectionPreviewer::request(const TaskRecord& record) {
 
 void SelectionPreviewer::startWalk() {
     if (walking_) {
+        stop_->store(true);
         again_ = true;
         return;
     }
     walking_ = true;
-    pool_.start([this, record = pending_, generation = generation_] {
-        SelectionPreview preview = previewSelection(record, kShown);
+    stop_ = std::make_shared<std::atomic<bool>>(false);
+    pool_.start([this, record = pending_, generation = generation_, stop = stop_] {
+        SelectionPreview preview = previewSelection(record, kShown, stop.get());
         QMetaObject::invokeMethod(
             this,
             [this, generation, preview = std::move(preview)] { walkDone(generation, preview); },

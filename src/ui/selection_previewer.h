@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QThreadPool>
 #include <QTimer>
+#include <atomic>
+#include <memory>
 
 #include "run/selection_preview.h"
 #include "run/task_record.h"
@@ -10,7 +12,8 @@
 namespace kestrune::ui {
 
 // Works out, on a thread of its own, what a task as entered would select: a moment after the
-// last request, one walk at a time, and only the newest request's answer is told.
+// last request, one walk at a time. A newer request stops the walk still going, and only the
+// newest request's answer is told.
 class SelectionPreviewer : public QObject {
     Q_OBJECT
 
@@ -18,7 +21,7 @@ class SelectionPreviewer : public QObject {
     static constexpr std::size_t kShown = 500;
 
     explicit SelectionPreviewer(QObject* parent = nullptr);
-    // Waits for a walk still going, whose answer is then dropped.
+    // Stops a walk still going and waits the moment it takes to end.
     ~SelectionPreviewer() override;
 
     void request(const TaskRecord& record);
@@ -34,6 +37,7 @@ class SelectionPreviewer : public QObject {
     QThreadPool pool_;
     TaskRecord pending_;
     quint64 generation_ = 0;
+    std::shared_ptr<std::atomic<bool>> stop_;  // the current walk's
     bool walking_ = false;
     bool again_ = false;  // the delay ran out during a walk
 };

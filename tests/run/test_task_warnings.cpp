@@ -87,6 +87,10 @@ TEST_F(FolderWarningsTest, PreviewCountsAllShowsTheFirstAndLeavesTheTargetOut) {
 
     r.depthCode = 1;  // the source folder alone
     EXPECT_EQ(previewSelection(r, 100).total, 7u);
+
+    // A walk told to stop lists nothing more: a newer entry in the editor never waits for it.
+    const std::atomic<bool> stopped{true};
+    EXPECT_EQ(previewSelection(r, 100, &stopped).total, 0u);
 }
 
 }  // namespace
