@@ -31,7 +31,7 @@ SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit,
     }
     const WalkResult walk = walkAndSelect(request, FilterPieces(record.filters));
     preview.total = walk.selection.size();
-    const std::size_t rootLength = walk.folders.front().size();
+    const std::size_t rootLength = request.sourceRoot.size();
     for (const SelectedEntry& entry : walk.selection) {
         if (preview.shown.size() == limit) break;
         preview.shown.push_back(walk.path(entry).substr(rootLength));
