@@ -45,7 +45,6 @@ class DeleteChange : public TreeChange {
 
     void revert() override {
         restore(erased_);
-        erased_.clear();
         tree_.attach(std::move(held_), place_.parent, place_.row);
     }
 
@@ -54,10 +53,12 @@ class DeleteChange : public TreeChange {
 
   private:
     // Newest first, so each patch meets the file as it left it. A record whose place has
-    // changed since goes back at the end of the file: moved, but never lost.
-    void restore(const std::vector<SettingsPatch>& erased) {
-        for (auto it = erased.rbegin(); it != erased.rend(); ++it) {
-            if (!settings_.revert(*it)) settings_.append(it->removed());
+    // changed since goes back at the end of the file: moved, but never lost. Each record
+    // leaves the list once it is back, so a retry after a failed write puts back only the rest.
+    void restore(std::vector<SettingsPatch>& erased) {
+        while (!erased.empty()) {
+            if (!settings_.revert(erased.back())) settings_.append(erased.back().removed());
+            erased.pop_back();
         }
     }
 

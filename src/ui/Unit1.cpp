@@ -282,18 +282,17 @@ void TForm1::guarded(const std::function<void()>& command) {
 // Saved at once, so that a crash, a kill or a power cut cannot take the change back.
 void TForm1::treeChanged() {
     ShowTaskCount();
+    historyActions_->refresh();  // an edit may have renamed a node a caption names
     tree_.SaveTree(kestrune::treePath(programFolder_.toStdString()));
 }
 
 void TForm1::performChange(std::unique_ptr<kestrune::TreeChange> change) {
     TreeNode* focus = history_.perform(std::move(change));
-    historyActions_->refresh();
     if (focus != nullptr) selectNode(focus);
     treeChanged();
 }
 
 void TForm1::afterHistoryStep(TreeNode* focus) {
-    historyActions_->refresh();
     selectNode(focus);
     treeChanged();
 }
