@@ -7,6 +7,7 @@
 
 #include "run/selection_preview.h"
 #include "run/task_warnings.h"
+#include "store/integer_rule.h"
 #include "ui/Unit2.h"
 #include "ui/selection_previewer.h"
 
@@ -26,8 +27,13 @@ void TForm2::entriesChanged() {
     kestrune::TaskRecord entered;
     entered.sourceFolder = source_.toStore(sourceBox_->text());
     entered.targetFolder = target_.toStore(targetBox_->text());
-    entered.depthCode = depthList_->currentIndex();
-    entered.action = actionList_->currentIndex();
+    // A stored value the list cannot show is what a run would use.
+    const auto listValue = [](const QComboBox* list, const KeptValue& kept) {
+        if (list->currentIndex() >= 0 || !kept) return list->currentIndex();
+        return kestrune::parseStoredInteger(*kept).value_or(-1);
+    };
+    entered.depthCode = listValue(depthList_, keptDepth_);
+    entered.action = listValue(actionList_, keptAction_);
     entered.filters = filters_.toStore(filterBox_->text());
     previewer_->request(entered);
 }
