@@ -385,7 +385,8 @@ void TForm1::dropOn(TreeNode* target) {
     guarded([this, target] {
         if (!acceptDropOn(true, target)) return;
         // A first child dropped on its parent stays where it is: nothing to undo.
-        const bool stays = tree_.selected() == target->children.front().get();
+        const bool stays =
+            !target->children.empty() && tree_.selected() == target->children.front().get();
         if (stays) {
             selectNode(target);
         } else {

@@ -84,9 +84,11 @@ class TestUnit1History : public QObject {
         form.renameInPlace(window.node("New Task 2"), "R&D");
         QCOMPARE(undo->text(), QStringLiteral("Undo Rename \"New Task 2\""));
         form.selectNode(window.node("R&D"));
-        form.dropOn(window.node("All Tasks"));
+        form.AddTask();  // "New Task 3", with no children to drop before
+        form.selectNode(window.node("R&D"));
+        form.dropOn(window.node("New Task 3"));
         QCOMPARE(undo->text(), QStringLiteral("Undo Move \"R&&D\""));
-        for (int step = 0; step < 3; ++step) undo->trigger();
+        for (int step = 0; step < 4; ++step) undo->trigger();
         QCOMPARE(savedTree(), QByteArray("All Tasks\r\n\tDesktop Tidy\r\n"));
         QCOMPARE(item(form, "Redo1")->text(), QStringLiteral("Redo Add \"New Task 2\""));
     }
