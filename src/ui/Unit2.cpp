@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
 #include <array>
@@ -72,6 +73,8 @@ void TForm2::showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     followAction();
     problemLabel_->clear();
     refused_ = false;
+    previewList_->clear();  // never another task's entries while this one's are walked
+    previewCount_->clear();
     entriesChanged();
     sourceBox_->setFocus();
 }
