@@ -64,6 +64,7 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
     WalkResult result;
     std::vector<PendingFolder> pending{{nullptr, {}, {}, request.sourceRoot, 0}};
     while (!pending.empty()) {
+        if (request.stop != nullptr && request.stop->load()) break;
         PendingFolder current = std::move(pending.back());
         pending.pop_back();
         const FolderListing listing = current.parent == nullptr

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,8 @@ struct WalkRequest {
     // Whether each selected entry's identity is looked at: a run checks it before acting,
     // a preview acts on nothing.
     bool identities = true;
+    // Once it reads true the walk lists no further folder and returns what it has.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct SelectedEntry {

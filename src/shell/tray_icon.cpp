@@ -2,6 +2,7 @@
 
 #include <QMenu>
 
+#include "shell/tray_run_menu.h"
 #include "ui/Unit1.h"
 
 namespace kestrune::shell {
@@ -18,6 +19,10 @@ TrayIcon::TrayIcon(TForm1& window, AvailabilityQuery available)
         connect(action, &QAction::triggered, &window_, command);
     };
     item("showit", QStringLiteral("Show Kestrune"), &TForm1::showMainWindow);
+    QMenu* run = menu_->addMenu(QStringLiteral("Run"));
+    run->setObjectName(QStringLiteral("Run1"));
+    run->menuAction()->setObjectName(QStringLiteral("Run1"));
+    connect(menu_.get(), &QMenu::aboutToShow, this, [this, run] { fillRunMenu(*run, window_); });
     menu_->addSeparator()->setObjectName(QStringLiteral("N4"));
     item("Help3", QStringLiteral("Help"), &TForm1::ShowHelp);
     item("About2", QStringLiteral("About"), &TForm1::ShowAbout);
@@ -26,6 +31,7 @@ TrayIcon::TrayIcon(TForm1& window, AvailabilityQuery available)
     item("Exit2", QStringLiteral("Exit"), &TForm1::ExitProgram);
 
     icon_->setIcon(window_.windowIcon());
+    icon_->setToolTip(window_.windowTitle());
     icon_->setContextMenu(menu_.get());
     connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
 }

@@ -3,6 +3,7 @@
 #include "platform/file_io.h"
 #include "store/errors.h"
 #include "store/integer_rule.h"
+#include "store/settings_patch.h"
 
 namespace kestrune {
 
@@ -162,6 +163,39 @@ void SettingsFile::writeInteger(std::string_view section, std::string_view key,
 
 void SettingsFile::eraseSection(std::string_view section) {
     apply(SettingsEdit().eraseSection(section));
+}
+
+std::string SettingsFile::bytes() const {
+    const FileContent content = io_->read(path_);
+    if (content.status == FileContent::Status::Failed) {
+        throw SettingsWriteError("Unable to write to " + path_);
+    }
+    return content.bytes;
+}
+
+void SettingsFile::storeBytes(const std::string& bytes) {
+    if (!io_->replace(path_, bytes).empty())
+        throw SettingsWriteError("Unable to write to " + path_);
+}
+
+SettingsPatch SettingsFile::tracked(const std::function<void()>& change) {
+    const std::string before = bytes();
+    change();
+    return SettingsPatch::between(before, bytes());
+}
+
+bool SettingsFile::revert(const SettingsPatch& patch) {
+    if (patch.empty()) return true;
+    const std::optional<std::string> reverted = patch.revertedIn(bytes());
+    if (!reverted) return false;
+    storeBytes(*reverted);
+    return true;
+}
+
+void SettingsFile::append(const std::string& text) {
+    std::string content = bytes();
+    if (!content.empty() && content.back() != '\n') content += '\n';
+    storeBytes(content + text);
 }
 
 void SettingsFile::close() {}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -59,6 +60,7 @@ class SettingsEdit {
     };
     std::vector<Change> changes_;
 };
+class SettingsPatch;
 
 // Setting.cfg: the window position and one section per task, in INI form.
 // Nothing is cached: every read looks at the file as it is now, and every write
@@ -92,10 +94,21 @@ class SettingsFile {
     void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
     void eraseSection(std::string_view section);
 
+    // Runs the change (writes and erases through this object) and returns what it did to the
+    // file's bytes. The change's errors pass through.
+    SettingsPatch tracked(const std::function<void()>& change);
+    // Takes a tracked change back. False, writing nothing, when the file has since changed
+    // where the patch lies. Throws SettingsWriteError when the file cannot be replaced.
+    bool revert(const SettingsPatch& patch);
+    // Adds the text at the end of the file, on a line of its own. Throws SettingsWriteError.
+    void append(const std::string& text);
+
     // Writes reach the disk as they happen, so closing only ends the object's use.
     void close();
 
   private:
+    std::string bytes() const;
+    void storeBytes(const std::string& bytes);
     ProfileText loadForChange() const;
     [[noreturn]] void refuse() const;
 

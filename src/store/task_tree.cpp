@@ -54,20 +54,18 @@ TreeNode* TaskTree::AddSubtask(const SettingsFile& settings) {
 
 // A record goes only when no node outside the doomed subtree still bears its name: records
 // are found by name, so erasing it would silently empty that other task too.
-// In one edit, so that a failure part-way cannot leave the nodes with some records gone.
-void TaskTree::eraseUnsharedRecords(SettingsFile& settings, TreeNode* doomed) const {
-    const auto subtree = preOrder(doomed);
-    const std::unordered_set<const TreeNode*> leaving(subtree.begin(), subtree.end());
+std::vector<std::string> TaskTree::recordsOnlyIn(TreeNode* subtree) const {
+    const auto doomed = preOrder(subtree);
+    const std::unordered_set<const TreeNode*> leaving(doomed.begin(), doomed.end());
     std::unordered_set<std::string> kept;
     for (const TreeNode* node : allNodes()) {
         if (!leaving.contains(node)) kept.insert(profileNameKey(node->text));
     }
-    SettingsEdit edit;
-    for (auto it = subtree.begin() + 1; it != subtree.end(); ++it) {
-        if (!kept.contains(profileNameKey((*it)->text))) edit.eraseSection((*it)->text);
+    std::vector<std::string> names;
+    for (const TreeNode* node : doomed) {
+        if (kept.insert(profileNameKey(node->text)).second) names.push_back(node->text);
     }
-    if (!kept.contains(profileNameKey(doomed->text))) edit.eraseSectionWithKeys(doomed->text);
-    settings.apply(edit);
+    return names;
 }
 
 bool TaskTree::nameTakenByAnother(const TreeNode* node, std::string_view name) const {
@@ -81,17 +79,57 @@ bool TaskTree::nameTakenByAnother(const TreeNode* node, std::string_view name) c
 
 void TaskTree::DeleteSelected(SettingsFile& settings) {
     if (selected_ == nullptr) return;
-    TreeNode* doomed = selected_;
-    eraseUnsharedRecords(settings, doomed);
+    // In one edit, so that a failure part-way cannot leave the nodes with some records gone;
+    // a bare header counts as no record and stays.
+    SettingsEdit edit;
+    for (const std::string& name : recordsOnlyIn(selected_)) edit.eraseSectionWithKeys(name);
+    settings.apply(edit);
+    detach(selected_);
+}
 
-    TreeNode* parent = doomed->parent;
+std::unique_ptr<TreeNode> TaskTree::detach(TreeNode* node) {
+    TreeNode* parent = node->parent;
     auto& list = listOf(parent);
-    const int row = doomed->row();
+    const int row = node->row();
     if (observer_ != nullptr) observer_->beginRemove(parent, row);
-    selected_ = nullptr;
+    for (TreeNode* inside : preOrder(node)) {
+        if (inside == selected_) selected_ = nullptr;
+    }
     std::unique_ptr<TreeNode> removed = std::move(list[static_cast<std::size_t>(row)]);
     list.erase(list.begin() + row);
+    removed->parent = nullptr;
+    removed->siblings = nullptr;
     if (observer_ != nullptr) observer_->endRemove();
+    return removed;
+}
+
+void TaskTree::attach(std::unique_ptr<TreeNode> node, TreeNode* parent, int row) {
+    auto& list = listOf(parent);
+    row = std::clamp(row, 0, static_cast<int>(list.size()));
+    if (observer_ != nullptr) observer_->beginInsert(parent, row);
+    node->parent = parent;
+    node->siblings = &list;
+    list.insert(list.begin() + row, std::move(node));
+    if (observer_ != nullptr) observer_->endInsert();
+}
+
+void TaskTree::moveNode(TreeNode* node, TreeNode* parent, int row) {
+    TreeNode* fromParent = node->parent;
+    const int fromRow = node->row();
+    auto& to = listOf(parent);
+    const int others = static_cast<int>(to.size()) - (fromParent == parent ? 1 : 0);
+    row = std::clamp(row, 0, others);
+    if (fromParent == parent && fromRow == row) return;
+    // The view counts the destination row before the node leaves its place.
+    const int viewRow = fromParent == parent && row > fromRow ? row + 1 : row;
+    if (observer_ != nullptr) observer_->beginMove(fromParent, fromRow, parent, viewRow);
+    auto& from = listOf(fromParent);
+    std::unique_ptr<TreeNode> moving = std::move(from[static_cast<std::size_t>(fromRow)]);
+    from.erase(from.begin() + fromRow);
+    moving->parent = parent;
+    moving->siblings = &to;
+    to.insert(to.begin() + row, std::move(moving));
+    if (observer_ != nullptr) observer_->endMove();
 }
 
 bool TaskTree::AcceptDrop(bool dragStartedInTree, const TreeNode* target) const {
@@ -104,19 +142,7 @@ bool TaskTree::AcceptDrop(bool dragStartedInTree, const TreeNode* target) const 
 
 void TaskTree::DropOnNode(TreeNode* target) {
     if (!AcceptDrop(true, target)) return;
-    TreeNode* moving = selected_;
-    TreeNode* fromParent = moving->parent;
-    const int fromRow = moving->row();
-    if (fromParent != target || fromRow != 0) {
-        if (observer_ != nullptr) observer_->beginMove(fromParent, fromRow, target, 0);
-        auto& from = listOf(fromParent);
-        std::unique_ptr<TreeNode> node = std::move(from[static_cast<std::size_t>(fromRow)]);
-        from.erase(from.begin() + fromRow);
-        node->parent = target;
-        node->siblings = &target->children;
-        target->children.insert(target->children.begin(), std::move(node));
-        if (observer_ != nullptr) observer_->endMove();
-    }
+    moveNode(selected_, target, 0);
     selected_ = target;
 }
 

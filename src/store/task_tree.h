@@ -93,6 +93,14 @@ class TaskTree {
     void renameInPlace(SettingsFile& settings, TreeNode* node, std::string text);
     // Why the node cannot take that name, or an empty string when it can.
     std::string renameProblem(const TreeNode* node, std::string_view name) const;
+    // Takes the node with its subtree out of the tree; it keeps no parent and no siblings.
+    std::unique_ptr<TreeNode> detach(TreeNode* node);
+    // Puts a detached node back as the row-th child of parent (null: among the roots).
+    void attach(std::unique_ptr<TreeNode> node, TreeNode* parent, int row);
+    // Moves the node to be the row-th child of parent (counted without the node itself).
+    void moveNode(TreeNode* node, TreeNode* parent, int row);
+    // The records a delete of that subtree erases: those no node outside it still names.
+    std::vector<std::string> recordsOnlyIn(TreeNode* subtree) const;
     // The node and its whole subtree in depth-first pre-order.
     static std::vector<TreeNode*> preOrder(TreeNode* node);
     // Every node of the tree in depth-first pre-order.
@@ -104,7 +112,6 @@ class TaskTree {
   private:
     std::vector<std::unique_ptr<TreeNode>>& listOf(TreeNode* parent);
     TreeNode* append(TreeNode* parent, std::string text);
-    void eraseUnsharedRecords(SettingsFile& settings, TreeNode* doomed) const;
     void adoptRoots(std::vector<std::unique_ptr<TreeNode>> roots);
 
     std::vector<std::unique_ptr<TreeNode>> roots_;

@@ -9,6 +9,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
+#include <algorithm>
 
 #include "platform/login_start.h"
 #include "platform/program_folder.h"
@@ -18,6 +19,7 @@
 #include "ui/Unit3.h"
 #include "ui/desktop_links.h"
 #include "ui/error_box.h"
+#include "ui/history_actions.h"
 #include "ui/product_links.h"
 #include "ui/program_icons.h"
 #include "ui/run_problems.h"
@@ -111,6 +113,11 @@ void TForm1::buildMenus() {
     QAction* exit = makeAction("Exit1", QStringLiteral("Exit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     file->addAction(exit);
+
+    QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("Edit1"));
+    historyActions_ = new kestrune::ui::HistoryActions(history_, this);
+    historyActions_->addTo(*edit);
 
     taskMenu_ = bar->addMenu(QStringLiteral("Task"));
     taskMenu_->setObjectName(QStringLiteral("task1"));
@@ -211,6 +218,8 @@ void TForm1::bindHandlers() {
     bind("StartatLogin1", &TForm1::ToggleStartAtLogin);
     bind("Help2", &TForm1::ShowHelp);
     bind("CheckVersion1", &TForm1::CheckVersion);
+    connect(historyActions_->undo(), &QAction::triggered, this, &TForm1::UndoTreeChange);
+    connect(historyActions_->redo(), &QAction::triggered, this, &TForm1::RedoTreeChange);
     for (const char* name : {"runit", "ExecutethisTask2", "ToolButton1"}) {
         bind(name, &TForm1::RunSelected);
     }
@@ -238,6 +247,8 @@ void TForm1::bindHandlers() {
         contextMenu_->popup(treeView_->viewport()->mapToGlobal(at));
     });
     connect(treeView_, &kestrune::ui::TaskTreeView::focusEntered, this, &TForm1::ShowTaskCount);
+    connect(treeView_, &kestrune::ui::TaskTreeView::openRequested, this, &TForm1::EditSelected);
+    connect(treeView_, &kestrune::ui::TaskTreeView::deleteRequested, this, &TForm1::DeleteSelected);
     connect(treeView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { tree_.select(selectedNode()); });
     treeView_->setDropRules(
@@ -285,7 +296,27 @@ void TForm1::guarded(const std::function<void()>& command) {
 // Saved at once, so that a crash, a kill or a power cut cannot take the change back.
 void TForm1::treeChanged() {
     ShowTaskCount();
+    historyActions_->refresh();  // an edit may have renamed a node a caption names
     tree_.SaveTree(kestrune::treePath(programFolder_.toStdString()));
+}
+
+void TForm1::performChange(std::unique_ptr<kestrune::TreeChange> change) {
+    TreeNode* focus = history_.perform(std::move(change));
+    if (focus != nullptr) selectNode(focus);
+    treeChanged();
+}
+
+void TForm1::afterHistoryStep(TreeNode* focus) {
+    selectNode(focus);
+    treeChanged();
+}
+
+void TForm1::UndoTreeChange() {
+    guarded([this] { afterHistoryStep(history_.undo()); });
+}
+
+void TForm1::RedoTreeChange() {
+    guarded([this] { afterHistoryStep(history_.redo()); });
 }
 
 void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecord) {
@@ -296,6 +327,12 @@ void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecor
         if (!problem.isEmpty()) problems << problem;
     }
     if (!problems.isEmpty()) reportError_(problems.join(QLatin1Char('\n')));
+}
+
+void TForm1::runNode(TreeNode* node) {
+    const auto nodes = tree_.allNodes();
+    if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) return;
+    guarded([this, node] { runTasks({node}, false); });
 }
 
 void TForm1::RunSelected() {
@@ -324,11 +361,9 @@ void TForm1::DeleteSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
         if (node == nullptr) return;
-        tree_.select(node);
-        tree_.DeleteSelected(*settings_);
+        performChange(kestrune::deleteChange(tree_, *settings_, node));
         // Nothing is left selected: a second Delete must not take a neighbour along unasked.
         selectNode(nullptr);
-        treeChanged();
     });
 }
 
@@ -343,16 +378,14 @@ void TForm1::EditSelected() {
 void TForm1::AddTask() {
     guarded([this] {
         tree_.select(selectedNode());
-        tree_.AddTask(*settings_);
-        treeChanged();
+        performChange(kestrune::addChange(tree_, *settings_, false));
     });
 }
 
 void TForm1::AddSubtask() {
     guarded([this] {
         tree_.select(selectedNode());
-        tree_.AddSubtask(*settings_);
-        treeChanged();
+        performChange(kestrune::addChange(tree_, *settings_, true));
     });
 }
 
@@ -364,11 +397,15 @@ bool TForm1::acceptDropOn(bool dragStartedInTree, TreeNode* target) {
 void TForm1::dropOn(TreeNode* target) {
     guarded([this, target] {
         if (!acceptDropOn(true, target)) return;
-        tree_.DropOnNode(target);
-        const QModelIndex placed = model_->indexOf(target);
-        treeView_->expand(placed);
-        selectNode(target);
-        treeChanged();
+        // A first child dropped on its parent stays where it is: nothing to undo.
+        const bool stays =
+            !target->children.empty() && tree_.selected() == target->children.front().get();
+        if (stays) {
+            selectNode(target);
+        } else {
+            performChange(kestrune::dropChange(tree_, target));
+        }
+        treeView_->expand(model_->indexOf(target));
     });
 }
 
@@ -377,8 +414,7 @@ void TForm1::dropOn(TreeNode* target) {
 void TForm1::renameInPlace(TreeNode* node, const std::string& text) {
     guarded([this, node, &text] {
         if (text == node->text) return;
-        tree_.renameInPlace(*settings_, node, text);
-        treeChanged();
+        performChange(kestrune::renameChange(tree_, *settings_, node, text));
     });
 }
 

@@ -9,6 +9,7 @@
 
 #include "store/settings_file.h"
 #include "store/task_tree.h"
+#include "store/tree_changes.h"
 #include "ui/tray_port.h"
 
 class QLabel;
@@ -19,6 +20,7 @@ class TForm2;
 class TForm3;
 
 namespace kestrune::ui {
+class HistoryActions;
 class TaskTreeModel;
 class TaskTreeView;
 }  // namespace kestrune::ui
@@ -72,6 +74,9 @@ class TForm1 : public QMainWindow {
     // Makes the window visible and brings it to the front.
     void showMainWindow();
 
+    // Runs one task node's record, as "Execute It" does on the selection.
+    void runNode(kestrune::TreeNode* node);
+
     const TaskItems& contextItems() const { return contextItems_; }
     const TaskItems& taskMenuItems() const { return taskMenuItems_; }
 
@@ -90,6 +95,9 @@ class TForm1 : public QMainWindow {
     void CheckVersion();
     void ShowAbout();
     void ShowTaskCount();
+    // Take back the newest change of the tree, or make the one taken back again.
+    void UndoTreeChange();
+    void RedoTreeChange();
     void EnableTaskCommands(const TaskItems& items);
     // The exit sequence: removes the tray icon and asks the program to end.
     void ExitProgram();
@@ -113,6 +121,8 @@ class TForm1 : public QMainWindow {
 
     void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord);
     void treeChanged();
+    void performChange(std::unique_ptr<kestrune::TreeChange> change);
+    void afterHistoryStep(kestrune::TreeNode* focus);
     void guarded(const std::function<void()>& command);
     void fitOuterSize();
     void openLink(const QUrl& address);
@@ -125,6 +135,8 @@ class TForm1 : public QMainWindow {
     std::unique_ptr<kestrune::ui::TrayPort> tray_;
     ErrorReporter reportError_;
     LinkOpener openLink_;
+    kestrune::TreeHistory history_;
+    kestrune::ui::HistoryActions* historyActions_ = nullptr;
 
     kestrune::ui::TaskTreeModel* model_ = nullptr;
     kestrune::ui::TaskTreeView* treeView_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
 #include <array>
@@ -36,6 +37,7 @@ TForm2::TForm2(kestrune::SettingsFile& settings, QWidget* parent)
     buildControls();
     placeControls();
     bindHandlers();
+    bindPreview();
     followAction();
 }
 
@@ -75,6 +77,10 @@ void TForm2::showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     structureBox_->setChecked(!record.readBool(section, keys::kFolderStructure, false));
     followAction();
     problemLabel_->clear();
+    refused_ = false;
+    previewList_->clear();  // never another task's entries while this one's are walked
+    previewCount_->clear();
+    entriesChanged();
     sourceBox_->setFocus();
 }
 
@@ -151,7 +157,7 @@ bool TForm2::entriesAccepted() {
     };
     for (const Check& check : checks) {
         if (check.problem.isEmpty()) continue;
-        problemLabel_->setText(check.problem);
+        showProblem(check.problem);
         if (check.box->isEnabled()) {
             check.box->setFocus();
             check.box->selectAll();

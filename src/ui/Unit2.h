@@ -13,16 +13,22 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QToolButton;
 
 namespace kestrune {
 class SettingsEdit;
+struct SelectionPreview;
 class SettingsFile;
 class SettingsSnapshot;
 class TaskTree;
 struct TreeNode;
 }  // namespace kestrune
+
+namespace kestrune::ui {
+class SelectionPreviewer;
+}
 
 // The task editor: names a task and sets its record. Created once, hidden, and reused.
 // Every accepted close saves; a close is refused, with the reason shown in the dialog, while
@@ -58,6 +64,11 @@ class TForm2 : public QDialog {
     void buildControls();
     void placeControls();
     void bindHandlers();
+    void bindPreview();
+    // The live list of what the task as entered selects, and the warnings about it.
+    void entriesChanged();
+    void showPreview(const kestrune::SelectionPreview& preview);
+    void showProblem(const QString& problem);
 
     void showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node);
     void showListValue(const kestrune::SettingsSnapshot& record, QComboBox* list, KeptValue& kept,
@@ -98,6 +109,10 @@ class TForm2 : public QDialog {
     QComboBox* actionList_ = nullptr;
     QGroupBox* filtersGroup_ = nullptr;
     QLineEdit* filterBox_ = nullptr;
+    QLabel* previewCount_ = nullptr;
+    QListWidget* previewList_ = nullptr;
+    kestrune::ui::SelectionPreviewer* previewer_ = nullptr;
     QLabel* problemLabel_ = nullptr;
+    bool refused_ = false;  // the label shows why a close was refused
     QPushButton* okButton_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QToolButton>
 #include <algorithm>
@@ -18,7 +19,8 @@
 namespace {
 
 constexpr int kClientWidth = 394;
-constexpr int kClientHeight = 416;
+constexpr int kPreviewHeight = 144;  // the live list and its count, below the filters
+constexpr int kClientHeight = 416 + kPreviewHeight;
 constexpr int kRowHeight = 21;   // edit boxes, lists and their labels
 constexpr int kTextHeight = 13;  // the line height the geometry was drawn for
 constexpr int kLabelWidth = 88;  // from a label's left edge to its box
@@ -97,6 +99,12 @@ void TForm2::buildControls() {
     filterBox_ = makeControl<QLineEdit>(filtersGroup_, "Edit3");
     filterBox_->setPlaceholderText(QStringLiteral("*.tmp;*.log"));
 
+    previewCount_ = makeControl<QLabel>(this, "Label6");
+    previewList_ = makeControl<QListWidget>(this, "ListBox1");
+    previewList_->setFocusPolicy(Qt::NoFocus);
+    previewList_->setSelectionMode(QAbstractItemView::NoSelection);
+    previewList_->setUniformItemSizes(true);
+
     problemLabel_ = makeControl<QLabel>(this, "Label5");
     problemLabel_->setAlignment(Qt::AlignCenter);
     problemLabel_->setWordWrap(true);
@@ -146,8 +154,10 @@ void TForm2::placeControls() {
     place(actionList_, 88, 24, 249, kRowHeight);
     place(filtersGroup_, 8, 248, 377, 81);
     place(filterBox_, 88, 32, 249, kRowHeight);
-    place(problemLabel_, 8, 331, 377, 27);
-    place(okButton_, 160, 360, 75, 25);
+    place(previewCount_, 8, 333, 377, kTextHeight + 4);
+    place(previewList_, 8, 352, 377, kPreviewHeight - 24);
+    place(problemLabel_, 8, 331 + kPreviewHeight, 377, 27);
+    place(okButton_, 160, 360 + kPreviewHeight, 75, 25);
     setFixedSize(static_cast<int>(kClientWidth * scale + 0.5),
                  static_cast<int>(kClientHeight * scale + 0.5));
 }

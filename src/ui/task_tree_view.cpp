@@ -2,6 +2,7 @@
 
 #include <QDrag>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 
@@ -50,6 +51,35 @@ void TaskTreeView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     QTreeView::mousePressEvent(event);
+}
+
+// A group opens and closes as before; a task opens in the editor instead.
+void TaskTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QModelIndex at = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && at.isValid() && at.parent().isValid()) {
+        event->accept();
+        emit openRequested();
+        return;
+    }
+    QTreeView::mouseDoubleClickEvent(event);
+}
+
+// While a node's text is being edited the editor has the keys, so these never interfere.
+void TaskTreeView::keyPressEvent(QKeyEvent* event) {
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                emit openRequested();
+                return;
+            case Qt::Key_Delete:
+                emit deleteRequested();
+                return;
+            default:
+                break;
+        }
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 // Dragging a node makes it the selected node; the drop moves whatever is selected.

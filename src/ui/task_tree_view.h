@@ -20,10 +20,16 @@ class TaskTreeView : public QTreeView {
 
   signals:
     void focusEntered();
+    // Enter, or a double click on a task node: open it in the editor.
+    void openRequested();
+    // The Delete key.
+    void deleteRequested();
 
   protected:
     void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;

@@ -72,7 +72,7 @@ class TestProgram : public QObject {
         QVERIFY(program.editor()->isHidden());
         QVERIFY(program.about()->isHidden());
         QVERIFY(program.trayIcon()->icon().isVisible());
-        QVERIFY(program.trayIcon()->icon().toolTip().isEmpty());
+        QCOMPARE(program.trayIcon()->icon().toolTip(), QStringLiteral("Kestrune"));
         QVERIFY(!program.trayIcon()->icon().icon().isNull());
         QString status;
         const int code = runWhile(program, [&] {
@@ -229,8 +229,25 @@ class TestProgram : public QObject {
             items << item->objectName() + QLatin1Char('=') +
                          (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
-        QCOMPARE(items, QStringList({"showit=Show Kestrune", "N4=-", "Help3=Help", "About2=About",
-                                     "CheckVersion2=Check Version", "N5=-", "Exit2=Exit"}));
+        QCOMPARE(items, QStringList({"showit=Show Kestrune", "Run1=Run", "N4=-", "Help3=Help",
+                                     "About2=About", "CheckVersion2=Check Version", "N5=-",
+                                     "Exit2=Exit"}));
+
+        // The Run submenu follows the tree each time the menu opens, and runs the task chosen.
+        TForm1& window = *program.mainWindow();
+        window.selectNode(window.tree().roots().front()->children.front().get());
+        window.AddSubtask();  // "New Task 2" below "Desktop Tidy"
+        emit menu.aboutToShow();
+        QMenu* run = menu.findChild<QMenu*>(QStringLiteral("Run1"));
+        QCOMPARE(run->actions().size(), 1);
+        QMenu* group = run->actions().front()->menu();
+        QCOMPARE(group->title(), QStringLiteral("All Tasks"));
+        QStringList tasks;
+        for (const QAction* task : group->actions()) tasks << task->text();
+        QCOMPARE(tasks, QStringList({"Desktop Tidy", "  New Task 2"}));
+        ModalCloser closer;
+        group->actions().front()->trigger();
+        QVERIFY(closer.text().contains(QStringLiteral("\"Desktop Tidy\" cannot run")));
     }
 
     void trayMenuRunsTheCommands() {

@@ -67,8 +67,9 @@ class TestUnit1 : public QObject {
         QVERIFY(form.findChild<QLabel*>(QStringLiteral("Image1"))->isHidden());
         const auto exit = form.findChild<QAction*>(QStringLiteral("Exit1"));
         QCOMPARE(exit->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
-        const QStringList titles = {QStringLiteral("File"), QStringLiteral("Task"),
-                                    QStringLiteral("Options"), QStringLiteral("Help")};
+        const QStringList titles = {QStringLiteral("File"), QStringLiteral("Edit"),
+                                    QStringLiteral("Task"), QStringLiteral("Options"),
+                                    QStringLiteral("Help")};
         QStringList shown;
         for (QAction* menu : form.menuBar()->actions()) shown << menu->text();
         QCOMPARE(shown, titles);
