@@ -14,6 +14,9 @@ std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std
     record.depthCode = file.readInteger(name, keys::kDepth, 0);
     record.filters = file.readString(name, keys::kFilters, "");
     record.flat = file.readBool(name, keys::kFolderStructure, false);
+    record.skipSame = file.readBool(name, keys::kSkipSame, false);
+    record.watch = file.readBool(name, keys::kWatch, false);
+    record.everyMinutes = file.readInteger(name, keys::kEvery, 0);
     return record;
 }
 

@@ -17,6 +17,16 @@ inline constexpr std::string_view kAction = "actions";
 inline constexpr std::string_view kDepth = "sublevel";
 inline constexpr std::string_view kFilters = "filters";
 inline constexpr std::string_view kFolderStructure = "folderstruct";
+inline constexpr std::string_view kSkipSame = "skipsame";
+inline constexpr std::string_view kWatch = "watch";
+inline constexpr std::string_view kEvery = "every";
+}  // namespace keys
+
+// The program's own section and its keys beside the window position.
+namespace keys {
+inline constexpr std::string_view kSettingsSection = "Settings";
+inline constexpr std::string_view kHistorySize = "historysize";  // runs whose journals are kept
+inline constexpr std::string_view kAutomatic = "auto";           // automatic runs on (absent: on)
 }  // namespace keys
 
 // A task's section in Setting.cfg, as a run reads it.
@@ -27,6 +37,10 @@ struct TaskRecord {
     std::int32_t depthCode = 0;  // sublevel: 0 no limit
     std::string filters;         // filters: pieces separated by ";"
     bool flat = false;           // folderstruct: true places every entry straight into t_folder
+    // Absent keys keep every stored record running as it always did.
+    bool skipSame = false;         // skipsame: leave an entry whose target holds the same content
+    bool watch = false;            // watch: run when entries appear or change in the source
+    std::int32_t everyMinutes = 0;  // every: run at this interval; 0 never
 };
 
 // Every key from one reading of the file, so a record being saved meanwhile is seen whole,

@@ -13,6 +13,7 @@
 
 #include "platform/login_start.h"
 #include "platform/program_folder.h"
+#include "store/task_record.h"
 #include "store/errors.h"
 #include "store/program_files.h"
 #include "ui/Unit2.h"
@@ -34,7 +35,7 @@ namespace {
 constexpr int kDefaultLeft = 230;
 constexpr int kDefaultTop = 171;
 constexpr QSize kOuterSize(371, 495);
-constexpr const char* kPositionSection = "Settings";
+constexpr std::string_view kPositionSection = kestrune::keys::kSettingsSection;
 
 QString withSlash(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
