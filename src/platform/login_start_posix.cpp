@@ -1,22 +1,14 @@
 #include "platform/login_start.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/file_io.h"
+#include "platform/user_folders.h"
 
 namespace kestrune {
 
 namespace {
-
-std::string configHome() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    // The base directory rules ignore a relative value.
-    if (config != nullptr && config[0] == '/') return config;
-    const char* home = std::getenv("HOME");
-    return std::string(home != nullptr ? home : "") + "/.config";
-}
 
 // An Exec argument: quoted when it holds a character the desktop would split or expand, and
 // with "%" doubled, as the desktop entry rules say; then escaped once more as any string
@@ -52,7 +44,7 @@ std::string execArgument(const std::string& argument) {
 }  // namespace
 
 std::string loginStartPath() {
-    return configHome() + "/autostart/kestrune.desktop";
+    return userConfigHome().path + "autostart/kestrune.desktop";
 }
 
 bool startsAtLogin() {
