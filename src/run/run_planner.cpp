@@ -106,12 +106,15 @@ class Planner {
         return placement_.targetFolderFor(relativeOf(walk, entry)) + entry.name;
     }
 
-    // Adds the folder and its missing parents to the folders to make, parents first.
+    // Adds the folder and its missing parents to the folders to make, parents first. Below
+    // a folder the run makes nothing exists yet, so only the first missing one is looked for.
     void needFolder(const std::string& folder) {
         if (folder.empty() || known_.count(folder) != 0) return;
         known_.insert(folder);
-        if (files_.isFolder(folder)) return;
-        needFolder(withoutTrailingSlashes(folderPart(folder)));
+        const std::string parent = withoutTrailingSlashes(folderPart(folder));
+        needFolder(parent);
+        if (made_.count(parent) == 0 && files_.isFolder(folder)) return;
+        made_.insert(folder);
         plan_.foldersToMake.push_back(folder);
         placement_.planFolder(folder);
     }
@@ -161,6 +164,7 @@ class Planner {
     Placement placement_;
     RunPlan plan_;
     std::unordered_set<std::string> known_;  // folders already judged for making
+    std::unordered_set<std::string> made_;   // those of them the run makes
     std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
     std::string relative_;
 };

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -178,7 +179,9 @@ TEST_F(RunFaults, FailureAtAnyOneStepLosesNothingAndLeavesNoPartFile) {
                 EXPECT_EQ(after.lost, 0u) << where;
                 EXPECT_EQ(after.wrong, 0u) << where;
                 EXPECT_EQ(after.temporaries, 0u) << where;
-                if (action == 1) EXPECT_LE(after.both, 1u) << where;
+                if (action == 1) {
+                    EXPECT_LE(after.both, 1u) << where;
+                }
                 if (!files.failed()) {
                     EXPECT_EQ(totals.failed, 0u) << where;
                     break;
@@ -315,6 +318,68 @@ TEST_F(RunFaults, SourceChangedDuringAMoveAcrossFileSystemsIsKept) {
         EXPECT_EQ(readFile(source + "/a.txt"), saveOver ? "saved over" : "first and more");
         EXPECT_EQ(readFile(other + "/t/a.txt"), "first");
         fs::remove_all(other + "/t");
+    }
+}
+
+// The order in which a run's copies are written, flushed, placed and reported.
+class OrderLog : public test::ForwardingFiles, public ExecutionObserver {
+  public:
+    ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
+                                 const EntryIdentity& expected, bool followLink,
+                                 const OpenFolder& to, TemporaryCopy& out) override {
+        log.push_back("copy " + name);
+        return system.copyToTemporary(from, name, expected, followLink, to, out);
+    }
+    ActionResult flush(const OpenFolder& folder) override {
+        log.push_back("flush");
+        return system.flush(folder);
+    }
+    ActionResult placeTemporary(const OpenFolder& folder, const TemporaryCopy& copy,
+                                const std::string& name, EntryIdentity& made) override {
+        log.push_back("place " + name);
+        return system.placeTemporary(folder, copy, name, made);
+    }
+    ActionResult removeCopiedSource(const OpenFolder& from, const std::string& name,
+                                    const TemporaryCopy& copy) override {
+        log.push_back("remove " + name);
+        return system.removeCopiedSource(from, name, copy);
+    }
+    bool stepDone(std::size_t, const StepResult& result) override {
+        log.push_back("done " + result.target.substr(result.target.rfind('/') + 1));
+        return true;
+    }
+    void durable() override { log.push_back("durable"); }
+    std::vector<std::string> log;
+};
+
+std::ptrdiff_t at(const std::vector<std::string>& log, const std::string& what) {
+    return std::find(log.begin(), log.end(), what) - log.begin();
+}
+
+TEST_F(RunFaults, CopiesReachTheDiskBeforeTheirNamesAndSourcesGoLast) {
+    int round = 0;
+    for (const std::string& root : targetRoots()) {
+        const int action = root == other ? 1 : 2;
+        const std::string source = scratch.file("order" + std::to_string(++round));
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) makeFile(source + "/" + name, name);
+        OrderLog order;
+        const RunPlan plan = planRecord(record(source, root + "/o", action), "Order", {&order});
+        executePlan(plan, {&order, &order, nullptr});
+        const auto& log = order.log;
+        for (const std::string name : {"a.txt", "b.txt", "c.txt"}) {
+            const auto copied = at(log, "copy " + name);
+            const auto placed = at(log, "place " + name);
+            const auto flushed = std::find(log.begin() + copied, log.end(), "flush") - log.begin();
+            EXPECT_LT(flushed, placed) << name;
+            EXPECT_LT(placed, at(log, "done " + name)) << name;
+            if (action == 1) {
+                EXPECT_LT(placed, at(log, "remove " + name)) << name;
+                EXPECT_LT(at(log, "remove " + name), at(log, "done " + name)) << name;
+            }
+        }
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log.back(), "durable");
+        EXPECT_EQ(log[log.size() - 2], "flush");
     }
 }
 
