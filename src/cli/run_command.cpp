@@ -25,6 +25,8 @@ const char* actionWord(Action action) {
             return "copy";
         case Action::Delete:
             return "delete";
+        case Action::Trash:
+            return "trash";
         default:
             return "none";
     }

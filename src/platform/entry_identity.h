@@ -24,6 +24,13 @@ struct EntryIdentity {
     }
 };
 
+// Whether an entry is still as it was listed, so that an action may touch it. A folder
+// handled whole may have changed inside; any other entry must be unchanged.
+inline bool asListed(const EntryIdentity& now, const EntryIdentity& expected) {
+    if (expected.type == EntryType::Folder) return now.sameEntry(expected);
+    return now == expected;
+}
+
 // The identity of the entry the path names itself (a symbolic link is not followed); the
 // errno value on failure, 0 on success.
 int readIdentity(const std::string& path, EntryIdentity& identity);

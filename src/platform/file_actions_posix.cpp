@@ -48,12 +48,6 @@ int statAt(int folder, const std::string& name, struct stat& st) {
     return fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
 }
 
-// A folder handled whole may have changed inside; any other entry must be as listed.
-bool asListed(const EntryIdentity& now, const EntryIdentity& expected) {
-    if (expected.type == EntryType::Folder) return now.sameEntry(expected);
-    return now == expected;
-}
-
 ActionResult checkListed(int folder, const std::string& name, const EntryIdentity& expected,
                          struct stat& st) {
     if (statAt(folder, name, st) != 0) return lastError();

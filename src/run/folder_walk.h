@@ -16,7 +16,7 @@ struct WalkRequest {
     std::string sourceRoot;      // ends with "/"
     std::int32_t depthCode = 0;  // 0 no limit; n >= 1 folders of depth up to n - 1
     // A folder neither entered nor selected: the target when it lies inside the source.
-    std::optional<FolderId> skip;
+    std::optional<FolderId> skip = std::nullopt;
     // Whether each selected entry's identity is looked at: a run checks it before acting,
     // a preview acts on nothing.
     bool identities = true;

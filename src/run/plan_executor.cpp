@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <deque>
+#include <memory>
 #include <unordered_map>
 
 #include "platform/file_actions.h"
+#include "platform/trash.h"
 #include "run/name_source.h"
 #include "run/path_rules.h"
 #include "run/run_planner.h"
@@ -66,6 +68,7 @@ class Executor {
           observer_(options.observer),
           files_(options.files != nullptr ? *options.files : systemFileActions()),
           names_(options.names != nullptr ? *options.names : randomNames()),
+          trash_(options.trash),
           sourceRoot_(sourceRootOf(plan.record.sourceFolder)),
           targetRoot_(withoutTrailingSlashes(plan.record.targetFolder) + "/") {}
 
@@ -85,7 +88,7 @@ class Executor {
             }
         }
         settle();
-        if (!totals_.stopped && (action() == Action::Move || action() == Action::Delete)) {
+        if (!totals_.stopped && action() != Action::Copy) {
             removeEmptied();
         }
         // Renames and removals need no flush of their own on the way; one at the end makes
@@ -163,9 +166,17 @@ class Executor {
             result.target = step.target;
             return report(index, std::move(result));
         }
+        // Left where it is: the planner found the content at the target, or a writer busy.
+        if (step.status == StepStatus::Same || step.status == StepStatus::Busy) {
+            StepResult result;
+            result.status = step.status;
+            result.target = step.target;
+            return report(index, std::move(result));
+        }
         const ActionResult& source = open(sourceRoot_, step.source, source_);
         if (!source.ok()) return report(index, failure(source.error, step.target));
         const std::string name = nameOf(step.source);
+        if (step.action == Action::Trash) return report(index, putInTrash(step, name));
         if (step.action == Action::Delete) {
             touch(source_.folder);
             const ActionResult removed = files_.remove(source_.folder, name, step.identity);
@@ -187,6 +198,34 @@ class Executor {
             }
         }
         startCopy(index, step, name);
+    }
+
+    // The trash works on paths, so the entry is checked through its open folder just before.
+    StepResult putInTrash(const PlanStep& step, const std::string& name) {
+        EntryIdentity now;
+        if (const int code = readIdentityIn(source_.folder, name, now); code != 0) {
+            return failure(ActionResult::failure(code).error);
+        }
+        if (!asListed(now, step.identity)) return failure("the entry changed since it was listed");
+        if (trash_ == nullptr) {
+            ownTrash_ = makeTrash(homeTrashFolder());
+            trash_ = ownTrash_.get();
+        }
+        touch(source_.folder);
+        const TrashResult put = trash_->put(step.source);
+        if (!put.result.ok()) return failure(put.result.error);
+        // The .trashinfo is not flushed on its own: the trash's file system is flushed with
+        // the rest of the run.
+        const std::string files = folderPart(put.place.file);
+        if (trashFolder_.relative != files) {
+            trashFolder_.relative = files;
+            trashFolder_.folder.reset();
+            trashFolder_.opened = files_.openFolder(files, "", trashFolder_.folder);
+        }
+        if (trashFolder_.opened.ok()) touch(trashFolder_.folder);
+        StepResult result = done(put.place.file);
+        readIdentity(put.place.file, result.made);
+        return result;
     }
 
     StepResult done(std::string target) {
@@ -341,6 +380,9 @@ class Executor {
     ExecutionObserver* observer_;
     FileActions& files_;
     NameSource& names_;
+    Trash* trash_;
+    std::unique_ptr<Trash> ownTrash_;  // the desktop's, made at the first trashed entry
+    CachedFolder trashFolder_;         // its files/ folder, flushed with the run
     const std::string sourceRoot_;
     const std::string targetRoot_;
     RunTotals totals_;

@@ -10,11 +10,13 @@ namespace kestrune {
 
 class FileActions;
 class NameSource;
+class Trash;
 
 struct ExecuteOptions {
     ExecutionObserver* observer = nullptr;
     FileActions* files = nullptr;  // the system's file actions when null
     NameSource* names = nullptr;   // for a target taken since planning; the program's when null
+    Trash* trash = nullptr;        // the desktop's trash (homeTrashFolder()) when null
 };
 
 struct RunTotals {

@@ -4,9 +4,11 @@
 #include <optional>
 #include <unordered_set>
 
+#include "platform/content_compare.h"
 #include "platform/file_actions.h"
 #include "platform/folder_listing.h"
 #include "platform/file_io.h"
+#include "run/busy_check.h"
 #include "run/folder_walk.h"
 #include "run/name_source.h"
 #include "run/path_rules.h"
@@ -42,7 +44,13 @@ class Planner {
     RunPlan plan() {
         std::optional<WalkRequest> request = check();
         if (!request) return std::move(plan_);
-        const WalkResult walk = walkAndSelect(*request, FilterPieces(plan_.record.filters));
+        FilterPieces filters(plan_.record.filters);
+        const WalkResult walk = walkAndSelect(*request, filters);
+        // One look at the open files for the whole run, taken after the walk so that a file
+        // opened while the walk went on is seen as well.
+        busy_.emplace(std::move(filters),
+                      options_.identities ? scanOpenForWriting() : OpenForWriting(),
+                      options_.automaticStartNs);
         for (const UnlistedFolder& folder : walk.unlisted) {
             plan_.unreadable.push_back({withoutTrailingSlashes(folder.path), reasonOf(folder)});
         }
@@ -59,7 +67,7 @@ class Planner {
 
   private:
     Action action() const { return static_cast<Action>(plan_.record.action); }
-    bool placing() const { return action() != Action::Delete; }
+    bool placing() const { return placesEntries(plan_.record.action); }
 
     void fail(const std::string& reason) { plan_.error = cannotRunMessage(plan_.task, reason); }
 
@@ -148,8 +156,21 @@ class Planner {
             if (placing()) step.target = mirroredFolder(walk, entry);
             return step;
         }
+        if (busy_->check(entry.name, entry.identity) != BusyReason::None) {
+            step.status = StepStatus::Busy;
+            return step;
+        }
         if (!placing()) return step;
-        std::optional<std::string> target = placement_.place(relativeOf(walk, entry), entry.name);
+        const std::string& relative = relativeOf(walk, entry);
+        if (plan_.record.skipSame) {
+            const std::string plain = placement_.targetFolderFor(relative) + entry.name;
+            if (compareContent(step.source, plain).same()) {
+                step.status = StepStatus::Same;
+                step.target = plain;
+                return step;
+            }
+        }
+        std::optional<std::string> target = placement_.place(relative, entry.name);
         if (!target) {
             step.status = StepStatus::Failed;
             step.error = "no free target name found";
@@ -163,6 +184,7 @@ class Planner {
     FileActions& files_;
     Placement placement_;
     RunPlan plan_;
+    std::optional<BusyCheck> busy_;
     std::unordered_set<std::string> known_;  // folders already judged for making
     std::unordered_set<std::string> made_;   // those of them the run makes
     std::size_t relativeFolder_ = static_cast<std::size_t>(-1);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "run/run_plan.h"
@@ -26,7 +28,11 @@ struct PlanOptions {
     NameSource* names = nullptr;   // the program's random names when null
     PlanSink* sink = nullptr;      // when set, RunPlan::steps stays empty
     // False leaves each step's identity empty: for a plan that is only shown, never run.
+    // Without identities no entry can be told open for writing either.
     bool identities = true;
+    // An automatic run's start, nanoseconds since the epoch: entries changed within the
+    // last few seconds before it are left busy too. Unset for a run started by hand.
+    std::optional<std::int64_t> automaticStartNs = std::nullopt;
 };
 
 // Plans the whole run of a record: walks and selects, decides the folders to make, places

@@ -3,15 +3,10 @@
 #include "platform/folder_listing.h"
 #include "run/folder_walk.h"
 #include "run/path_rules.h"
+#include "run/task_record.h"
 #include "run/task_warnings.h"
 
 namespace kestrune {
-
-namespace {
-
-constexpr std::int32_t kDelete = 3;
-
-}  // namespace
 
 SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit,
                                   const std::atomic<bool>* stop) {
@@ -28,7 +23,7 @@ SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit,
                         .stop = stop};
     // The run leaves a target inside the source out of its walk; so does the preview.
     FolderId target;
-    if (record.action != kDelete && isAbsolutePath(record.targetFolder) &&
+    if (placesEntries(record.action) && isAbsolutePath(record.targetFolder) &&
         folderIdentity(record.targetFolder, target) && target != source) {
         request.skip = target;
     }

@@ -8,9 +8,6 @@ namespace kestrune {
 
 namespace {
 
-constexpr std::int32_t kMove = 1;
-constexpr std::int32_t kCopy = 2;
-
 // "tmp" and "*tmp" both mean *.tmp.
 std::string dottedGuess(std::string_view piece) {
     while (!piece.empty() && piece.front() == '*') piece.remove_prefix(1);
@@ -54,8 +51,7 @@ std::vector<std::string> folderWarnings(const TaskRecord& record) {
         warnings.push_back("The source folder \"" + record.sourceFolder + "\" does not exist");
         return warnings;
     }
-    const bool placing = record.action == kMove || record.action == kCopy;
-    if (!placing || !isAbsolutePath(record.targetFolder)) return warnings;
+    if (!placesEntries(record.action) || !isAbsolutePath(record.targetFolder)) return warnings;
     FolderId target;
     if (folderIdentity(record.targetFolder, target) && target == source) {
         warnings.push_back("The target folder is the source folder");

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <array>
 
@@ -75,6 +76,9 @@ void TForm2::showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     showListValue(record, actionList_, keptAction_, keys::kAction, kDefaultAction);
     filterBox_->setText(filters_.show(record.readString(section, keys::kFilters, "")));
     structureBox_->setChecked(!record.readBool(section, keys::kFolderStructure, false));
+    skipSameBox_->setChecked(record.readBool(section, keys::kSkipSame, false));
+    watchBox_->setChecked(record.readBool(section, keys::kWatch, false));
+    everyBox_->setValue(record.readInteger(section, keys::kEvery, 0));
     followAction();
     problemLabel_->clear();
     refused_ = false;
@@ -101,6 +105,7 @@ void TForm2::followAction() {
     const bool usesTarget = action == kMoveAction || action == kCopyAction;
     targetBox_->setEnabled(usesTarget);
     targetBrowse_->setEnabled(usesTarget);
+    skipSameBox_->setEnabled(usesTarget);
 }
 
 void TForm2::browse(QLineEdit* box) {
@@ -178,7 +183,10 @@ QString TForm2::saveRecord() {
     addListValue(edit, section, keys::kDepth, depthList_, keptDepth_);
     addListValue(edit, section, keys::kAction, actionList_, keptAction_);
     edit.writeString(section, keys::kFilters, filters_.toStore(filterBox_->text()))
-        .writeInteger(section, keys::kFolderStructure, structureBox_->isChecked() ? 0 : 1);
+        .writeInteger(section, keys::kFolderStructure, structureBox_->isChecked() ? 0 : 1)
+        .writeInteger(section, keys::kSkipSame, skipSameBox_->isChecked() ? 1 : 0)
+        .writeInteger(section, keys::kWatch, watchBox_->isChecked() ? 1 : 0)
+        .writeInteger(section, keys::kEvery, everyBox_->value());
     try {
         settings_.apply(edit);
     } catch (const kestrune::Error& error) {

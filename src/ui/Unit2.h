@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QSpinBox;
 class QToolButton;
 
 namespace kestrune {
@@ -107,8 +108,13 @@ class TForm2 : public QDialog {
     QCheckBox* structureBox_ = nullptr;
     QGroupBox* actionsGroup_ = nullptr;
     QComboBox* actionList_ = nullptr;
+    QCheckBox* skipSameBox_ = nullptr;
     QGroupBox* filtersGroup_ = nullptr;
     QLineEdit* filterBox_ = nullptr;
+    QGroupBox* automaticGroup_ = nullptr;
+    QCheckBox* watchBox_ = nullptr;
+    QLabel* everyLabel_ = nullptr;
+    QSpinBox* everyBox_ = nullptr;
     QLabel* previewCount_ = nullptr;
     QListWidget* previewList_ = nullptr;
     kestrune::ui::SelectionPreviewer* previewer_ = nullptr;

@@ -10,9 +10,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QToolButton>
 #include <algorithm>
 #include <initializer_list>
+#include <limits>
 
 #include "ui/Unit2.h"
 
@@ -20,7 +22,12 @@ namespace {
 
 constexpr int kClientWidth = 394;
 constexpr int kPreviewHeight = 144;  // the live list and its count, below the filters
-constexpr int kClientHeight = 416 + kPreviewHeight;
+// The group "Run Automatically" sits below the filters; what lies below moves down with it.
+constexpr int kAutomaticTop = 336;
+constexpr int kAutomaticHeight = 73;
+constexpr int kAutomaticShift = kAutomaticHeight + 7;
+constexpr int kBelowFilters = kAutomaticShift + kPreviewHeight;
+constexpr int kClientHeight = 416 + kBelowFilters;
 constexpr int kRowHeight = 21;   // edit boxes, lists and their labels
 constexpr int kTextHeight = 13;  // the line height the geometry was drawn for
 constexpr int kLabelWidth = 88;  // from a label's left edge to its box
@@ -92,12 +99,24 @@ void TForm2::buildControls() {
     actionList_ = makeControl<QComboBox>(actionsGroup_, "ComboBox1");
     actionList_->addItems({QString(), QStringLiteral("Move to Target Folder"),
                            QStringLiteral("Copy to Target Folder"),
-                           QStringLiteral("Delete these Files")});
+                           QStringLiteral("Delete these Files"), QStringLiteral("Move to Trash")});
+    skipSameBox_ = makeControl<QCheckBox>(actionsGroup_, "CheckBox2");
+    skipSameBox_->setText(QStringLiteral("Skip files already at the target with the same content"));
 
     filtersGroup_ = makeControl<QGroupBox>(this, "GroupBox3");
     filtersGroup_->setTitle(QStringLiteral("Filters"));
     filterBox_ = makeControl<QLineEdit>(filtersGroup_, "Edit3");
     filterBox_->setPlaceholderText(QStringLiteral("*.tmp;*.log"));
+
+    automaticGroup_ = makeControl<QGroupBox>(this, "GroupBox4");
+    automaticGroup_->setTitle(QStringLiteral("Run Automatically"));
+    watchBox_ = makeControl<QCheckBox>(automaticGroup_, "CheckBox3");
+    watchBox_->setText(QStringLiteral("Run when entries appear or change in the source folder"));
+    everyLabel_ = makeLabel(automaticGroup_, "Label7", "Run Every:");
+    everyBox_ = makeControl<QSpinBox>(automaticGroup_, "SpinEdit1");
+    everyBox_->setRange(0, std::numeric_limits<int>::max());
+    everyBox_->setSuffix(QStringLiteral(" minutes"));
+    everyBox_->setSpecialValueText(QStringLiteral("Never"));
 
     previewCount_ = makeControl<QLabel>(this, "Label6");
     previewList_ = makeControl<QListWidget>(this, "ListBox1");
@@ -120,8 +139,11 @@ void TForm2::buildControls() {
                                  {targetBox_, depthList_},
                                  {depthList_, structureBox_},
                                  {structureBox_, actionList_},
-                                 {actionList_, filterBox_},
-                                 {filterBox_, okButton_},
+                                 {actionList_, skipSameBox_},
+                                 {skipSameBox_, filterBox_},
+                                 {filterBox_, watchBox_},
+                                 {watchBox_, everyBox_},
+                                 {everyBox_, okButton_},
                                  {okButton_, nameBox_}}) {
         setTabOrder(first, second);
     }
@@ -133,7 +155,9 @@ void TForm2::placeControls() {
          labelGrowth(sourceLabel_), labelGrowth(targetLabel_), labelGrowth(depthLabel_),
          sizeGrowth(nameBox_, 233, kRowHeight), sizeGrowth(sourceBrowse_, 23, 22),
          sizeGrowth(depthList_, 145, kRowHeight), sizeGrowth(structureBox_, 201, kRowHeight),
-         sizeGrowth(actionList_, 249, kRowHeight), sizeGrowth(okButton_, 75, 25)});
+         sizeGrowth(actionList_, 249, kRowHeight), sizeGrowth(skipSameBox_, 353, kRowHeight),
+         sizeGrowth(watchBox_, 353, kRowHeight), labelGrowth(everyLabel_),
+         sizeGrowth(everyBox_, 145, kRowHeight), sizeGrowth(okButton_, 75, 25)});
     const auto place = [scale](QWidget* widget, int left, int top, int width, int height) {
         const auto grown = [scale](int size) { return static_cast<int>(size * scale + 0.5); };
         widget->setGeometry(grown(left), grown(top), grown(width), grown(height));
@@ -152,12 +176,17 @@ void TForm2::placeControls() {
     place(structureBox_, 96, 96, 201, kRowHeight);
     place(actionsGroup_, 8, 168, 377, 73);
     place(actionList_, 88, 24, 249, kRowHeight);
+    place(skipSameBox_, 16, 48, 353, kRowHeight);
     place(filtersGroup_, 8, 248, 377, 81);
     place(filterBox_, 88, 32, 249, kRowHeight);
-    place(previewCount_, 8, 333, 377, kTextHeight + 4);
-    place(previewList_, 8, 352, 377, kPreviewHeight - 24);
-    place(problemLabel_, 8, 331 + kPreviewHeight, 377, 27);
-    place(okButton_, 160, 360 + kPreviewHeight, 75, 25);
+    place(automaticGroup_, 8, kAutomaticTop, 377, kAutomaticHeight);
+    place(watchBox_, 16, 20, 353, kRowHeight);
+    place(everyLabel_, 16, 44, kLabelWidth, kRowHeight);
+    place(everyBox_, 104, 44, 145, kRowHeight);
+    place(previewCount_, 8, 333 + kAutomaticShift, 377, kTextHeight + 4);
+    place(previewList_, 8, 352 + kAutomaticShift, 377, kPreviewHeight - 24);
+    place(problemLabel_, 8, 331 + kBelowFilters, 377, 27);
+    place(okButton_, 160, 360 + kBelowFilters, 75, 25);
     setFixedSize(static_cast<int>(kClientWidth * scale + 0.5),
                  static_cast<int>(kClientHeight * scale + 0.5));
 }

@@ -116,17 +116,14 @@ TEST_F(RunCommandTest, TaskThatCannotRunSaysWhyAndTouchesNothing) {
 TEST_F(RunCommandTest, TabsLineBreaksAndBackslashesInNamesAreEscaped) {
     makeFile(inbox() + "/tab\there.txt", "");
     makeFile(inbox() + "/two\nlines\\.txt", "");
-    writeSettings(record("Tidy", 3, ""));
-    const test::CliOutcome result = runCli(scratch, "run Tidy --preview");
-    EXPECT_EQ(result.out,
-              "task\tTidy\n"
-              "delete\t" +
-                  inbox() +
-                  "/tab\\there.txt\t\tplanned\n"
-                  "delete\t" +
-                  inbox() +
-                  "/two\\nlines\\\\.txt\t\tplanned\n"
-                  "Planned 2 entries, 0 failed, in 1 task(s)\n");
+    for (auto [action, word] : {std::pair{3, std::string("delete")}, {4, std::string("trash")}}) {
+        writeSettings(record("Tidy", action, ""));
+        const test::CliOutcome result = runCli(scratch, "run Tidy --preview");
+        EXPECT_EQ(result.out, "task\tTidy\n" + word + "\t" + inbox() +
+                                  "/tab\\there.txt\t\tplanned\n" + word + "\t" + inbox() +
+                                  "/two\\nlines\\\\.txt\t\tplanned\n"
+                                  "Planned 2 entries, 0 failed, in 1 task(s)\n");
+    }
 }
 
 TEST_F(RunCommandTest, SubtreeModesRunNodesInPreOrderAndSkipThoseWithoutRecord) {

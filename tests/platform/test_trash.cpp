@@ -11,6 +11,7 @@
 
 #include "platform/trash.h"
 #include "support/scratch_dir.h"
+#include "support/trash_cli.h"
 
 namespace kestrune {
 namespace {
@@ -162,29 +163,27 @@ TEST_F(TrashTest, AnotherFileSystemUsesItsTopFolderTrashOrTheHomeTrashByCopy) {
 // The desktop's own tools must see what we trash and put it back, from the home trash and,
 // where a file system can be mounted for the test, from a top-folder trash.
 TEST_F(TrashTest, TrashCliListsAndRestoresWhatWasTrashed) {
-    if (std::system("command -v trash-list >/dev/null && command -v trash-restore >/dev/null") !=
-        0) {
+    if (!test::trashCliPresent()) {
         GTEST_SKIP() << "trash-cli is not installed: scripts/install-deps brings it";
     }
     MountedVolume volume(scratch.file("volume"));
     std::vector<std::string> folders = {scratch.file("to do")};
     if (volume.mounted()) folders.push_back(scratch.file("volume/to do"));
-    const std::string env = "XDG_DATA_HOME='" + scratch.file("data") + "' ";
+    const std::string data = scratch.file("data");
     for (const std::string& folder : folders) {
         SCOPED_TRACE(folder);
         const std::string odd = folder + "/n\xc3\xa4me %1.txt";
         makeFile(odd, "keep me");
         const TrashResult put = trash->put(odd);
         ASSERT_TRUE(put.result.ok());
-        const std::string listed = scratch.file("listed");
-        ASSERT_EQ(std::system((env + "trash-list > '" + listed + "'").c_str()), 0);
+        const std::string listed = test::trashList(data);
         EXPECT_TRUE(std::regex_search(
-            readFile(listed), std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d " +
-                                         std::regex_replace(odd, std::regex("[.%]"), "\\$&"))))
-            << readFile(listed);
+            listed, std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d " +
+                               std::regex_replace(odd, std::regex("[.%]"), "\\$&"))))
+            << listed;
 
-        const std::string restore =
-            "cd '" + folder + "' && echo 0 | " + env + "trash-restore >/dev/null";
+        const std::string restore = "cd '" + folder + "' && echo 0 | " +
+                                    test::trashCliEnvironment(data) + "trash-restore >/dev/null";
         ASSERT_EQ(std::system(restore.c_str()), 0);
         EXPECT_EQ(readFile(odd), "keep me");
         EXPECT_FALSE(fs::exists(put.place.info));

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <regex>
 
+#include "platform/trash.h"
 #include "run/plan_executor.h"
 #include "run/run_planner.h"
 #include "support/forwarding_files.h"
+#include "support/trash_cli.h"
 #include "tree_helpers.h"
 
 namespace kestrune {
@@ -38,12 +42,12 @@ struct Outcome {
 };
 
 Outcome run(const TaskRecord& record, const std::string& name, FileActions* files = nullptr,
-            bool keepGoing = true) {
+            bool keepGoing = true, Trash* trash = nullptr) {
     Outcome outcome;
     outcome.plan = planRecord(record, name, {files, nullptr});
     Recorder recorder;
     recorder.keepGoing = keepGoing;
-    outcome.totals = executePlan(outcome.plan, {&recorder, files, nullptr});
+    outcome.totals = executePlan(outcome.plan, {&recorder, files, nullptr, trash});
     outcome.results = std::move(recorder.results);
     outcome.removed = std::move(recorder.removed);
     return outcome;
@@ -134,7 +138,7 @@ TEST_F(TaskRunTest, RecordsThatCannotRunTouchNothing) {
     r.targetFolder = "";
     expectRefused(r, "target folder is empty");
     expectRefused(record(0, "*.*"), "action 0");
-    expectRefused(record(4, "*.*"), "action 4");
+    expectRefused(record(5, "*.*"), "action 5");
     r = record(1, "*.*");
     r.sourceFolder = scratch.file("missing");
     expectRefused(r, "does not exist");
@@ -306,6 +310,132 @@ TEST_F(TaskRunTest, TargetCreatedJustBeforeTheActionSurvivesUntouched) {
         EXPECT_EQ(readFile(report.results[0].target), "ours");
         fs::remove_all(sorted());
     }
+}
+
+// Trashing merges like deleting: a folder the walk enters is emptied entry by entry and
+// removed at the end. The desktop's own tools see every trashed entry where it came from.
+TEST_F(TaskRunTest, TrashRunMergesLikeDeleteAndTheDesktopSeesWhatItTrashed) {
+    makeFile(inbox() + "/a.txt", "a");
+    makeFile(inbox() + "/old.txt/x.txt", "x");
+    makeFile(inbox() + "/old.txt/keep.jpg", "keep");
+    fs::create_directories(inbox() + "/old.txt/empty.txt");
+    const std::string data = scratch.file("data");
+    const std::unique_ptr<Trash> trash = makeTrash(data + "/Trash");
+    TaskRecord r = record(4, "*.txt");
+    r.targetFolder = "";
+    const Outcome report = run(r, "Trash", nullptr, true, trash.get());
+    ASSERT_TRUE(report.totals.error.empty()) << report.totals.error;
+    ASSERT_EQ(report.results.size(), 4u);
+    EXPECT_EQ(report.totals.failed, 0u);
+    EXPECT_EQ(report.results[0].target, data + "/Trash/files/a.txt");
+    EXPECT_EQ(report.results[1].status, StepStatus::Merged);
+    EXPECT_EQ(readFile(data + "/Trash/files/x.txt"), "x");
+    EXPECT_FALSE(fs::exists(inbox() + "/old.txt/empty.txt"));
+    EXPECT_EQ(readFile(inbox() + "/old.txt/keep.jpg"), "keep");
+    EXPECT_EQ(report.removed, std::vector<std::string>{inbox() + "/old.txt/empty.txt"});
+    if (test::trashCliPresent()) {
+        const std::string listed = test::trashList(data);
+        for (const char* path : {"/a.txt", "/old.txt/x.txt"}) {
+            EXPECT_NE(listed.find(" " + inbox() + path + "\n"), std::string::npos) << listed;
+        }
+    }
+    // The undo's way back.
+    EXPECT_TRUE(trash->restore(report.results[0].target).result.ok());
+    EXPECT_EQ(readFile(inbox() + "/a.txt"), "a");
+
+    // An entry changed between the plan and the action stays where it is.
+    const RunPlan plan = planRecord(r, "Changed");
+    makeFile(inbox() + "/a.txt", "changed");
+    Recorder recorder;
+    executePlan(plan, {&recorder, nullptr, nullptr, trash.get()});
+    ASSERT_EQ(recorder.results.size(), 2u);
+    EXPECT_EQ(recorder.results[0].status, StepStatus::Failed);
+    EXPECT_EQ(readFile(inbox() + "/a.txt"), "changed");
+}
+
+// Only a plain target name with the very same bytes counts; same size is not enough.
+TEST_F(TaskRunTest, SkipSameLeavesOnlyEntriesWhoseTargetHoldsTheSameContent) {
+    makeFile(inbox() + "/same.txt", "abc");
+    makeFile(sorted() + "/same.txt", "abc");
+    makeFile(inbox() + "/Notes/other.txt", "abc");
+    makeFile(sorted() + "/Notes/other.txt", "abd");
+    TaskRecord r = record(1, "*.txt");
+    r.skipSame = true;
+    PlanOptions preview;
+    preview.identities = false;
+    EXPECT_EQ(planRecord(r, "Preview", preview).steps.at(0).status, StepStatus::Same);
+
+    const Outcome report = run(r, "Skip");
+    ASSERT_EQ(report.results.size(), 2u);
+    EXPECT_EQ(report.results[0].status, StepStatus::Same);
+    EXPECT_EQ(report.results[0].target, sorted() + "/same.txt");
+    EXPECT_EQ(readFile(inbox() + "/same.txt"), "abc");
+    EXPECT_EQ(report.results[1].status, StepStatus::Done);
+    EXPECT_TRUE(std::regex_match(report.results[1].target,
+                                 std::regex(sorted() + "/Notes/" + kPart + "other\\.txt")));
+    EXPECT_EQ(readFile(sorted() + "/Notes/other.txt"), "abd");
+    EXPECT_FALSE(fs::exists(inbox() + "/Notes/other.txt"));
+}
+
+// A child process that keeps a file open for writing until told to close it.
+class Writer {
+  public:
+    explicit Writer(const std::string& path) {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(release_) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            ::close(release_[1]);  // so that the parent's close is seen as the end
+            const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+            char byte = fd >= 0 ? 'y' : 'n';
+            (void)!::write(ready[1], &byte, 1);
+            (void)!::read(release_[0], &byte, 1);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release_[0]);
+        char byte = 'n';
+        opened_ = ::read(ready[0], &byte, 1) == 1 && byte == 'y';
+        ::close(ready[0]);
+    }
+    ~Writer() { close(); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+    bool opened() const { return opened_; }
+    void close() {
+        if (pid_ <= 0) return;
+        ::close(release_[1]);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+  private:
+    int release_[2] = {-1, -1};
+    pid_t pid_ = -1;
+    bool opened_ = false;
+};
+
+// Busy is no failure: the entry stays for a later run, which takes it once it is complete.
+TEST_F(TaskRunTest, EntryStillBeingWrittenIsBusyAndTakenByTheNextRun) {
+    makeFile(inbox() + "/writing.txt", "half");
+    makeFile(inbox() + "/done.txt", "whole");
+    makeFile(inbox() + "/film.part", "dl");
+    Writer writer(inbox() + "/writing.txt");
+    ASSERT_TRUE(writer.opened());
+    const Outcome first = run(record(1, "*.txt;*.*"), "Busy");
+    ASSERT_EQ(first.results.size(), 3u);
+    EXPECT_EQ(first.results[0].status, StepStatus::Done);  // done.txt
+    EXPECT_EQ(first.results[1].status, StepStatus::Busy);  // writing.txt
+    EXPECT_EQ(first.results[2].status, StepStatus::Busy);  // film.part
+    EXPECT_EQ(first.totals.failed, 0u);
+    EXPECT_EQ(readFile(inbox() + "/writing.txt"), "half");
+
+    writer.close();
+    const Outcome next = run(record(1, "*.txt"), "Busy");
+    ASSERT_EQ(next.results.size(), 1u);
+    EXPECT_EQ(next.results[0].status, StepStatus::Done);
+    EXPECT_EQ(readFile(sorted() + "/writing.txt"), "half");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSpinBox>
 
 #include "test_unit2_fixture.h"
 
@@ -9,7 +10,7 @@ class TaskEditorRecordTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void newTaskShowsDefaultsAndSavesSixKeys() {
+    void newTaskShowsDefaultsAndSavesEveryKey() {
         EditorFixture f;
         f.open();
         QCOMPARE(f.editor.windowTitle(), QStringLiteral("Task Editor"));
@@ -22,6 +23,9 @@ class TaskEditorRecordTest : public QObject {
         QVERIFY(f.control<QLineEdit>("Edit3")->text().isEmpty());
         QVERIFY(f.control<QCheckBox>("CheckBox1")->isEnabled());
         QVERIFY(f.control<QCheckBox>("CheckBox1")->isChecked());
+        QVERIFY(!f.control<QCheckBox>("CheckBox2")->isChecked());
+        QVERIFY(!f.control<QCheckBox>("CheckBox3")->isChecked());
+        QCOMPARE(f.control<QSpinBox>("SpinEdit1")->text(), QStringLiteral("Never"));
 
         f.clickOk();
         QVERIFY(f.editor.isHidden());
@@ -31,10 +35,13 @@ class TaskEditorRecordTest : public QObject {
         QCOMPARE(f.read("actions"), "0");
         QCOMPARE(f.read("filters"), "");
         QCOMPARE(f.read("folderstruct"), "0");
+        QCOMPARE(f.read("skipsame"), "0");
+        QCOMPARE(f.read("watch"), "0");
+        QCOMPARE(f.read("every"), "0");
         const QByteArray file = f.fileContent();
         qsizetype last = -1;
-        for (const char* key :
-             {"s_folder", "t_folder", "sublevel", "actions", "filters", "folderstruct"}) {
+        for (const char* key : {"s_folder", "t_folder", "sublevel", "actions", "filters",
+                                "folderstruct", "skipsame", "watch", "every"}) {
             const qsizetype at = file.indexOf(QByteArray(key) + '=');
             QVERIFY2(at > last, key);
             last = at;
@@ -49,6 +56,9 @@ class TaskEditorRecordTest : public QObject {
         f.settings.writeInteger("Desktop Tidy", "actions", 2);
         f.settings.writeString("Desktop Tidy", "filters", "*.txt;*.doc");
         f.settings.writeInteger("Desktop Tidy", "folderstruct", 1);
+        f.settings.writeInteger("Desktop Tidy", "skipsame", 1);
+        f.settings.writeInteger("Desktop Tidy", "watch", 1);
+        f.settings.writeInteger("Desktop Tidy", "every", 90);
         const QByteArray before = f.fileContent();
 
         f.open();
@@ -59,10 +69,22 @@ class TaskEditorRecordTest : public QObject {
                  QStringLiteral("Copy to Target Folder"));
         QCOMPARE(f.control<QLineEdit>("Edit3")->text(), QStringLiteral("*.txt;*.doc"));
         QVERIFY(!f.control<QCheckBox>("CheckBox1")->isChecked());
+        QVERIFY(f.control<QCheckBox>("CheckBox2")->isChecked());
+        QVERIFY(f.control<QCheckBox>("CheckBox3")->isChecked());
+        QCOMPARE(f.control<QSpinBox>("SpinEdit1")->value(), 90);
 
         f.clickOk();
         QVERIFY(f.editor.isHidden());
         QCOMPARE(f.fileContent(), before);
+
+        f.open();
+        f.control<QCheckBox>("CheckBox2")->setChecked(false);
+        f.control<QCheckBox>("CheckBox3")->setChecked(false);
+        f.control<QSpinBox>("SpinEdit1")->setValue(0);
+        f.clickOk();
+        QCOMPARE(f.read("skipsame"), "0");
+        QCOMPARE(f.read("watch"), "0");
+        QCOMPARE(f.read("every"), "0");
     }
 
     void checkBoxWritesFolderStructure() {

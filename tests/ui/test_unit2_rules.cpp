@@ -20,16 +20,22 @@ class TaskEditorRulesTest : public QObject {
         f.open();
         auto* target = f.control<QLineEdit>("Edit2");
         auto* browse = f.control<QAbstractButton>("SpeedButton2");
+        auto* skipSame = f.control<QAbstractButton>("CheckBox2");
         auto* actions = f.control<QComboBox>("ComboBox1");
         QVERIFY(!target->isEnabled());
         QVERIFY(!browse->isEnabled());
-        for (auto [index, enabled] : {std::pair{1, true}, {0, false}, {2, true}, {3, false}}) {
+        QCOMPARE(actions->itemText(3), QStringLiteral("Delete these Files"));
+        QCOMPARE(actions->itemText(4), QStringLiteral("Move to Trash"));
+        for (auto [index, enabled] :
+             {std::pair{1, true}, {0, false}, {2, true}, {3, false}, {4, false}}) {
             actions->setCurrentIndex(index);
             QCOMPARE(target->isEnabled(), enabled);
             QCOMPARE(browse->isEnabled(), enabled);
+            QCOMPARE(skipSame->isEnabled(), enabled);
         }
-        actions->setCurrentIndex(2);
+        actions->setCurrentIndex(4);
         f.clickOk();
+        QCOMPARE(f.read("actions"), "4");
 
         f.settings.writeInteger("Desktop Tidy", "actions", 0);
         f.open();
@@ -173,14 +179,14 @@ class TaskEditorRulesTest : public QObject {
         QCOMPARE(f.read("s_folder", "Renamed"), "/home/ann/old");
     }
 
-    void tabOrderRunsThroughFoldersActionFiltersOkThenName() {
+    void tabOrderRunsThroughFoldersActionFiltersAutomaticOkThenName() {
         EditorFixture f;
         f.settings.writeInteger("Desktop Tidy", "actions", 1);
         f.open();
         QVERIFY(QTest::qWaitForWindowActive(&f.editor));
         QCOMPARE(QApplication::focusWidget(), f.control<QWidget>("Edit1"));
-        for (const char* next : {"Edit2", "ComboBox2", "CheckBox1", "ComboBox1", "Edit3", "Button1",
-                                 "Edit4", "Edit1"}) {
+        for (const char* next : {"Edit2", "ComboBox2", "CheckBox1", "ComboBox1", "CheckBox2",
+                                 "Edit3", "CheckBox3", "SpinEdit1", "Button1", "Edit4", "Edit1"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(next));
         }
