@@ -17,6 +17,10 @@ inline constexpr std::string_view kAction = "actions";
 inline constexpr std::string_view kDepth = "sublevel";
 inline constexpr std::string_view kFilters = "filters";
 inline constexpr std::string_view kFolderStructure = "folderstruct";
+
+// The program's own settings, beside the tasks' sections.
+inline constexpr std::string_view kSettingsSection = "Settings";
+inline constexpr std::string_view kHistorySize = "historysize";  // runs kept in the history
 }  // namespace keys
 
 // A task's section in Setting.cfg, as a run reads it.
