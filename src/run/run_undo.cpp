@@ -162,6 +162,7 @@ class Undoer {
         }
         if (std::string why = taken(step.target); !why.empty()) return failure(why, step.target);
         const ActionResult moved = moveWhole(step.source, step.target);
+        if (moved.code == EXDEV && now.type != EntryType::Folder) return copy(step, now, true);
         if (!moved.ok()) return failure(moved.error, step.target);
         touch(step.source);
         touch(step.target);
@@ -183,15 +184,26 @@ class Undoer {
 
     StepResult copyAgain(const PlanStep& step) {
         EntryIdentity now;
-        if (readIdentity(step.source, now) != 0) return failure("it is no longer at " + step.source, step.target);
-        if (!looksLikeCopyOf(now, step.identity)) return failure("it changed since the run", step.target);
+        if (readIdentity(step.source, now) != 0) {
+            return failure("it is no longer at " + step.source, step.target);
+        }
+        // A link was copied as the file it names.
+        if (now.type != EntryType::Link && !looksLikeCopyOf(now, step.identity)) {
+            return failure("it changed since the run", step.target);
+        }
         if (std::string why = taken(step.target); !why.empty()) return failure(why, step.target);
+        return copy(step, now, false);
+    }
+
+    // A copy put on disk before it takes its name; for a move, the source then goes when it
+    // is unchanged since the copy began.
+    StepResult copy(const PlanStep& step, const EntryIdentity& now, bool move) {
         OpenFolder from, to;
         ActionResult result = files_.openFolder(folderPart(step.source), "", from);
         if (result.ok()) result = files_.openFolder(folderPart(step.target), "", to);
         if (!result.ok()) return failure(result.error, step.target);
         TemporaryCopy copy;
-        result = files_.copyToTemporary(from, nameOf(step.source), now, true, to, copy);
+        result = files_.copyToTemporary(from, nameOf(step.source), now, !move, to, copy);
         if (!result.ok()) return failure(result.error, step.target);
         EntryIdentity made;
         result = files_.flush(to);
@@ -201,6 +213,11 @@ class Undoer {
             return failure(result.error, step.target);
         }
         touch(step.target);
+        if (move) {
+            touch(step.source);
+            result = files_.removeCopiedSource(from, nameOf(step.source), copy);
+            if (!result.ok()) return failure(result.error, step.target);
+        }
         return done(step.target, made);
     }
 
