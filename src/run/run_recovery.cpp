@@ -1,8 +1,10 @@
 #include "run/run_recovery.h"
 
 #include <cerrno>
+#include <fstream>
 #include <set>
 
+#include "platform/append_file.h"
 #include "platform/entry_move.h"
 #include "platform/file_lock.h"
 #include "platform/folder_listing.h"
@@ -75,15 +77,23 @@ class Recovery {
         }
         for (const std::string& folder : folders) {
             const FolderListing listing = listFolder(folder);
+            std::size_t removed = 0;
             for (const FolderEntry& entry : listing.entries) {
                 if (!isTemporaryName(entry.name)) continue;
                 const std::string path = folder + "/" + entry.name;
                 EntryIdentity identity;
                 if (readIdentity(path, identity) != 0) continue;
-                const ActionResult removed = removeMadeEntry(path, identity);
-                lines_.push_back(removed.ok() ? "removed the temporary file " + path
-                                              : "cannot remove the temporary file " + path +
-                                                    ": " + removed.error);
+                const ActionResult result = removeMadeEntry(path, identity);
+                if (result.ok()) {
+                    ++removed;
+                } else {
+                    lines_.push_back("cannot remove the temporary file " + path + ": " +
+                                     result.error);
+                }
+            }
+            if (removed > 0) {
+                lines_.push_back("removed " + std::to_string(removed) +
+                                 " temporary file(s) from " + folder);
             }
         }
     }
@@ -175,6 +185,19 @@ void recoverOne(const HistoryEntry& entry, std::vector<std::string>& lines) {
                      " entries done");
 }
 
+// A run killed before its journal's first line was whole had done nothing: its journal goes.
+void removeUnbegun(const HistoryEntry& entry, std::vector<std::string>& lines) {
+    FileLock lock;
+    if (lock.tryLock(entry.path) != 0) return;  // being written
+    std::ifstream file(entry.path, std::ios::binary);
+    std::string first;
+    if (!file || (std::getline(file, first) && !file.eof())) return;  // a whole line: keep it
+    if (removeAppendFile(entry.path) == 0) {
+        lines.push_back("removed the empty journal of a run killed before it began: " +
+                        entry.path);
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> recoverInterruptedRuns(const std::string& stateFolder) {
@@ -182,9 +205,11 @@ std::vector<std::string> recoverInterruptedRuns(const std::string& stateFolder) 
     // Oldest first: a run killed, then an undo of it killed, are put right in their order.
     std::vector<HistoryEntry> history = readHistory(stateFolder);
     for (auto entry = history.rbegin(); entry != history.rend(); ++entry) {
-        // A journal that cannot be read yet may be one whose first line is being written.
-        if (!entry->problem.empty() || entry->journal.ended) continue;
-        recoverOne(*entry, lines);
+        if (!entry->problem.empty()) {
+            removeUnbegun(*entry, lines);
+        } else if (!entry->journal.ended) {
+            recoverOne(*entry, lines);
+        }
     }
     return lines;
 }

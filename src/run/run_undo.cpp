@@ -1,7 +1,9 @@
 #include "run/run_undo.h"
 
 #include <cerrno>
+#include <deque>
 #include <map>
+#include <optional>
 #include <memory>
 
 #include "platform/entry_move.h"
@@ -75,6 +77,20 @@ std::string nameOf(const std::string& path) {
     return path.substr(folderPart(path).size());
 }
 
+// Copies across file systems wait, unflushed, for one flush of the batch, as in a run.
+constexpr std::size_t kBatchFiles = 1024;
+
+// A step reported in the plan's order, or a copy waiting for its batch's flush.
+struct Queued {
+    std::size_t index = 0;
+    StepResult result;
+    bool waiting = false;
+    bool move = false;
+    TemporaryCopy copy;
+    OpenFolder from;
+    OpenFolder to;
+};
+
 class Undoer {
   public:
     Undoer(const RunPlan& plan, const ExecuteOptions& options)
@@ -86,8 +102,11 @@ class Undoer {
         for (const std::string& folder : plan_.foldersToMake) makeMissing(folder);
         for (std::size_t i = 0; i < plan_.steps.size() && !totals_.stopped; ++i) {
             if (observer_ != nullptr) observer_->stepStarted(i);
-            report(i, perform(plan_.steps[i]));
+            current_ = i;
+            if (std::optional<StepResult> result = perform(plan_.steps[i])) report(i, *result);
+            if (waiting_ >= kBatchFiles) settle();
         }
+        settle();
         bool flushed = true;
         for (const auto& [device, folder] : touched_) {
             OpenFolder open;
@@ -99,7 +118,18 @@ class Undoer {
     }
 
   private:
-    void report(std::size_t index, const StepResult& result) {
+    void report(std::size_t index, StepResult result) {
+        if (!queue_.empty()) {
+            Queued queued;
+            queued.index = index;
+            queued.result = std::move(result);
+            queue_.push_back(std::move(queued));
+            return;
+        }
+        deliver(index, result);
+    }
+
+    void deliver(std::size_t index, const StepResult& result) {
         ++(result.status == StepStatus::Failed ? totals_.failed : totals_.succeeded);
         if (observer_ != nullptr && !observer_->stepDone(index, result)) totals_.stopped = true;
     }
@@ -138,9 +168,12 @@ class Undoer {
         return {};
     }
 
-    StepResult perform(const PlanStep& step) {
+    std::optional<StepResult> perform(const PlanStep& step) {
         if (step.status == StepStatus::Failed) return failure(step.error, step.target);
-        if (step.status == StepStatus::Merged) return removeIfEmpty(step);
+        if (step.status == StepStatus::Merged) {
+            settle();  // the entries bound out of the folder go first
+            return removeIfEmpty(step);
+        }
         switch (step.action) {
             case Action::Move:
                 return moveBack(step);
@@ -155,7 +188,7 @@ class Undoer {
         }
     }
 
-    StepResult moveBack(const PlanStep& step) {
+    std::optional<StepResult> moveBack(const PlanStep& step) {
         EntryIdentity now;
         if (std::string why = notAsLeft(step.source, step.identity, now); !why.empty()) {
             return failure(why, step.target);
@@ -182,7 +215,7 @@ class Undoer {
         return done({}, {});
     }
 
-    StepResult copyAgain(const PlanStep& step) {
+    std::optional<StepResult> copyAgain(const PlanStep& step) {
         EntryIdentity now;
         if (readIdentity(step.source, now) != 0) {
             return failure("it is no longer at " + step.source, step.target);
@@ -195,30 +228,61 @@ class Undoer {
         return copy(step, now, false);
     }
 
-    // A copy put on disk before it takes its name; for a move, the source then goes when it
-    // is unchanged since the copy began.
-    StepResult copy(const PlanStep& step, const EntryIdentity& now, bool move) {
-        OpenFolder from, to;
-        ActionResult result = files_.openFolder(folderPart(step.source), "", from);
-        if (result.ok()) result = files_.openFolder(folderPart(step.target), "", to);
+    // A copy is put on disk, with its batch, before it takes its name; for a move, the
+    // source then goes when it is unchanged since the copy began.
+    std::optional<StepResult> copy(const PlanStep& step, const EntryIdentity& now, bool move) {
+        Queued queued;
+        queued.index = current_;
+        queued.move = move;
+        ActionResult result = files_.openFolder(folderPart(step.source), "", queued.from);
+        if (result.ok()) result = files_.openFolder(folderPart(step.target), "", queued.to);
+        if (result.ok()) {
+            result = files_.copyToTemporary(queued.from, nameOf(step.source), now, !move,
+                                            queued.to, queued.copy);
+        }
         if (!result.ok()) return failure(result.error, step.target);
-        TemporaryCopy copy;
-        result = files_.copyToTemporary(from, nameOf(step.source), now, !move, to, copy);
-        if (!result.ok()) return failure(result.error, step.target);
+        queued.waiting = true;
+        queued.result.target = step.target;
+        touched_.emplace(queued.to->device(), folderPart(step.target));
+        queue_.push_back(std::move(queued));
+        ++waiting_;
+        return std::nullopt;
+    }
+
+    void settle() {
+        if (queue_.empty()) return;
+        ActionResult flushed;
+        for (const Queued& queued : queue_) {
+            if (queued.waiting && flushed.ok()) flushed = files_.flush(queued.to);
+        }
+        while (!queue_.empty()) {
+            Queued queued = std::move(queue_.front());
+            queue_.pop_front();
+            if (queued.waiting) place(queued, flushed);
+            deliver(queued.index, queued.result);
+        }
+        waiting_ = 0;
+    }
+
+    void place(Queued& queued, const ActionResult& flushed) {
+        const PlanStep& step = plan_.steps[queued.index];
         EntryIdentity made;
-        result = files_.flush(to);
-        if (result.ok()) result = files_.placeTemporary(to, copy, nameOf(step.target), made);
+        ActionResult result = flushed;
+        if (result.ok()) result = files_.placeTemporary(queued.to, queued.copy, nameOf(step.target), made);
         if (!result.ok()) {
-            files_.discardTemporary(to, copy);
-            return failure(result.error, step.target);
+            files_.discardTemporary(queued.to, queued.copy);
+            queued.result = failure(result.error, step.target);
+            return;
         }
-        touch(step.target);
-        if (move) {
+        if (queued.move) {
             touch(step.source);
-            result = files_.removeCopiedSource(from, nameOf(step.source), copy);
-            if (!result.ok()) return failure(result.error, step.target);
+            result = files_.removeCopiedSource(queued.from, nameOf(step.source), queued.copy);
+            if (!result.ok()) {
+                queued.result = failure(result.error, step.target);
+                return;
+            }
         }
-        return done(step.target, made);
+        queued.result = done(step.target, made);
     }
 
     Trash& trash() {
@@ -276,6 +340,9 @@ class Undoer {
     std::unique_ptr<Trash> trash_;
     std::map<std::uint64_t, std::string> touched_;  // one folder per file system
     RunTotals totals_;
+    std::deque<Queued> queue_;
+    std::size_t waiting_ = 0;
+    std::size_t current_ = 0;
 };
 
 bool isUndo(const HistoryEntry& entry) {
