@@ -91,10 +91,13 @@ class Recovery {
                                      result.error);
                 }
             }
-            if (removed > 0) {
-                lines_.push_back("removed " + std::to_string(removed) +
-                                 " temporary file(s) from " + folder);
-            }
+            removed_ += removed;
+            if (removed > 0) ++folders_;
+        }
+        if (removed_ > 0) {
+            lines_.push_back("removed " + std::to_string(removed_) +
+                             " temporary file(s) from " + std::to_string(folders_) +
+                             " folder(s) it copied into");
         }
     }
 
@@ -154,6 +157,8 @@ class Recovery {
     const JournalContent& run_;
     std::vector<std::string>& lines_;
     FoundOnDisk found_;
+    std::size_t removed_ = 0;
+    std::size_t folders_ = 0;
 };
 
 void recoverOne(const HistoryEntry& entry, std::vector<std::string>& lines) {
