@@ -146,6 +146,9 @@ ActionResult copyLink(int from, const std::string& name, const struct stat& st, 
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
         out.name = newTemporaryName();
         if (symlinkat(buffer.data(), to, out.name.c_str()) == 0) {
+            // A link keeps its times like any entry moved or copied.
+            const timespec times[2] = {st.st_atim, st.st_mtim};
+            utimensat(to, out.name.c_str(), times, AT_SYMLINK_NOFOLLOW);
             out.source = identityOf(st);
             return ActionResult::success();
         }

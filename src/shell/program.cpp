@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "platform/instance_lock.h"
+#include "run/run_recovery.h"
 #include "shell/application.h"
 #include "shell/signal_watcher.h"
 #include "store/state_folder.h"
@@ -61,9 +62,28 @@ bool Program::start() {
 
 int Program::run() {
     showUnlessHidden();
+    showRecovery();
     const int code = QCoreApplication::exec();
     form1_->shutdownSave();
     return code;
+}
+
+// Runs cut short before this start are put right first; the user hears of it in one message,
+// which waits for no answer.
+void Program::showRecovery() {
+    QStringList lines;
+    try {
+        for (const std::string& line : recoverInterruptedRuns(options_.programFolder.toStdString())) {
+            lines << QString::fromStdString(line);
+        }
+    } catch (const std::exception& error) {
+        lines << QString::fromUtf8(error.what());
+    }
+    if (lines.isEmpty()) return;
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Kestrune"),
+                                QStringLiteral("Runs cut short were recovered:\n") + lines.join(u'\n'));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 // Hidden only while a notification area can bring the window back: it is looked for a few

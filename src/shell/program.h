@@ -55,6 +55,7 @@ class Program : public QObject {
 
   private:
     void showUnlessHidden();
+    void showRecovery();
     void terminationRequested();
     void commitData();
 

@@ -15,8 +15,12 @@
 #include <thread>
 
 #include "platform/temporary_name.h"
+#include "run/journaled_run.h"
 #include "run/plan_executor.h"
+#include "run/run_history.h"
 #include "run/run_planner.h"
+#include "run/run_recovery.h"
+#include "run/run_undo.h"
 #include "support/forwarding_files.h"
 #include "support/scratch_dir.h"
 
@@ -222,6 +226,101 @@ TEST_F(RunFaults, KilledMoveLosesAndDuplicatesNothing) {
             // source may stand twice; the journal's recovery finishes it.
             EXPECT_LE(after.both, across ? 1u : 0u) << where;
         }
+    }
+}
+
+// The child's journaled move is killed part-way; the next command's recovery puts it right,
+// and the undo then brings back the state before the run.
+TEST_F(RunFaults, KilledJournaledMoveIsRecoveredAndUndoesToTheStateBefore) {
+    std::mt19937 random(1209);
+    int round = 0;
+    for (const std::string& root : targetRoots()) {
+        const bool across = root == other;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const std::string state = scratch.file("state" + std::to_string(++round));
+            const std::string source = scratch.file("in" + std::to_string(round));
+            const std::string target = root + "/t" + std::to_string(round);
+            const Files original = makeTree(source, 800, across ? 3000 : 200);
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                const RunPlan plan = planRecord(record(source, target, 1), "Killed");
+                runJournaled(plan, state, {}, kDefaultHistorySize);
+                _exit(0);
+            }
+            const int delayMs = std::uniform_int_distribution<int>(1, across ? 300 : 60)(random);
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+            kill(child, SIGKILL);
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            const std::string where = target + " killed after " + std::to_string(delayMs) + " ms";
+
+            recoverInterruptedRuns(state);
+            const Census recovered = census(original, source, target);
+            EXPECT_EQ(recovered.lost, 0u) << where;
+            EXPECT_EQ(recovered.both, 0u) << where;
+            EXPECT_EQ(recovered.wrong, 0u) << where;
+            EXPECT_EQ(recovered.temporaries, 0u) << where;
+            const std::vector<HistoryEntry> history = readHistory(state);
+            if (history.empty()) continue;  // killed before its journal began: nothing done
+            EXPECT_TRUE(history[0].journal.ended) << where << history[0].problem;
+
+            const JournaledRun undone =
+                runUndo(planUndoOf(state), state, {}, kDefaultHistorySize);
+            EXPECT_EQ(undone.totals.failed, 0u) << where;
+            EXPECT_EQ(filesBelow(source), original) << where;
+            EXPECT_TRUE(filesBelow(target).empty()) << where;
+        }
+    }
+}
+
+// Dies, as a kill would, between placing a copy and removing its source.
+class DyingFiles : public test::ForwardingFiles {
+  public:
+    ActionResult removeCopiedSource(const OpenFolder& from, const std::string& name,
+                                    const TemporaryCopy& copy) override {
+        if (name == "b.txt") raise(SIGKILL);
+        return system.removeCopiedSource(from, name, copy);
+    }
+};
+
+TEST_F(RunFaults, MoveCutShortBetweenCopyAndRemovalIsFinishedUnlessTheSourceChanged) {
+    if (other.empty()) GTEST_SKIP() << "/dev/shm and the scratch folder are one file system";
+    for (const bool changed : {false, true}) {
+        const std::string state = scratch.file(changed ? "state-changed" : "state");
+        const std::string source = scratch.file(changed ? "changed" : "same");
+        const std::string target = other + (changed ? "/changed" : "/same");
+        for (const char* name : {"a.txt", "b.txt", "c.txt"}) makeFile(source + "/" + name, name);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            DyingFiles files;
+            const RunPlan plan = planRecord(record(source, target, 1), "Cut", {&files});
+            runJournaled(plan, state, {nullptr, &files, nullptr}, kDefaultHistorySize);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        ASSERT_TRUE(fs::exists(source + "/b.txt") && fs::exists(target + "/b.txt"));
+        if (changed) test::writeFile(source + "/b.txt", "edited meanwhile");
+
+        const std::vector<std::string> lines = recoverInterruptedRuns(state);
+        const std::string report = ::testing::PrintToString(lines);
+        EXPECT_EQ(fs::exists(source + "/b.txt"), changed) << report;
+        EXPECT_EQ(readFile(target + "/b.txt"), "b.txt");
+        EXPECT_FALSE(fs::exists(source + "/a.txt"));
+        EXPECT_NE(report.find(changed ? "kept both" : "finished the move"), std::string::npos)
+            << report;
+        std::size_t temporaries = 0;
+        filesBelow(target, &temporaries);
+        EXPECT_EQ(temporaries, 0u);
+
+        // What was moved goes back; a source changed meanwhile stays, and so does its copy.
+        runUndo(planUndoOf(state), state, {}, kDefaultHistorySize);
+        EXPECT_EQ(readFile(source + "/a.txt"), "a.txt");
+        EXPECT_EQ(readFile(source + "/b.txt"), changed ? "edited meanwhile" : "b.txt");
+        EXPECT_EQ(fs::exists(target + "/b.txt"), changed);
     }
 }
 
