@@ -23,4 +23,13 @@ enum class Subtasks { None, With, Only };
 int runCommand(const std::string& folder, const std::string& name, bool preview,
                Subtasks subtasks);
 
+// Brings runs cut short to a known state before a command changes the disk, printing what
+// it did on stderr.
+void reportRecovery(const std::string& folder);
+
+// One line per run, newest first.
+int historyCommand(const std::string& folder);
+// Undoes the run with that id, or the newest one not undone when id is empty.
+int undoCommand(const std::string& folder, const std::string& id);
+
 }  // namespace kestrune::cli

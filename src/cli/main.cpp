@@ -44,6 +44,11 @@ int main(int argc, char** argv) {
     run->add_flag("--subtasks-only", subtasksOnly, "Run every task below it, not the task itself")
         ->excludes(with);
 
+    auto* history = app.add_subcommand("history", "Print the runs kept in the history, newest first");
+    std::string undoId;
+    auto* undo = app.add_subcommand("undo", "Undo the newest run not yet undone, or the run ID");
+    undo->add_option("ID", undoId, "The run's id, as history prints it");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -56,6 +61,8 @@ int main(int argc, char** argv) {
     if (*where) return whereCommand(state);
     if (*list) return listCommand(state.path);
     if (*show) return showCommand(state.path, showName);
+    if (*history) return historyCommand(state.path);
+    if (*undo) return undoCommand(state.path, undoId);
     const Subtasks subtasks =
         withSubtasks ? Subtasks::With : (subtasksOnly ? Subtasks::Only : Subtasks::None);
     return runCommand(state.path, runName, preview, subtasks);

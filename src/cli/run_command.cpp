@@ -6,7 +6,10 @@
 
 #include "cli/commands.h"
 #include "cli/field_escape.h"
+#include "run/journal.h"
+#include "run/journaled_run.h"
 #include "run/plan_executor.h"
+#include "run/run_history.h"
 #include "run/run_planner.h"
 #include "store/errors.h"
 #include "store/program_files.h"
@@ -123,13 +126,23 @@ class PlanPrinter final : public PlanSink {
 };
 
 // Carries the plan out, each line as its step is done. Nullopt when the run cannot start.
-std::optional<TaskCounts> execute(const RunPlan& plan, LinePrinter& lines) {
+// The run's journal goes to the state folder's history first; a run whose journal cannot be
+// written does not act.
+std::optional<TaskCounts> execute(const RunPlan& plan, LinePrinter& lines,
+                                  const std::string& folder, std::size_t historySize) {
     for (const FolderProblem& problem : plan.unreadable) lines.folder(problem);
     lines.flush();  // the task's line too
     StepPrinter printer(plan, lines);
     ExecuteOptions options;
     options.observer = &printer;
-    const RunTotals totals = executePlan(plan, options);
+    RunTotals totals;
+    try {
+        totals = runJournaled(plan, folder, options, historySize).totals;
+    } catch (const JournalError& e) {
+        std::cout << "error\t" << field(e.what()) << '\n';
+        std::cerr << e.what() << '\n';
+        return std::nullopt;
+    }
     if (!totals.error.empty()) {
         std::cout << "error\t" << field(totals.error) << '\n';
         std::cerr << totals.error << '\n';
@@ -154,6 +167,7 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
     // the run is done to its end as ever.
     std::signal(SIGPIPE, SIG_IGN);
     const SettingsFile settings(settingsPath(folder));
+    if (!preview) reportRecovery(folder);
     int status = kOk;
     TaskCounts total;
     LinePrinter lines;
@@ -177,7 +191,7 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
         } else if (preview) {
             counts = printer.counts;
         } else {
-            counts = execute(plan, lines);
+            counts = execute(plan, lines, folder, historySizeOf(settings));
         }
         if (!counts) {
             status = kCannotRun;

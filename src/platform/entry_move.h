@@ -12,4 +12,8 @@ namespace kestrune {
 // was and no partial copy; a source that cannot be removed in full stays beside its copy.
 ActionResult moveWhole(const std::string& source, const std::string& target);
 
+// Removes a file or link that a run made, read-only or not, when it is still that entry
+// (sameEntry); a folder fails.
+ActionResult removeMadeEntry(const std::string& path, const EntryIdentity& expected);
+
 }  // namespace kestrune

@@ -178,4 +178,15 @@ ActionResult moveWhole(const std::string& source, const std::string& target) {
     return moveFolderAcross(source, target);
 }
 
+ActionResult removeMadeEntry(const std::string& path, const EntryIdentity& expected) {
+    EntryIdentity now;
+    if (const int code = readIdentity(path, now); code != 0) return ActionResult::failure(code);
+    if (!now.sameEntry(expected)) {
+        return ActionResult::failure(ESTALE, "the entry changed since it was listed");
+    }
+    if (now.type == EntryType::Folder) return ActionResult::failure(EISDIR);
+    if (::unlink(path.c_str()) != 0) return ActionResult::failure(errno);
+    return ActionResult::success();
+}
+
 }  // namespace kestrune

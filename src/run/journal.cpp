@@ -49,6 +49,22 @@ void makeFolders(const std::string& folder) {
     if (!made.ok()) throw JournalError("Cannot create folder " + folder + ": " + made.error);
 }
 
+std::string pathLine(std::string_view tagName, const std::string& path) {
+    std::string line(tagName);
+    addField(line, path);
+    return line + '\n';
+}
+
+std::string doneLine(std::size_t index, const StepResult& result) {
+    std::string line(tag::done);
+    line.append("\t").append(std::to_string(index));
+    addField(line, statusWord(result.status));
+    addField(line, result.target);
+    journal::appendIdentity(line, result.made);
+    addField(line, result.error);
+    return line + '\n';
+}
+
 // The end line repeats the counts, so that a history need not read the outcomes.
 std::string endLine(RunState end, std::size_t done, std::size_t failed) {
     std::string line(tag::end);
@@ -102,7 +118,9 @@ void JournalWriter::create(const std::string& folder,
     for (int attempt = 0; attempt < kIdAttempts; ++attempt) {
         id_ = journal::runIdAt(started + std::chrono::microseconds(attempt));
         path_ = folder + "/" + id_ + std::string(journal::kSuffix);
-        const int code = file_.create(path_);
+        int code = file_.create(path_);
+        // Locked before its first line: a recovery never takes a live run for a dead one.
+        if (code == 0) code = live_.tryLock(path_);
         if (code == 0) return;
         if (code != EEXIST) {
             throw JournalError("Cannot create the run's journal " + path_ + ": " +
@@ -152,28 +170,19 @@ void JournalWriter::writePending(bool sync) {
 }
 
 void JournalWriter::folderMade(const std::string& path) {
-    pending_.append(tag::made);
-    addField(pending_, path);
-    pending_ += '\n';
+    pending_ += pathLine(tag::made, path);
 }
 
 bool JournalWriter::stepDone(std::size_t index, const StepResult& result) {
     if (result.status == StepStatus::Done) ++done_;
     if (result.status == StepStatus::Failed) ++failed_;
-    pending_.append(tag::done).append("\t").append(std::to_string(index));
-    addField(pending_, statusWord(result.status));
-    addField(pending_, result.target);
-    journal::appendIdentity(pending_, result.made);
-    addField(pending_, result.error);
-    pending_ += '\n';
+    pending_ += doneLine(index, result);
     if (pending_.size() >= kWriteAt) writePending(false);
     return error_.empty();
 }
 
 void JournalWriter::folderRemoved(const std::string& path) {
-    pending_.append(tag::removed);
-    addField(pending_, path);
-    pending_ += '\n';
+    pending_ += pathLine(tag::removed, path);
 }
 
 void JournalWriter::durable() {
@@ -186,11 +195,22 @@ void JournalWriter::finish(RunState end) {
     finished_ = true;
 }
 
-void markInterrupted(const std::string& journalPath) {
+void markInterrupted(const std::string& journalPath, const FoundOnDisk& found) {
     const JournalContent before = readJournal(journalPath, JournalDetail::Summary);
+    std::string lines;
+    for (const std::string& path : found.foldersMade) lines += pathLine(tag::made, path);
+    std::size_t done = before.done;
+    std::size_t failed = before.failed;
+    for (const auto& [index, result] : found.outcomes) {
+        lines += doneLine(index, result);
+        if (result.status == StepStatus::Done) ++done;
+        if (result.status == StepStatus::Failed) ++failed;
+    }
+    for (const std::string& path : found.foldersRemoved) lines += pathLine(tag::removed, path);
+    lines += endLine(RunState::Interrupted, done, failed);
     AppendFile file;
     int code = file.openAfterLastLine(journalPath);
-    if (code == 0) code = file.append(endLine(RunState::Interrupted, before.done, before.failed));
+    if (code == 0) code = file.append(lines);
     if (code == 0) code = file.syncData();
     if (code != 0) {
         throw JournalError("Unable to write the run's journal " + journalPath + ": " +

@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/append_file.h"
+#include "platform/file_lock.h"
 #include "run/execution_observer.h"
 #include "run/run_plan.h"
 #include "store/errors.h"
@@ -59,6 +62,7 @@ class JournalWriter final : public ExecutionObserver {
     void writePending(bool sync);
 
     AppendFile file_;
+    FileLock live_;  // held while the run goes on: recovery leaves a live run's journal alone
     std::string id_;
     std::string path_;
     std::string pending_;
@@ -68,8 +72,16 @@ class JournalWriter final : public ExecutionObserver {
     bool finished_ = false;
 };
 
+// What recovery found on disk of a run cut short, beyond the journal's own records.
+struct FoundOnDisk {
+    std::vector<std::string> foldersMade;
+    std::vector<std::string> foldersRemoved;
+    std::vector<std::pair<std::size_t, StepResult>> outcomes;  // step index, outcome
+};
+
 // Ends the journal of a run that was cut short (killed, or its machine stopped) as
-// interrupted, after any torn last line, and puts it on disk. Throws JournalError.
-void markInterrupted(const std::string& journalPath);
+// interrupted, after any torn last line, with what was found of it on disk, and puts it on
+// disk. Throws JournalError.
+void markInterrupted(const std::string& journalPath, const FoundOnDisk& found = {});
 
 }  // namespace kestrune

@@ -45,13 +45,13 @@ class BothObservers final : public ExecutionObserver {
 
 JournaledRun runJournaled(const RunPlan& plan, const std::string& stateFolder,
                           const ExecuteOptions& options, std::size_t historySize,
-                          const std::string& undoes) {
+                          const std::string& undoes, PlanRunner carryOut) {
     JournalWriter journal(stateFolder, plan, std::chrono::system_clock::now(), undoes);
     BothObservers observers(journal, options.observer);
     ExecuteOptions withJournal = options;
     withJournal.observer = &observers;
     JournaledRun run;
-    run.totals = executePlan(plan, withJournal);
+    run.totals = carryOut(plan, withJournal);
     run.journalId = journal.id();
     run.journalPath = journal.path();
     // A run stopped part-way, by its user or by a journal that could not follow, reads as

@@ -14,6 +14,9 @@ struct JournaledRun {
     std::string journalPath;
 };
 
+// What carries out a plan: executePlan for a run, carryOutUndo for an undo.
+using PlanRunner = RunTotals (*)(const RunPlan&, const ExecuteOptions&);
+
 // Carries out a plan that changes the disk, with its journal: the plan is on disk in the
 // state folder's history before the first step, each step's outcome follows it in batches,
 // and the history then keeps the newest `historySize` runs. options.observer is told of
@@ -21,6 +24,6 @@ struct JournaledRun {
 // written; `undoes` names the run that this run undoes.
 JournaledRun runJournaled(const RunPlan& plan, const std::string& stateFolder,
                           const ExecuteOptions& options, std::size_t historySize,
-                          const std::string& undoes = {});
+                          const std::string& undoes = {}, PlanRunner carryOut = executePlan);
 
 }  // namespace kestrune

@@ -7,6 +7,8 @@
 #include "platform/file_io.h"
 #include "platform/folder_listing.h"
 #include "run/journal_format.h"
+#include "store/settings_file.h"
+#include "store/task_record.h"
 
 namespace kestrune {
 
@@ -78,6 +80,11 @@ std::vector<HistoryEntry> readHistory(const std::string& stateFolder) {
     const States states(history);
     for (HistoryEntry& entry : history) entry.state = states.of(entry);
     return history;
+}
+
+std::size_t historySizeOf(const SettingsFile& settings) {
+    const std::int32_t size = settings.readInteger(keys::kSettingsSection, keys::kHistorySize, 0);
+    return size > 0 ? static_cast<std::size_t>(size) : kDefaultHistorySize;
 }
 
 std::string journalPathOf(const std::string& stateFolder, const std::string& id) {

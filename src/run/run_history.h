@@ -8,8 +8,14 @@
 
 namespace kestrune {
 
+class SettingsFile;
+
 // How many runs' journals are kept when the setting `historysize` is absent.
 inline constexpr std::size_t kDefaultHistorySize = 100;
+
+// The setting `historysize` of section `Settings`; absent or not a positive number gives
+// kDefaultHistorySize.
+std::size_t historySizeOf(const SettingsFile& settings);
 
 // One run of the history with the state that the undos after it give it.
 struct HistoryEntry {
