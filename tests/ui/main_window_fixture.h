@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 #include "store/task_tree.h"
@@ -49,6 +50,12 @@ struct MainWindow {
             if (each->text == text) return each;
         }
         return nullptr;
+    }
+
+    // Lets the event loop run until the runs asked for have ended and reported.
+    bool runsEnd() const {
+        for (int waited = 0; form->runGoing() && waited < 30000; waited += 5) QTest::qWait(5);
+        return !form->runGoing();
     }
 
     std::unique_ptr<TForm1> form;
