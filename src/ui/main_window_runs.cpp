@@ -175,7 +175,9 @@ void TForm1::setRunning(bool running) {
 
 void TForm1::runFinished(const RunOutcome& outcome) {
     if (!runGoing()) setRunning(false);
-    if (outcome.job.kind == RunJob::Kind::Preview) {
+    if (outcome.dropped) {
+        // Cancel asked for it: nothing to tell.
+    } else if (outcome.job.kind == RunJob::Kind::Preview) {
         showPreview(outcome);
     } else {
         reportRun(outcome);

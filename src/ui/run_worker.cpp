@@ -85,7 +85,7 @@ void RunWorker::submit(RunJob job, std::size_t historySize) {
             outcome = carryOut(job, historySize);
         } else {
             outcome.job = job;
-            outcome.error = "Not run: the runs were stopped.";
+            outcome.dropped = true;
         }
         QMetaObject::invokeMethod(this, [this, outcome = std::move(outcome)] {
             --pending_;

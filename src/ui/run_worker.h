@@ -39,6 +39,7 @@ struct RunOutcome {
     JournaledRun run;
     Action action = Action::None;
     std::string error;  // the job could not run; nothing was touched
+    bool dropped = false;  // stopped by Cancel before it began
 };
 
 // The progress of the job under way, written by the worker, read by the window.
