@@ -204,7 +204,8 @@ void TForm1::reportRun(const RunOutcome& outcome) {
         if (!outcome.job.automatic) unrun_ << QString::fromStdString(outcome.error);
         return;
     }
-    if (outcome.run.totals.failed > 0) showReport(outcome.run.journalPath);
+    const bool undo = outcome.job.kind == RunJob::Kind::Undo;
+    if (undo || outcome.run.totals.failed > 0) showReport(outcome.run.journalPath);
 }
 
 void TForm1::showPreview(const RunOutcome& outcome) {
@@ -251,7 +252,7 @@ kestrune::ui::RunReport* TForm1::showReport(const std::string& journalPath) {
         kestrune::ui::RunReport::Mode::Report,
         QStringLiteral("Run Report \u2014 %1%2")
             .arg(journal.undoes.empty() ? QString() : QStringLiteral("Undo "), task),
-        QStringLiteral("Started %1 (UTC): %2 done, %3 failed; %4.")
+        QStringLiteral("Started %1: %2 done, %3 failed; %4.")
             .arg(QString::fromStdString(journal.started))
             .arg(journal.done)
             .arg(journal.failed)

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -64,6 +65,12 @@ class TestUnit1Runs : public QObject {
         QVERIFY(form.runGoing());
         QVERIFY(!form.taskMenuItems()[0]->isEnabled() && !form.taskMenuItems()[4]->isEnabled());
         while (form.runGoing() && form.runs().progress().done == 0) QTest::qWait(0);
+        int asked = 0;
+        form.setStopQuestion([&] { return ++asked, false; });
+        QSignalSpy exits(&form, &TForm1::exitRequested);
+        form.ExitProgram();  // answered No: the run goes on, the program stays
+        QCOMPARE(asked, 1);
+        QCOMPARE(exits.count(), 0);
         form.runs().cancelAll();
         QVERIFY(window.runsEnd());
         QVERIFY(ticksDuringRun > 0);
@@ -134,6 +141,7 @@ class TestUnit1Runs : public QObject {
         QCOMPARE(entries("desk"), 4);
         QCOMPARE(entries("box"), 0);
         QCOMPARE(form.lastRunResult(), QStringLiteral("Undo Desktop Tidy: 4 undone, 0 failed"));
+        QVERIFY(shown(form, "RunReport") != nullptr);  // an undo always shows its report
 
         form.ShowRunHistory();
         auto* history = form.findChild<kestrune::ui::RunHistoryWindow*>();
