@@ -17,6 +17,8 @@ struct TrayLog {
     bool available = true;
     int added = 0;
     int removed = 0;
+    QString tip;
+    QStringList notifications;
 };
 
 class FakeTray : public ui::TrayPort {
@@ -25,6 +27,10 @@ class FakeTray : public ui::TrayPort {
     void add() override { ++log_.added; }
     void remove() override { ++log_.removed; }
     bool available() const override { return log_.available; }
+    void setTip(const QString& tip) override { log_.tip = tip; }
+    void notify(const QString& title, const QString& message) override {
+        log_.notifications << title + QLatin1Char('|') + message;
+    }
 
   private:
     TrayLog& log_;

@@ -129,18 +129,20 @@ class TestUnit1Runs : public QObject {
 
     // Undo Last Run puts the moved entries back; the history shows both runs.
     void undoLastRunRestoresTheFolder() {
-        MainWindow window(folder());
+        kestrune::test::TrayLog tray;
+        MainWindow window(folder(), &tray);
         TForm1& form = *window.form;
         makeTask(window, 4, 1);
         form.RunSelected();
         QVERIFY(window.runsEnd());
         QCOMPARE(entries("box"), 4);
+        QCOMPARE(tray.notifications, QStringList{"Kestrune|Desktop Tidy: 4 moved, 0 failed"});
         form.UndoLastRun();
         QVERIFY(window.runsEnd());
         QVERIFY2(window.errors.isEmpty(), qPrintable(window.errors.join('|')));
         QCOMPARE(entries("desk"), 4);
         QCOMPARE(entries("box"), 0);
-        QCOMPARE(form.lastRunResult(), QStringLiteral("Undo Desktop Tidy: 4 undone, 0 failed"));
+        QCOMPARE(tray.tip, QStringLiteral("Kestrune \u2014 Undo Desktop Tidy: 4 undone, 0 failed"));
         QVERIFY(shown(form, "RunReport") != nullptr);  // an undo always shows its report
 
         form.ShowRunHistory();
