@@ -267,16 +267,18 @@ kestrune::ui::RunReport* TForm1::showReport(const std::string& journalPath) {
 }
 
 void TForm1::ShowRunReport() {
-    std::string path = lastJournal_;
-    if (path.empty()) {
-        const std::vector<kestrune::HistoryEntry> runs = kestrune::readHistory(stateFolder());
-        if (!runs.empty()) path = runs.front().path;
-    }
-    if (path.empty()) {
-        reportError_(QStringLiteral("No run has been recorded yet."));
-        return;
-    }
-    showReport(path);
+    guarded([this] {
+        std::string path = lastJournal_;
+        if (path.empty()) {
+            const std::vector<kestrune::HistoryEntry> runs = kestrune::readHistory(stateFolder());
+            if (!runs.empty()) path = runs.front().path;
+        }
+        if (path.empty()) {
+            reportError_(QStringLiteral("No run has been recorded yet."));
+            return;
+        }
+        showReport(path);
+    });
 }
 
 void TForm1::ShowRunHistory() {
