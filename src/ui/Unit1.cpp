@@ -79,6 +79,7 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
              settings_->readInteger(kPositionSection, "frmy", kDefaultTop));
         if (makeTray) tray_ = makeTray(*this);
         if (tray_) tray_->add();
+        showLastRunInTip();
         bindHandlers();
     } catch (...) {
         releaseTreeView();

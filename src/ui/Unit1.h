@@ -152,6 +152,8 @@ class TForm1 : public QMainWindow {
     void reportRun(const kestrune::ui::RunOutcome& outcome);
     void showPreview(const kestrune::ui::RunOutcome& outcome);
     void setRunning(bool running);
+    void showLastRunInTip();
+    void showResultInTip();
     std::size_t historySize() const;
     std::string stateFolder() const { return programFolder_.toStdString(); }
     void treeChanged();

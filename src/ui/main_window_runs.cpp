@@ -41,19 +41,40 @@ const char* doneWord(kestrune::Action action) {
     }
 }
 
-QString resultLine(const RunOutcome& outcome) {
-    const bool undo = outcome.job.kind == RunJob::Kind::Undo;
-    const QString task = QString::fromStdString(outcome.job.task);
-    const QString name = undo ? QStringLiteral("Undo %1").arg(task) : task;
-    if (!outcome.error.empty()) return QStringLiteral("%1: not run").arg(name);
-    const kestrune::RunTotals& totals = outcome.run.totals;
+struct Result {
+    std::string task;
+    bool undo = false;
+    kestrune::Action action = kestrune::Action::None;
+    std::size_t succeeded = 0;
+    std::size_t failed = 0;
+    bool stopped = false;
+    bool notRun = false;
+};
+
+QString resultLine(const Result& result) {
+    const QString task = QString::fromStdString(result.task);
+    const QString name = result.undo ? QStringLiteral("Undo %1").arg(task) : task;
+    if (result.notRun) return QStringLiteral("%1: not run").arg(name);
     QString line = QStringLiteral("%1: %2 %3, %4 failed")
                        .arg(name)
-                       .arg(totals.succeeded)
-                       .arg(QString::fromLatin1(undo ? "undone" : doneWord(outcome.action)))
-                       .arg(totals.failed);
-    if (totals.stopped) line += QStringLiteral(", stopped");
+                       .arg(result.succeeded)
+                       .arg(QString::fromLatin1(result.undo ? "undone" : doneWord(result.action)))
+                       .arg(result.failed);
+    if (result.stopped) line += QStringLiteral(", stopped");
     return line;
+}
+
+QString resultLine(const RunOutcome& outcome) {
+    const kestrune::RunTotals& totals = outcome.run.totals;
+    return resultLine({outcome.job.task, outcome.job.kind == RunJob::Kind::Undo, outcome.action,
+                       totals.succeeded, totals.failed, totals.stopped, !outcome.error.empty()});
+}
+
+// The same line for a run of an earlier session, from its journal.
+QString resultLine(const kestrune::JournalContent& run) {
+    return resultLine({run.plan.task, !run.undoes.empty(),
+                       static_cast<kestrune::Action>(run.plan.record.action), run.done,
+                       run.failed, run.ownState() == kestrune::RunState::Interrupted, false});
 }
 
 QString elided(const QString& text, int length) {
@@ -158,6 +179,23 @@ void TForm1::undoRun(const std::string& runId) {
     queueRun(std::move(job));
 }
 
+void TForm1::showLastRunInTip() {
+    if (!tray_) return;
+    try {
+        const std::vector<kestrune::HistoryEntry> runs = kestrune::readHistory(stateFolder());
+        if (runs.empty() || !runs.front().problem.empty()) return;
+        lastResult_ = resultLine(runs.front().journal);
+        lastJournal_ = runs.front().path;
+    } catch (const std::exception&) {
+        return;  // a history that cannot be read is told when the user asks for it
+    }
+    showResultInTip();
+}
+
+void TForm1::showResultInTip() {
+    tray_->setTip(elided(windowTitle() + QStringLiteral(" \u2014 ") + lastResult_, kTipLength));
+}
+
 void TForm1::setRunning(bool running) {
     for (const char* name : {"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton6"}) {
         findChild<QToolButton*>(QString::fromLatin1(name))->setEnabled(!running);
@@ -197,7 +235,7 @@ void TForm1::reportRun(const RunOutcome& outcome) {
     lastResult_ = resultLine(outcome);
     if (!outcome.run.journalPath.empty()) lastJournal_ = outcome.run.journalPath;
     if (tray_) {
-        tray_->setTip(elided(windowTitle() + QStringLiteral(" \u2014 ") + lastResult_, kTipLength));
+        showResultInTip();
         tray_->notify(windowTitle(), lastResult_);
     }
     if (!outcome.error.empty()) {

@@ -144,6 +144,9 @@ class TestUnit1Runs : public QObject {
         QCOMPARE(entries("box"), 0);
         QCOMPARE(tray.tip, QStringLiteral("Kestrune \u2014 Undo Desktop Tidy: 4 undone, 0 failed"));
         QVERIFY(shown(form, "RunReport") != nullptr);  // an undo always shows its report
+        kestrune::test::TrayLog restartedTray;
+        const MainWindow restarted(folder(), &restartedTray);  // the tip outlasts the session
+        QCOMPARE(restartedTray.tip, tray.tip);
 
         form.ShowRunHistory();
         auto* history = form.findChild<kestrune::ui::RunHistoryWindow*>();
