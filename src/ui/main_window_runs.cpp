@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
-#include <QToolButton>
+#include <QAction>
 #include <algorithm>
 
 #include "run/journal_reader.h"
@@ -198,7 +198,7 @@ void TForm1::showResultInTip() {
 
 void TForm1::setRunning(bool running) {
     for (const char* name : {"ToolButton1", "ToolButton2", "ToolButton3", "ToolButton6"}) {
-        findChild<QToolButton*>(QString::fromLatin1(name))->setEnabled(!running);
+        findChild<QAction*>(QString::fromLatin1(name))->setEnabled(!running);
     }
     EnableTaskCommands(contextItems_);
     EnableTaskCommands(taskMenuItems_);
