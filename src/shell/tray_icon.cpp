@@ -22,7 +22,13 @@ TrayIcon::TrayIcon(TForm1& window, AvailabilityQuery available)
     QMenu* run = menu_->addMenu(QStringLiteral("Run"));
     run->setObjectName(QStringLiteral("Run1"));
     run->menuAction()->setObjectName(QStringLiteral("Run1"));
-    connect(menu_.get(), &QMenu::aboutToShow, this, [this, run] { fillRunMenu(*run, window_); });
+    connect(menu_.get(), &QMenu::aboutToShow, this, [this, run] {
+        fillRunMenu(*run, window_);
+        if (window_.runGoing()) run->setEnabled(false);  // one run at a time
+        menu_->findChild<QAction*>(QStringLiteral("UndoLastRun2"))
+            ->setEnabled(!window_.runGoing());
+    });
+    item("UndoLastRun2", QStringLiteral("Undo Last Run"), &TForm1::UndoLastRun);
     menu_->addSeparator()->setObjectName(QStringLiteral("N4"));
     item("Help3", QStringLiteral("Help"), &TForm1::ShowHelp);
     item("About2", QStringLiteral("About"), &TForm1::ShowAbout);
@@ -34,6 +40,7 @@ TrayIcon::TrayIcon(TForm1& window, AvailabilityQuery available)
     icon_->setToolTip(window_.windowTitle());
     icon_->setContextMenu(menu_.get());
     connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
+    connect(icon_, &QSystemTrayIcon::messageClicked, &window_, &TForm1::ShowRunReport);
 }
 
 TrayIcon::~TrayIcon() {
@@ -50,6 +57,14 @@ void TrayIcon::remove() {
 
 bool TrayIcon::available() const {
     return available_();
+}
+
+void TrayIcon::setTip(const QString& tip) {
+    icon_->setToolTip(tip);
+}
+
+void TrayIcon::notify(const QString& title, const QString& message) {
+    if (QSystemTrayIcon::supportsMessages()) icon_->showMessage(title, message);
 }
 
 // A left click, single or double, brings the window back; a right click opens the menu,

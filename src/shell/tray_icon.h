@@ -27,6 +27,8 @@ class TrayIcon : public QObject, public ui::TrayPort {
     void add() override;
     void remove() override;
     bool available() const override;
+    void setTip(const QString& tip) override;
+    void notify(const QString& title, const QString& message) override;
 
     QSystemTrayIcon& icon() { return *icon_; }
     QMenu& menu() { return *menu_; }

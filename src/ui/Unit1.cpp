@@ -23,7 +23,8 @@
 #include "ui/history_actions.h"
 #include "ui/product_links.h"
 #include "ui/program_icons.h"
-#include "ui/run_problems.h"
+#include "ui/run_progress.h"
+#include "ui/run_worker.h"
 #include "ui/task_tree_model.h"
 #include "ui/task_tree_view.h"
 
@@ -54,6 +55,17 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
     openLink_ = [this](const QUrl& address, const std::function<void()>& refused) {
         kestrune::ui::openWithDesktop(this, address, refused);
     };
+    askStop_ = [this] {
+        return QMessageBox::question(this, windowTitle(),
+                                     QStringLiteral("A run is going on. Stop it and exit?"),
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+    runs_ = new kestrune::ui::RunWorker(programFolder_.toStdString(), this);
+    progress_ = new kestrune::ui::RunProgressDialog(runs_->progress(), this);
+    connect(progress_, &kestrune::ui::RunProgressDialog::cancelRequested, this,
+            [this] { runs_->cancelAll(); });
+    connect(runs_, &kestrune::ui::RunWorker::finished, this, &TForm1::runFinished);
     buildActions();
     buildMenus();
     buildToolBar();
@@ -67,6 +79,7 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
              settings_->readInteger(kPositionSection, "frmy", kDefaultTop));
         if (makeTray) tray_ = makeTray(*this);
         if (tray_) tray_->add();
+        showLastRunInTip();
         bindHandlers();
     } catch (...) {
         releaseTreeView();
@@ -75,6 +88,8 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
 }
 
 TForm1::~TForm1() {
+    delete runs_;  // stops a run under way and ends the worker before the tree goes
+    runs_ = nullptr;
     releaseTreeView();
 }
 
@@ -103,6 +118,8 @@ void TForm1::buildActions() {
         makeAction("ExecuteitsSubtasksonly1", QStringLiteral("Execute Subtasks only")),
         makeAction("DeletethisTask2", QStringLiteral("Delete It")),
         makeAction("EditthisTask2", QStringLiteral("Edit It"))};
+    previewItems_ = {makeAction("previewit", QStringLiteral("Preview It")),
+                     makeAction("PreviewIt2", QStringLiteral("Preview It"))};
 }
 
 void TForm1::buildMenus() {
@@ -122,11 +139,17 @@ void TForm1::buildMenus() {
 
     taskMenu_ = bar->addMenu(QStringLiteral("Task"));
     taskMenu_->setObjectName(QStringLiteral("task1"));
-    taskMenu_->addActions({taskMenuItems_[0], taskMenuItems_[1], taskMenuItems_[2]});
+    taskMenu_->addActions(
+        {taskMenuItems_[0], taskMenuItems_[1], taskMenuItems_[2], previewItems_[1]});
     taskMenu_->addSeparator()->setObjectName(QStringLiteral("N2"));
     taskMenu_->addActions({taskMenuItems_[3], taskMenuItems_[4],
                            makeAction("NewTask1", QStringLiteral("New Task")),
                            makeAction("NewSubtask2", QStringLiteral("New Subtask"))});
+    taskMenu_->addSeparator()->setObjectName(QStringLiteral("N6"));
+    undoLastRun_ = makeAction("UndoLastRun1", QStringLiteral("Undo Last Run"));
+    taskMenu_->addActions({makeAction("RunReport1", QStringLiteral("Run Report")),
+                           makeAction("RunHistory1", QStringLiteral("Run History")),
+                           undoLastRun_});
 
     QMenu* options = bar->addMenu(QStringLiteral("Options"));
     options->setObjectName(QStringLiteral("Options1"));
@@ -148,7 +171,8 @@ void TForm1::buildMenus() {
 
     contextMenu_ = new QMenu(this);
     contextMenu_->setObjectName(QStringLiteral("PopupMenu1"));
-    contextMenu_->addActions({contextItems_[0], contextItems_[1], contextItems_[2]});
+    contextMenu_->addActions(
+        {contextItems_[0], contextItems_[1], contextItems_[2], previewItems_[0]});
     contextMenu_->addSeparator()->setObjectName(QStringLiteral("N1"));
     contextMenu_->addActions({contextItems_[3], contextItems_[4],
                               makeAction("AddNewTask1", QStringLiteral("New Task")),
@@ -230,6 +254,10 @@ void TForm1::bindHandlers() {
     for (const char* name : {"runsubonly", "ExecuteitsSubtasksonly1", "ToolButton3"}) {
         bind(name, &TForm1::RunSubtasksOnly);
     }
+    for (const char* name : {"previewit", "PreviewIt2"}) bind(name, &TForm1::PreviewSelected);
+    bind("RunReport1", &TForm1::ShowRunReport);
+    bind("RunHistory1", &TForm1::ShowRunHistory);
+    bind("UndoLastRun1", &TForm1::UndoLastRun);
     for (const char* name : {"DeletethisTask1", "DeletethisTask2", "ToolButton5"}) {
         bind(name, &TForm1::DeleteSelected);
     }
@@ -320,44 +348,6 @@ void TForm1::RedoTreeChange() {
     guarded([this] { afterHistoryStep(history_.redo()); });
 }
 
-void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecord) {
-    QStringList problems;
-    for (const TreeNode* node : nodes) {
-        if (skipWithoutRecord && !settings_->sectionExists(node->text)) continue;
-        const QString problem = kestrune::ui::runTaskProblems(*settings_, node->text);
-        if (!problem.isEmpty()) problems << problem;
-    }
-    if (!problems.isEmpty()) reportError_(problems.join(QLatin1Char('\n')));
-}
-
-void TForm1::runNode(TreeNode* node) {
-    const auto nodes = tree_.allNodes();
-    if (std::find(nodes.begin(), nodes.end(), node) == nodes.end()) return;
-    guarded([this, node] { runTasks({node}, false); });
-}
-
-void TForm1::RunSelected() {
-    guarded([this] {
-        if (TreeNode* node = selectedNode()) runTasks({node}, false);
-    });
-}
-
-void TForm1::RunWithSubtasks() {
-    guarded([this] {
-        if (TreeNode* node = selectedNode()) runTasks(kestrune::TaskTree::preOrder(node), true);
-    });
-}
-
-void TForm1::RunSubtasksOnly() {
-    guarded([this] {
-        TreeNode* node = selectedNode();
-        if (node == nullptr) return;
-        std::vector<TreeNode*> subtasks = kestrune::TaskTree::preOrder(node);
-        subtasks.erase(subtasks.begin());
-        runTasks(subtasks, true);
-    });
-}
-
 void TForm1::DeleteSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
@@ -372,6 +362,7 @@ void TForm1::EditSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
         if (node == nullptr || node->parent == nullptr || editor_ == nullptr) return;
+        if (runGoing()) return;  // the run read the record; an edit waits for its end
         if (editor_->editTask(tree_, node)) treeChanged();
     });
 }
@@ -479,13 +470,22 @@ void TForm1::ShowTaskCount() {
                               .arg(count > 1 ? QStringLiteral("Tasks") : QStringLiteral("Task")));
 }
 
+// While a run goes on, the run commands and the editor wait for it.
 void TForm1::EnableTaskCommands(const TaskItems& items) {
     const TreeNode* node = selectedNode();
-    for (std::size_t i = 0; i < 4; ++i) items[i]->setEnabled(node != nullptr);
-    items[4]->setEnabled(node != nullptr && node->parent != nullptr);
+    const bool idle = !runGoing();
+    for (std::size_t i = 0; i < 3; ++i) items[i]->setEnabled(node != nullptr && idle);
+    items[3]->setEnabled(node != nullptr);
+    items[4]->setEnabled(node != nullptr && node->parent != nullptr && idle);
+    for (QAction* preview : previewItems_) preview->setEnabled(node != nullptr && idle);
+    undoLastRun_->setEnabled(idle);
 }
 
 void TForm1::ExitProgram() {
+    if (runGoing()) {
+        if (!askStop_()) return;
+        runs_->cancelAll();  // the worker ends the run between two entries, journaled
+    }
     if (tray_) tray_->remove();
     emit exitRequested();
 }

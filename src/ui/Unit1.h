@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <memory>
@@ -21,6 +22,11 @@ class TForm3;
 
 namespace kestrune::ui {
 class HistoryActions;
+class RunProgressDialog;
+class RunReport;
+class RunWorker;
+struct RunJob;
+struct RunOutcome;
 class TaskTreeModel;
 class TaskTreeView;
 }  // namespace kestrune::ui
@@ -39,6 +45,8 @@ class TForm1 : public QMainWindow {
         std::function<void(const QUrl& address, const std::function<void()>& refused)>;
     // The run, delete and edit items of one menu, in that order.
     using TaskItems = std::array<QAction*, 5>;
+    // Asked on Exit while a run goes on: true stops the run and exits.
+    using StopQuestion = std::function<bool()>;
 
     // The creation sequence: loads the tree file of programFolder (the state folder, ending
     // with "/") when it exists, opens the settings file, takes the stored position and adds
@@ -52,6 +60,7 @@ class TForm1 : public QMainWindow {
     void attachDialogs(TForm2* editor, TForm3* about);
     void setErrorReporter(ErrorReporter reporter) { reportError_ = std::move(reporter); }
     void setLinkOpener(LinkOpener opener) { openLink_ = std::move(opener); }
+    void setStopQuestion(StopQuestion ask) { askStop_ = std::move(ask); }
 
     kestrune::SettingsFile& settings() { return *settings_; }
     kestrune::TaskTree& tree() { return tree_; }
@@ -76,14 +85,28 @@ class TForm1 : public QMainWindow {
 
     // Runs one task node's record, as "Execute It" does on the selection.
     void runNode(kestrune::TreeNode* node);
+    // Queues a run of the task's record as a click does, for the automatic runs. It speaks
+    // only through the tray's notification, and opens its report when entries failed.
+    void runAutomatically(const std::string& task);
+    // A run, a preview's planning or an undo is under way or waiting.
+    bool runGoing() const;
+    // The last run's result as the tray's tip and notification give it.
+    const QString& lastRunResult() const { return lastResult_; }
+    // Opens the report of the run journaled there; null when the journal cannot be read.
+    kestrune::ui::RunReport* showReport(const std::string& journalPath);
 
     const TaskItems& contextItems() const { return contextItems_; }
     const TaskItems& taskMenuItems() const { return taskMenuItems_; }
+    kestrune::ui::RunWorker& runs() { return *runs_; }
 
   public slots:
     void RunSelected();
     void RunWithSubtasks();
     void RunSubtasksOnly();
+    void PreviewSelected();
+    void ShowRunReport();
+    void ShowRunHistory();
+    void UndoLastRun();
     void DeleteSelected();
     void EditSelected();
     void AddTask();
@@ -104,6 +127,8 @@ class TForm1 : public QMainWindow {
 
   signals:
     void exitRequested();
+    // A run, preview or undo has ended and reported (its report window may be open).
+    void runEnded();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -119,7 +144,18 @@ class TForm1 : public QMainWindow {
     QAction* makeAction(const char* name, const QString& caption);
     void releaseTreeView();
 
-    void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord);
+    void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord,
+                  bool automatic = false);
+    void queueRun(kestrune::ui::RunJob job);
+    void undoRun(const std::string& runId);
+    void runFinished(const kestrune::ui::RunOutcome& outcome);
+    void reportRun(const kestrune::ui::RunOutcome& outcome);
+    void showPreview(const kestrune::ui::RunOutcome& outcome);
+    void setRunning(bool running);
+    void showLastRunInTip();
+    void showResultInTip();
+    std::size_t historySize() const;
+    std::string stateFolder() const { return programFolder_.toStdString(); }
     void treeChanged();
     void performChange(std::unique_ptr<kestrune::TreeChange> change);
     void afterHistoryStep(kestrune::TreeNode* focus);
@@ -147,6 +183,14 @@ class TForm1 : public QMainWindow {
     QAction* startAtLogin_ = nullptr;
     TaskItems contextItems_{};
     TaskItems taskMenuItems_{};
+    std::array<QAction*, 2> previewItems_{};
+    QAction* undoLastRun_ = nullptr;
+    kestrune::ui::RunWorker* runs_ = nullptr;
+    kestrune::ui::RunProgressDialog* progress_ = nullptr;
+    StopQuestion askStop_;
+    QString lastResult_;
+    QStringList unrun_;  // why the runs of the command under way could not start
+    std::string lastJournal_;
     TForm2* editor_ = nullptr;
     TForm3* about_ = nullptr;
     bool sized_ = false;

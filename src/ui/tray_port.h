@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace kestrune::ui {
 
 // The main window's hold on the notification-area icon, which the shell owns. The window
@@ -11,6 +13,9 @@ class TrayPort {
     virtual void add() = 0;
     virtual void remove() = 0;
     virtual bool available() const = 0;
+    // A run's end: the icon's tip and, where the desktop shows them, a notification.
+    virtual void setTip(const QString& /*tip*/) {}
+    virtual void notify(const QString& /*title*/, const QString& /*message*/) {}
 };
 
 }  // namespace kestrune::ui

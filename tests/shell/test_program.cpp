@@ -229,7 +229,8 @@ class TestProgram : public QObject {
             items << item->objectName() + QLatin1Char('=') +
                          (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
-        QCOMPARE(items, QStringList({"showit=Show Kestrune", "Run1=Run", "N4=-", "Help3=Help",
+        QCOMPARE(items, QStringList({"showit=Show Kestrune", "Run1=Run",
+                                     "UndoLastRun2=Undo Last Run", "N4=-", "Help3=Help",
                                      "About2=About", "CheckVersion2=Check Version", "N5=-",
                                      "Exit2=Exit"}));
 
@@ -247,6 +248,7 @@ class TestProgram : public QObject {
         QCOMPARE(tasks, QStringList({"Desktop Tidy", "  New Task 2"}));
         ModalCloser closer;
         group->actions().front()->trigger();
+        QTRY_VERIFY(closer.seen());
         QVERIFY(closer.text().contains(QStringLiteral("\"Desktop Tidy\" cannot run")));
     }
 

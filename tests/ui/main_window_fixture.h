@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 #include "store/task_tree.h"
@@ -16,6 +17,8 @@ struct TrayLog {
     bool available = true;
     int added = 0;
     int removed = 0;
+    QString tip;
+    QStringList notifications;
 };
 
 class FakeTray : public ui::TrayPort {
@@ -24,6 +27,10 @@ class FakeTray : public ui::TrayPort {
     void add() override { ++log_.added; }
     void remove() override { ++log_.removed; }
     bool available() const override { return log_.available; }
+    void setTip(const QString& tip) override { log_.tip = tip; }
+    void notify(const QString& title, const QString& message) override {
+        log_.notifications << title + QLatin1Char('|') + message;
+    }
 
   private:
     TrayLog& log_;
@@ -49,6 +56,12 @@ struct MainWindow {
             if (each->text == text) return each;
         }
         return nullptr;
+    }
+
+    // Lets the event loop run until the runs asked for have ended and reported.
+    bool runsEnd() const {
+        for (int waited = 0; form->runGoing() && waited < 30000; waited += 5) QTest::qWait(5);
+        return !form->runGoing();
     }
 
     std::unique_ptr<TForm1> form;

@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -8,6 +9,7 @@
 #include "store/errors.h"
 #include "store/settings_file.h"
 #include "ui/error_box.h"
+#include "ui/run_report.h"
 
 using kestrune::TreeNode;
 using kestrune::test::MainWindow;
@@ -173,6 +175,7 @@ class TestUnit1 : public QObject {
             window.errors.clear();
             QTest::mouseClick(form.findChild<QToolButton*>(QString::fromLatin1(button)),
                               Qt::LeftButton);
+            if (!window.runsEnd()) return QStringLiteral("still running");
             return window.errors.join(QLatin1Char('|'));
         };
         QString shown = press("ToolButton1");
@@ -202,12 +205,13 @@ class TestUnit1 : public QObject {
         form.settings().writeString("Desktop Tidy", "filters", "*.tmp");
         form.selectNode(window.node("Desktop Tidy"));
         form.findChild<QAction*>(QStringLiteral("runit"))->trigger();
+        QVERIFY(window.runsEnd());
         QVERIFY(window.errors.isEmpty());
         QVERIFY(!QFile::exists(file("desk/old.tmp")));
         QVERIFY(QFile::exists(file("desk/keep.txt")));
     }
 
-    // A run that could not do every entry says so, naming the entries and the reason.
+    // A run that could not do every entry opens its report at once, the failures on top.
     void failedEntriesOfARunAreShown() {
         MainWindow window(folder());
         TForm1& form = *window.form;
@@ -227,12 +231,22 @@ class TestUnit1 : public QObject {
         form.settings().writeString("Desktop Tidy", "filters", "*.tmp");
         form.selectNode(window.node("Desktop Tidy"));
         form.findChild<QAction*>(QStringLiteral("runit"))->trigger();
-        QCOMPARE(window.errors.size(), 1);
-        const QStringList lines = window.errors.first().split(QLatin1Char('\n'));
-        QCOMPARE(lines.first(), QStringLiteral("Task \"Desktop Tidy\": 4 of 7 entries failed."));
-        QCOMPARE(lines.size(), 5);
-        QVERIFY(lines[1].startsWith(desk("a.tmp") + QStringLiteral(": ")));
-        QCOMPARE(lines.last(), QStringLiteral("and 1 more."));
+        QVERIFY(window.runsEnd());
+        QVERIFY(window.errors.isEmpty());
+        auto* report = form.findChild<kestrune::ui::RunReport*>(QStringLiteral("RunReport"));
+        QVERIFY(report != nullptr && report->isVisible());
+        const QAbstractItemModel& rows = *report->shownRows();
+        QCOMPARE(rows.rowCount(), 7);
+        const auto cell = [&](int row, int column) { return rows.index(row, column).data().toString(); };
+        QCOMPARE(cell(0, 1), desk("a.tmp"));
+        for (int row = 0; row < 7; ++row) {
+            QCOMPARE(cell(row, 3).startsWith(QStringLiteral("failed: ")), row < 4);
+            QCOMPARE(rows.index(row, 0).data(Qt::ForegroundRole).isValid(), row < 4);
+        }
+        report->filter()->setText(QStringLiteral("B.TMP"));
+        QCOMPARE(rows.rowCount(), 1);
+        QCOMPARE(cell(0, 3), QStringLiteral("ok"));
+        QCOMPARE(form.lastRunResult(), QStringLiteral("Desktop Tidy: 3 deleted, 4 failed"));
         QVERIFY(!QFile::exists(desk("b.tmp")));
         QVERIFY(QFile::exists(desk("a.tmp")));
     }

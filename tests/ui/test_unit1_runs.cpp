@@ -1,0 +1,162 @@
+#include <QDir>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "main_window_fixture.h"
+#include "ui/run_history_window.h"
+#include "ui/run_report.h"
+#include "ui/run_worker.h"
+
+using kestrune::test::MainWindow;
+using kestrune::ui::RunReport;
+
+// The window's runs: on the worker thread, stopped between entries, previewed, undone.
+class TestUnit1Runs : public QObject {
+    Q_OBJECT
+
+  private:
+    QString folder() const { return dir_->path() + QLatin1Char('/'); }
+    QString path(const QString& name) const { return folder() + name; }
+
+    // "Desktop Tidy" takes the *.txt of desk/ to box/ with the action given.
+    void makeTask(MainWindow& window, int count, int action) {
+        QVERIFY(QDir(folder()).mkpath(QStringLiteral("desk")));
+        QVERIFY(QDir(folder()).mkpath(QStringLiteral("box")));
+        for (int i = 0; i < count; ++i) {
+            kestrune::test::writeBytes(path(QStringLiteral("desk/%1.txt").arg(i)), "content");
+        }
+        kestrune::SettingsFile& settings = window.form->settings();
+        settings.writeString("Desktop Tidy", "s_folder", path("desk").toStdString());
+        settings.writeString("Desktop Tidy", "t_folder", path("box").toStdString());
+        settings.writeInteger("Desktop Tidy", "actions", action);
+        settings.writeString("Desktop Tidy", "filters", "*.txt");
+        window.form->selectNode(window.node("Desktop Tidy"));
+    }
+    int entries(const char* name) const {
+        return static_cast<int>(QDir(path(QString::fromLatin1(name))).entryList(QDir::Files).size());
+    }
+    static RunReport* shown(TForm1& form, const char* name) {
+        RunReport* found = nullptr;
+        for (RunReport* each : form.findChildren<RunReport*>(QString::fromLatin1(name))) {
+            if (each->isVisible()) found = each;
+        }
+        return found;
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+
+  private slots:
+    void init() { dir_ = std::make_unique<QTemporaryDir>(); }
+
+    // The event loop goes on during a run; Cancel stops it between two entries, and the
+    // report read back from the journal shows what was done and what was not.
+    void aRunKeepsTheWindowAnsweringAndStopsBetweenEntries() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        makeTask(window, 400, 2);
+        int ticksDuringRun = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ticksDuringRun += form.runGoing() ? 1 : 0; });
+        ticker.start(0);
+        form.RunSelected();
+        QVERIFY(form.runGoing());
+        QVERIFY(!form.taskMenuItems()[0]->isEnabled() && !form.taskMenuItems()[4]->isEnabled());
+        while (form.runGoing() && form.runs().progress().done == 0) QTest::qWait(0);
+        int asked = 0;
+        form.setStopQuestion([&] { return ++asked, false; });
+        QSignalSpy exits(&form, &TForm1::exitRequested);
+        form.ExitProgram();  // answered No: the run goes on, the program stays
+        QCOMPARE(asked, 1);
+        QCOMPARE(exits.count(), 0);
+        form.runs().cancelAll();
+        QVERIFY(window.runsEnd());
+        QVERIFY(ticksDuringRun > 0);
+        QVERIFY(form.taskMenuItems()[0]->isEnabled());
+        const int copied = entries("box");
+        QVERIFY2(copied > 0 && copied < 400, qPrintable(QString::number(copied)));
+        QVERIFY(form.lastRunResult().endsWith(QStringLiteral(", stopped")));
+
+        form.ShowRunReport();
+        RunReport* report = shown(form, "RunReport");
+        QVERIFY(report != nullptr);
+        const QAbstractItemModel& rows = *report->shownRows();
+        QCOMPARE(rows.rowCount(), 400);
+        int ok = 0;
+        int notDone = 0;
+        for (int row = 0; row < rows.rowCount(); ++row) {
+            const QString status = rows.index(row, 3).data().toString();
+            ok += status == QStringLiteral("ok") ? 1 : 0;
+            notDone += status == QStringLiteral("not done") ? 1 : 0;
+        }
+        QCOMPARE(ok, copied);
+        QCOMPARE(notDone, 400 - copied);
+    }
+
+    // Run carries out the plan shown; a planned entry gone since refuses the whole run.
+    void previewRunsExactlyItsPlanOrRefuses() {
+        for (const bool removeOne : {false, true}) {
+            MainWindow window(folder());
+            TForm1& form = *window.form;
+            makeTask(window, 3, 1);
+            form.findChild<QAction*>(QStringLiteral("PreviewIt2"))->trigger();
+            QVERIFY(window.runsEnd());
+            RunReport* preview = shown(form, "RunPreview");
+            QVERIFY(preview != nullptr);
+            QCOMPARE(preview->shownRows()->rowCount(), 3);
+            QCOMPARE(preview->shownRows()->index(0, 3).data().toString(),
+                     QStringLiteral("planned"));
+            QCOMPARE(entries("desk"), 3);  // a preview touches nothing
+            kestrune::test::writeBytes(path("desk/late.txt"), "not in the plan");
+            if (removeOne) QVERIFY(QFile::remove(path("desk/1.txt")));
+            preview->actionButton()->click();
+            QVERIFY(window.runsEnd());
+            if (removeOne) {
+                QCOMPARE(window.errors.size(), 1);
+                QVERIFY2(window.errors[0].contains(path("desk/1.txt")), qPrintable(window.errors[0]));
+                QCOMPARE(entries("box"), 0);
+            } else {
+                QVERIFY(window.errors.isEmpty());
+                QCOMPARE(entries("box"), 3);
+                QVERIFY(QFile::exists(path("desk/late.txt")));
+            }
+            QDir(path("desk")).removeRecursively();
+            QDir(path("box")).removeRecursively();
+        }
+    }
+
+    // Undo Last Run puts the moved entries back; the history shows both runs.
+    void undoLastRunRestoresTheFolder() {
+        kestrune::test::TrayLog tray;
+        MainWindow window(folder(), &tray);
+        TForm1& form = *window.form;
+        makeTask(window, 4, 1);
+        form.RunSelected();
+        QVERIFY(window.runsEnd());
+        QCOMPARE(entries("box"), 4);
+        QCOMPARE(tray.notifications, QStringList{"Kestrune|Desktop Tidy: 4 moved, 0 failed"});
+        form.UndoLastRun();
+        QVERIFY(window.runsEnd());
+        QVERIFY2(window.errors.isEmpty(), qPrintable(window.errors.join('|')));
+        QCOMPARE(entries("desk"), 4);
+        QCOMPARE(entries("box"), 0);
+        QCOMPARE(tray.tip, QStringLiteral("Kestrune \u2014 Undo Desktop Tidy: 4 undone, 0 failed"));
+        QVERIFY(shown(form, "RunReport") != nullptr);  // an undo always shows its report
+        kestrune::test::TrayLog restartedTray;
+        const MainWindow restarted(folder(), &restartedTray);  // the tip outlasts the session
+        QCOMPARE(restartedTray.tip, tray.tip);
+
+        form.ShowRunHistory();
+        auto* history = form.findChild<kestrune::ui::RunHistoryWindow*>();
+        QVERIFY(history != nullptr);
+        const QTreeWidget& list = *history->list();
+        QCOMPARE(list.topLevelItemCount(), 2);
+        QCOMPARE(list.topLevelItem(0)->text(1), QStringLiteral("Undo Desktop Tidy"));
+        QCOMPARE(list.topLevelItem(1)->text(2), QStringLiteral("undone"));
+    }
+};
+
+QTEST_MAIN(TestUnit1Runs)
+#include "test_unit1_runs.moc"
