@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kestrune {
 struct StateFolder;
@@ -22,5 +23,7 @@ int whereCommand(const StateFolder& folder);
 enum class Subtasks { None, With, Only };
 int runCommand(const std::string& folder, const std::string& name, bool preview,
                Subtasks subtasks);
+// Runs the named tasks (none: every task set to) by themselves until SIGINT or SIGTERM.
+int watchCommand(const std::string& folder, const std::vector<std::string>& names);
 
 }  // namespace kestrune::cli

@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "store/state_folder.h"
@@ -44,6 +45,12 @@ int main(int argc, char** argv) {
     run->add_flag("--subtasks-only", subtasksOnly, "Run every task below it, not the task itself")
         ->excludes(with);
 
+    std::vector<std::string> watchNames;
+    auto* watch = app.add_subcommand(
+        "watch", "Run tasks by themselves, on changes and at intervals, until interrupted");
+    watch->add_option("NAME", watchNames,
+                      "Task names (default: every task set to run by itself)");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -56,6 +63,7 @@ int main(int argc, char** argv) {
     if (*where) return whereCommand(state);
     if (*list) return listCommand(state.path);
     if (*show) return showCommand(state.path, showName);
+    if (*watch) return watchCommand(state.path, watchNames);
     const Subtasks subtasks =
         withSubtasks ? Subtasks::With : (subtasksOnly ? Subtasks::Only : Subtasks::None);
     return runCommand(state.path, runName, preview, subtasks);
