@@ -20,6 +20,7 @@ class TForm2;
 class TForm3;
 
 namespace kestrune::ui {
+class AutoRuns;
 class HistoryActions;
 class TaskTreeModel;
 class TaskTreeView;
@@ -91,6 +92,8 @@ class TForm1 : public QMainWindow {
     void ToggleOnTop();
     // Writes or removes the desktop's autostart entry, as the check item now says.
     void ToggleStartAtLogin();
+    // Pauses or resumes every automatic run, as the check item now says, and saves it.
+    void ToggleAutomaticRuns();
     void ShowHelp();
     void CheckVersion();
     void ShowAbout();
@@ -109,6 +112,10 @@ class TForm1 : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+
+  private slots:
+    // A task is due to run by itself.
+    void runDue(const QString& task);
 
   private:
     void buildActions();
@@ -145,6 +152,8 @@ class TForm1 : public QMainWindow {
     QMenu* contextMenu_ = nullptr;
     QAction* onTop_ = nullptr;
     QAction* startAtLogin_ = nullptr;
+    QAction* automaticRuns_ = nullptr;
+    kestrune::ui::AutoRuns* autoRuns_ = nullptr;
     TaskItems contextItems_{};
     TaskItems taskMenuItems_{};
     TForm2* editor_ = nullptr;
