@@ -14,7 +14,6 @@
 #include "cli/run_lines.h"
 #include "run/auto_runner.h"
 #include "run/automatic_run.h"
-#include "store/errors.h"
 #include "store/program_files.h"
 #include "store/task_tree.h"
 
@@ -127,10 +126,10 @@ int watchCommand(const std::string& folder, const std::vector<std::string>& name
         const StopOnSignals signals(runner);
         runner.run();
         return kOk;
-    } catch (const Error& e) {
-        std::cerr << e.what() << '\n';
     } catch (const std::system_error& e) {
         std::cerr << "Cannot watch folders: " << e.what() << '\n';
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << '\n';
     }
     return kCannotRun;
 }

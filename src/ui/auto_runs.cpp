@@ -34,7 +34,14 @@ void AutoRuns::setActive(bool active) {
         emit notice(QStringLiteral("Tasks cannot run by themselves: %1").arg(e.what()));
         return;
     }
-    loop_ = std::thread([runner = runner_.get()] { runner->run(); });
+    loop_ = std::thread([this, runner = runner_.get()] {
+        // Nothing may leave the thread: the program would end at once.
+        try {
+            runner->run();
+        } catch (const std::exception& e) {
+            emit notice(QStringLiteral("Tasks no longer run by themselves: %1").arg(e.what()));
+        }
+    });
 }
 
 void AutoRuns::runEnded(const QString& task, const QStringList& ownChanges,
