@@ -19,6 +19,8 @@ namespace {
 // A turn waits no longer than this even with nothing due, so that a clock set forward
 // (or a machine woken from sleep) is noticed.
 constexpr int kLongestWaitMs = 60'000;
+// A watched source that is gone is looked for again at most this often.
+constexpr auto kSourceLookEvery = std::chrono::seconds(30);
 
 // When the task last ran, by hand or by itself: its newest journal that is not an undo.
 std::optional<AutoScheduler::Time> lastRunOf(const std::vector<HistoryEntry>& history,
@@ -77,6 +79,7 @@ void AutoRunner::turn(int maxWaitMs) {
     wake_->wait(watch_->descriptor(), waitMs(maxWaitMs));
     take(watch_->read(0));
     if (rulesChanged_) readRules();  // before the next change in a new source can go unseen
+    watchReturnedSources();
     takeEnded();
     tellNotices();
 }
@@ -184,11 +187,34 @@ void AutoRunner::setTask(const std::string& task, const TaskRecord& record) {
         apply(watchSet_.removeTask(task));
         return;
     }
+    if (!watchSource(task, record)) {
+        scheduler_.cannotWatch(task, sourceRootOf(record.sourceFolder), "it cannot be listed",
+                               now());
+    }
+}
+
+// Walks the task's source for the folders to watch. False when its root is not among them.
+bool AutoRunner::watchSource(const std::string& task, const TaskRecord& record) {
     const WalkRequest request = walkOf(record);
     apply(watchSet_.setTask(task, request));
     const auto watching = watchSet_.tasksWatching(request.sourceRoot);
-    if (std::find(watching.begin(), watching.end(), task) == watching.end()) {
-        scheduler_.cannotWatch(task, request.sourceRoot, "it cannot be listed", now());
+    return std::find(watching.begin(), watching.end(), task) != watching.end();
+}
+
+// A source that went (a folder removed, a disk unmounted) is looked for again now and then;
+// once it is back, what it holds may be new, so the task runs.
+void AutoRunner::watchReturnedSources() {
+    if (now() < nextSourceLook_) return;
+    nextSourceLook_ = now() + kSourceLookEvery;
+    for (const auto& [task, record] : rules_) {
+        if (!record.watch) continue;
+        const std::string root = sourceRootOf(record.sourceFolder);
+        const auto watching = watchSet_.tasksWatching(root);
+        if (std::find(watching.begin(), watching.end(), task) != watching.end()) continue;
+        FolderId exists;
+        if (folderIdentity(root, exists) && watchSource(task, record)) {
+            scheduler_.changed(task, root, now());
+        }
     }
 }
 

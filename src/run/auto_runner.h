@@ -67,6 +67,8 @@ class AutoRunner {
     void readRules();
     void setTask(const std::string& task, const TaskRecord& record);
     void dropTask(const std::string& task);
+    bool watchSource(const std::string& task, const TaskRecord& record);
+    void watchReturnedSources();
     void apply(const WatchChanges& changes);
     void take(const std::vector<WatchEvent>& events);
     void takeEnded();
@@ -85,6 +87,7 @@ class AutoRunner {
     std::map<std::string, TaskRecord> rules_;  // the tasks taking part, as last read
     std::set<std::string> told_;               // "task\ttext" said once already
     std::string listed_;  // the tasks taking part as last told
+    Time nextSourceLook_{};
     bool rulesChanged_ = true;
 
     std::atomic<bool> stopping_{false};

@@ -144,6 +144,22 @@ TEST_F(AutoRunnerTest, AQueueOverflowRunsInFullAndIsToldOnce) {
     EXPECT_EQ(notices.size(), 2u) << "the tasks, then the overflow once";
 }
 
+TEST_F(AutoRunnerTest, ASourceThatGoesAndComesBackIsWatchedAgain) {
+    writeTask("watch=1\n");
+    start();
+    at(0ms, 50);
+    fs::remove_all(inbox());  // as a disk taken away
+    at(1s, 200);
+    makeFile(inbox() + "/back.txt", "b");
+    at(2s, 200);
+    at(29s, 200);
+    EXPECT_TRUE(reasons.empty());
+    at(31s, 200);  // looked for again: found, and what it holds is new
+    at(34s, 200);
+    EXPECT_EQ(reasons, std::vector<AutoReason>{AutoReason::Changes});
+    EXPECT_TRUE(fs::exists(sorted() + "/back.txt"));
+}
+
 TEST_F(AutoRunnerTest, ARecordThatCannotRunIsToldOnceAndAnEditIsTakenIn) {
     writeTask("watch=1\n", 9);
     start();
