@@ -23,6 +23,7 @@ SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit,
     }
     WalkRequest request{.sourceRoot = withoutTrailingSlashes(record.sourceFolder) + "/",
                         .depthCode = record.depthCode,
+                        .skip = std::nullopt,  // set below when the target lies inside
                         .identities = false,
                         .stop = stop};
     // The run leaves a target inside the source out of its walk; so does the preview.
