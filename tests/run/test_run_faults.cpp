@@ -178,7 +178,9 @@ TEST_F(RunFaults, FailureAtAnyOneStepLosesNothingAndLeavesNoPartFile) {
                 EXPECT_EQ(after.lost, 0u) << where;
                 EXPECT_EQ(after.wrong, 0u) << where;
                 EXPECT_EQ(after.temporaries, 0u) << where;
-                if (action == 1) EXPECT_LE(after.both, 1u) << where;
+                if (action == 1) {
+                    EXPECT_LE(after.both, 1u) << where;
+                }
                 if (!files.failed()) {
                     EXPECT_EQ(totals.failed, 0u) << where;
                     break;
