@@ -191,7 +191,9 @@ TEST_F(RunCommandTest, PreviewAndRunAgreeOnEveryTargetOfAMergedTree) {
         } else {
             EXPECT_EQ(std::distance(fs::directory_iterator(inbox()), fs::directory_iterator()), 0);
         }
-        if (action != 3) EXPECT_TRUE(fs::is_directory(sorted() + "/Empty"));
+        if (action != 3) {
+            EXPECT_TRUE(fs::is_directory(sorted() + "/Empty"));
+        }
         fs::remove_all(sorted());
     }
 }
