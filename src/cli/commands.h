@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kestrune {
 struct StateFolder;
@@ -22,6 +23,8 @@ int whereCommand(const StateFolder& folder);
 enum class Subtasks { None, With, Only };
 int runCommand(const std::string& folder, const std::string& name, bool preview,
                Subtasks subtasks);
+// Runs the named tasks (none: every task set to) by themselves until SIGINT or SIGTERM.
+int watchCommand(const std::string& folder, const std::vector<std::string>& names);
 
 // Brings runs cut short to a known state before a command changes the disk, printing what
 // it did on stderr.

@@ -4,6 +4,7 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "store/state_folder.h"
@@ -48,6 +49,11 @@ int main(int argc, char** argv) {
     std::string undoId;
     auto* undo = app.add_subcommand("undo", "Undo the newest run not yet undone, or the run ID");
     undo->add_option("ID", undoId, "The run's id, as history prints it");
+    std::vector<std::string> watchNames;
+    auto* watch = app.add_subcommand(
+        "watch", "Run tasks by themselves, on changes and at intervals, until interrupted");
+    watch->add_option("NAME", watchNames,
+                      "Task names (default: every task set to run by itself)");
 
     try {
         app.parse(argc, argv);
@@ -63,6 +69,7 @@ int main(int argc, char** argv) {
     if (*show) return showCommand(state.path, showName);
     if (*history) return historyCommand(state.path);
     if (*undo) return undoCommand(state.path, undoId);
+    if (*watch) return watchCommand(state.path, watchNames);
     const Subtasks subtasks =
         withSubtasks ? Subtasks::With : (subtasksOnly ? Subtasks::Only : Subtasks::None);
     return runCommand(state.path, runName, preview, subtasks);

@@ -8,6 +8,7 @@
 #include "cli/field_escape.h"
 #include "run/journal.h"
 #include "run/journaled_run.h"
+#include "cli/run_lines.h"
 #include "run/plan_executor.h"
 #include "run/run_history.h"
 #include "run/run_planner.h"
@@ -19,21 +20,6 @@
 namespace kestrune::cli {
 
 namespace {
-
-const char* actionWord(Action action) {
-    switch (action) {
-        case Action::Move:
-            return "move";
-        case Action::Copy:
-            return "copy";
-        case Action::Delete:
-            return "delete";
-        case Action::Trash:
-            return "trash";
-        default:
-            return "none";
-    }
-}
 
 // The task names a command runs, in order: the node itself and/or its subtree in pre-order.
 std::vector<std::string> taskNames(const std::string& folder, const std::string& name,
@@ -50,58 +36,6 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
     }
     throw Error("No node named \"" + name + "\" in the task tree");
 }
-
-// Writes the run's lines: one per step, a `folder` line per folder that could not be listed.
-class LinePrinter {
-  public:
-    void step(const PlanStep& step, StepStatus status, const std::string& target,
-              const std::string& error) {
-        line_.assign(actionWord(step.action)).push_back('\t');
-        appendField(line_, step.source);
-        line_.push_back('\t');
-        appendField(line_, target);
-        end(status, error);
-    }
-    void folder(const FolderProblem& problem) {
-        line_.assign("folder\t");
-        appendField(line_, problem.folder);
-        line_.push_back('\t');
-        end(StepStatus::Failed, problem.reason);
-    }
-    // A run's line goes out at once, so that the output of a killed run names every entry
-    // it did; a preview's lines may wait in the buffer.
-    void flush() { std::cout.flush(); }
-
-  private:
-    void end(StepStatus status, const std::string& error) {
-        line_.push_back('\t');
-        line_.append(statusWord(status));
-        if (status == StepStatus::Failed) {
-            line_.append(": ");
-            appendField(line_, error);
-        }
-        line_.push_back('\n');
-        std::cout.write(line_.data(), static_cast<std::streamsize>(line_.size()));
-    }
-
-    std::string line_;
-};
-
-// Prints each step as soon as it is done.
-class StepPrinter final : public ExecutionObserver {
-  public:
-    StepPrinter(const RunPlan& plan, LinePrinter& lines) : plan_(plan), lines_(lines) {}
-
-    bool stepDone(std::size_t index, const StepResult& result) override {
-        lines_.step(plan_.steps[index], result.status, result.target, result.error);
-        lines_.flush();
-        return true;
-    }
-
-  private:
-    const RunPlan& plan_;
-    LinePrinter& lines_;
-};
 
 struct TaskCounts {
     std::size_t done = 0;

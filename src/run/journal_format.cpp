@@ -69,6 +69,13 @@ std::string isoTime(Clock::time_point when) {
     return text;
 }
 
+std::optional<Clock::time_point> timeFromIso(const std::string& text) {
+    std::tm parts{};
+    const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
+    if (end == nullptr || *end != '\0') return std::nullopt;
+    return Clock::from_time_t(timegm(&parts));
+}
+
 void appendIdentity(std::string& line, const EntryIdentity& identity) {
     for (const std::uint64_t number : {identity.device, identity.inode}) {
         line.append("\t").append(std::to_string(number));

@@ -44,6 +44,8 @@ inline constexpr std::size_t kIdentityFields = 6;
 std::string runIdAt(std::chrono::system_clock::time_point when);
 // 2026-12-09T05:12:33Z
 std::string isoTime(std::chrono::system_clock::time_point when);
+// The time isoTime() wrote; nullopt for any other text.
+std::optional<std::chrono::system_clock::time_point> timeFromIso(const std::string& text);
 
 void appendIdentity(std::string& line, const EntryIdentity& identity);
 bool readIdentity(const std::vector<std::string>& fields, std::size_t at, EntryIdentity& identity);

@@ -41,6 +41,8 @@ struct TaskRecord {
     bool skipSame = false;         // skipsame: leave an entry whose target holds the same content
     bool watch = false;            // watch: run when entries appear or change in the source
     std::int32_t everyMinutes = 0;  // every: run at this interval; 0 never
+
+    bool operator==(const TaskRecord&) const = default;
 };
 
 // Every key from one reading of the file, so a record being saved meanwhile is seen whole,

@@ -18,6 +18,7 @@
 #include "store/program_files.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
+#include "ui/auto_runs.h"
 #include "ui/desktop_links.h"
 #include "ui/error_box.h"
 #include "ui/history_actions.h"
@@ -77,6 +78,13 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
         settings_ = std::make_unique<kestrune::SettingsFile>(kestrune::settingsPath(folder));
         move(settings_->readInteger(kPositionSection, "frmx", kDefaultLeft),
              settings_->readInteger(kPositionSection, "frmy", kDefaultTop));
+        autoRuns_ = new kestrune::ui::AutoRuns(programFolder_, this);
+        connect(autoRuns_, &kestrune::ui::AutoRuns::runDue, this, &TForm1::runDue);
+        connect(autoRuns_, &kestrune::ui::AutoRuns::notice, this,
+                [this](const QString& text) { statusBar()->showMessage(text, 15000); });
+        automaticRuns_->setChecked(
+            settings_->readBool(kestrune::keys::kSettingsSection, kestrune::keys::kAutomatic, true));
+        autoRuns_->setActive(automaticRuns_->isChecked());
         if (makeTray) tray_ = makeTray(*this);
         if (tray_) tray_->add();
         showLastRunInTip();
@@ -159,6 +167,9 @@ void TForm1::buildMenus() {
     startAtLogin_ = makeAction("StartatLogin1", QStringLiteral("Start at Login"));
     startAtLogin_->setCheckable(true);
     options->addAction(startAtLogin_);
+    automaticRuns_ = makeAction("RunTasksAutomatically1", QStringLiteral("Run Tasks Automatically"));
+    automaticRuns_->setCheckable(true);
+    options->addAction(automaticRuns_);
     // The entry can come and go outside the program; the mark shows what is there now.
     connect(options, &QMenu::aboutToShow, this, &TForm1::showStartAtLogin);
     showStartAtLogin();
@@ -241,6 +252,7 @@ void TForm1::bindHandlers() {
     bind("About1", &TForm1::ShowAbout);
     bind("OnTop1", &TForm1::ToggleOnTop);
     bind("StartatLogin1", &TForm1::ToggleStartAtLogin);
+    bind("RunTasksAutomatically1", &TForm1::ToggleAutomaticRuns);
     bind("Help2", &TForm1::ShowHelp);
     bind("CheckVersion1", &TForm1::CheckVersion);
     connect(historyActions_->undo(), &QAction::triggered, this, &TForm1::UndoTreeChange);
@@ -346,6 +358,19 @@ void TForm1::UndoTreeChange() {
 
 void TForm1::RedoTreeChange() {
     guarded([this] { afterHistoryStep(history_.redo()); });
+}
+
+void TForm1::runDue(const QString& task) {
+    runAutomatically(task.toStdString());
+}
+
+void TForm1::ToggleAutomaticRuns() {
+    guarded([this] {
+        const bool on = automaticRuns_->isChecked();
+        autoRuns_->setActive(on);
+        settings_->writeInteger(kestrune::keys::kSettingsSection, kestrune::keys::kAutomatic,
+                                on ? 1 : 0);
+    });
 }
 
 void TForm1::DeleteSelected() {

@@ -21,6 +21,7 @@ class TForm2;
 class TForm3;
 
 namespace kestrune::ui {
+class AutoRuns;
 class HistoryActions;
 class RunProgressDialog;
 class RunReport;
@@ -114,6 +115,8 @@ class TForm1 : public QMainWindow {
     void ToggleOnTop();
     // Writes or removes the desktop's autostart entry, as the check item now says.
     void ToggleStartAtLogin();
+    // Pauses or resumes every automatic run, as the check item now says, and saves it.
+    void ToggleAutomaticRuns();
     void ShowHelp();
     void CheckVersion();
     void ShowAbout();
@@ -135,6 +138,10 @@ class TForm1 : public QMainWindow {
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
 
+  private slots:
+    // A task is due to run by itself.
+    void runDue(const QString& task);
+
   private:
     void buildActions();
     void buildMenus();
@@ -149,6 +156,7 @@ class TForm1 : public QMainWindow {
     void queueRun(kestrune::ui::RunJob job);
     void undoRun(const std::string& runId);
     void runFinished(const kestrune::ui::RunOutcome& outcome);
+    void tellAutomaticRunEnded(const kestrune::ui::RunOutcome& outcome);
     void reportRun(const kestrune::ui::RunOutcome& outcome);
     void showPreview(const kestrune::ui::RunOutcome& outcome);
     void setRunning(bool running);
@@ -181,6 +189,8 @@ class TForm1 : public QMainWindow {
     QMenu* contextMenu_ = nullptr;
     QAction* onTop_ = nullptr;
     QAction* startAtLogin_ = nullptr;
+    QAction* automaticRuns_ = nullptr;
+    kestrune::ui::AutoRuns* autoRuns_ = nullptr;
     TaskItems contextItems_{};
     TaskItems taskMenuItems_{};
     std::array<QAction*, 2> previewItems_{};

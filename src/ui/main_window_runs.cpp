@@ -226,7 +226,17 @@ void TForm1::runFinished(const RunOutcome& outcome) {
         unrun_.clear();
         reportError_(message);
     }
+    if (outcome.job.automatic) tellAutomaticRunEnded(outcome);
     emit runEnded();
+}
+
+// The scheduler waits for the end of each run it started; a problem it is told is shown once.
+void TForm1::tellAutomaticRunEnded(const RunOutcome& outcome) {
+    QString problem = QString::fromStdString(outcome.error);
+    if (problem.isEmpty() && outcome.run.totals.failed > 0) {
+        problem = QStringLiteral("%1 entries failed").arg(outcome.run.totals.failed);
+    }
+    autoRuns_->runEnded(QString::fromStdString(outcome.job.task), {}, problem);
 }
 
 // A run that could not start says why: in a box for a click (once the command's runs ended), in the notification for a

@@ -18,7 +18,8 @@ for file in bin/kestrune bin/kestrune-cli \
     share/man/man1/kestrune.1.gz share/man/man1/kestrune-cli.1.gz \
     share/bash-completion/completions/kestrune-cli \
     share/kestrune/help/index.html \
-    share/doc/kestrune/copyright share/doc/kestrune/changelog.gz; do
+    share/doc/kestrune/copyright share/doc/kestrune/changelog.gz \
+    lib/systemd/user/kestrune-watch.service; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
 

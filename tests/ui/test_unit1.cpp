@@ -2,12 +2,14 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 
 #include "main_window_fixture.h"
 #include "store/errors.h"
 #include "store/settings_file.h"
+#include "ui/auto_runs.h"
 #include "ui/error_box.h"
 #include "ui/run_report.h"
 
@@ -335,6 +337,38 @@ class TestUnit1 : public QObject {
         QCOMPARE(window.errors.size(), 1);
         QVERIFY(window.errors[0].startsWith(QStringLiteral("Cannot change ")));
         qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    // A watching task runs by itself through the window's own run; the item pauses all
+    // such runs and is remembered.
+    void runTasksAutomaticallyRunsPausesAndIsSaved() {
+        const QString inbox = folder() + QStringLiteral("Inbox");
+        const QString sorted = folder() + QStringLiteral("Sorted");
+        QDir().mkpath(inbox);
+        kestrune::test::writeBytes(file("kestrune.dll"), "Tidy\r\n");
+        kestrune::test::writeBytes(file("Setting.cfg"),
+                                   ("[Tidy]\ns_folder=" + inbox + "\nt_folder=" + sorted +
+                                    "\nactions=1\nfilters=*.txt\nwatch=1\n")
+                                       .toUtf8());
+        {
+            MainWindow window(folder());
+            auto* item = window.form->findChild<QAction*>(QStringLiteral("RunTasksAutomatically1"));
+            auto* runs = window.form->findChild<kestrune::ui::AutoRuns*>();
+            QCOMPARE(item->text(), QStringLiteral("Run Tasks Automatically"));
+            QVERIFY(item->isCheckable() && item->isChecked() && runs->active());
+            // The loop tells which tasks take part once it watches their sources.
+            QTRY_COMPARE_WITH_TIMEOUT(window.form->statusBar()->currentMessage(),
+                                      QStringLiteral("Tasks that run by themselves: Tidy"), 5000);
+            kestrune::test::writeBytes(inbox + QStringLiteral("/a.txt"), "a");
+            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sorted + QStringLiteral("/a.txt")), 15000);
+            item->trigger();
+            QVERIFY(!item->isChecked() && !runs->active());
+            QVERIFY(window.errors.isEmpty());
+        }
+        MainWindow again(folder());
+        QVERIFY(!again.form->findChild<QAction*>(QStringLiteral("RunTasksAutomatically1"))
+                     ->isChecked());
+        QVERIFY(!again.form->findChild<kestrune::ui::AutoRuns*>()->active());
     }
 
     void onTopTwiceLeavesTheWindowAsItWas() {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+
+#include "run/execution_observer.h"
+#include "run/run_plan.h"
+
+namespace kestrune::cli {
+
+// Writes a run's lines: one per step, a `folder` line per folder that could not be listed.
+class LinePrinter {
+  public:
+    void step(const PlanStep& step, StepStatus status, const std::string& target,
+              const std::string& error);
+    void folder(const FolderProblem& problem);
+    // A run's line goes out at once, so that the output of a killed run names every entry
+    // it did; a preview's lines may wait in the buffer.
+    void flush();
+
+  private:
+    void end(StepStatus status, const std::string& error);
+
+    std::string line_;
+};
+
+// Prints each step as soon as it is done.
+class StepPrinter final : public ExecutionObserver {
+  public:
+    StepPrinter(const RunPlan& plan, LinePrinter& lines) : plan_(plan), lines_(lines) {}
+
+    bool stepDone(std::size_t index, const StepResult& result) override {
+        lines_.step(plan_.steps[index], result.status, result.target, result.error);
+        lines_.flush();
+        return true;
+    }
+
+  private:
+    const RunPlan& plan_;
+    LinePrinter& lines_;
+};
+
+}  // namespace kestrune::cli

@@ -1,0 +1,56 @@
+#include "ui/auto_runs.h"
+
+#include <system_error>
+
+#include "run/auto_runner.h"
+
+namespace kestrune::ui {
+
+AutoRuns::AutoRuns(QString stateFolder, QObject* parent)
+    : QObject(parent), stateFolder_(std::move(stateFolder)) {}
+
+AutoRuns::~AutoRuns() {
+    setActive(false);
+}
+
+void AutoRuns::setActive(bool active) {
+    if (active == this->active()) return;
+    if (!active) {
+        runner_->stop();
+        loop_.join();
+        runner_.reset();
+        return;
+    }
+    AutoRunnerOptions options;
+    options.notice = [this](const AutoNotice& told) {
+        emit notice(QString::fromStdString(told.text));
+    };
+    try {
+        runner_ = std::make_unique<AutoRunner>(
+            stateFolder_.toStdString(),
+            [this](const DueRun& due) { emit runDue(QString::fromStdString(due.task)); },
+            std::move(options));
+    } catch (const std::system_error& e) {
+        emit notice(QStringLiteral("Tasks cannot run by themselves: %1").arg(e.what()));
+        return;
+    }
+    loop_ = std::thread([this, runner = runner_.get()] {
+        // Nothing may leave the thread: the program would end at once.
+        try {
+            runner->run();
+        } catch (const std::exception& e) {
+            emit notice(QStringLiteral("Tasks no longer run by themselves: %1").arg(e.what()));
+        }
+    });
+}
+
+void AutoRuns::runEnded(const QString& task, const QStringList& ownChanges,
+                        const QString& problem) {
+    if (!runner_) return;  // paused meanwhile: the next start reads the history anew
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(ownChanges.size()));
+    for (const QString& path : ownChanges) paths.push_back(path.toStdString());
+    runner_->runEnded(task.toStdString(), std::move(paths), problem.toStdString());
+}
+
+}  // namespace kestrune::ui

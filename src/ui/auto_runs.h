@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <thread>
+
+namespace kestrune {
+class AutoRunner;
+}
+
+namespace kestrune::ui {
+
+// The window program's automatic runs: the core's loop on a thread of its own, which says
+// when a task is due; the window carries the run out and tells runEnded().
+class AutoRuns : public QObject {
+    Q_OBJECT
+
+  public:
+    // stateFolder ends with "/".
+    explicit AutoRuns(QString stateFolder, QObject* parent = nullptr);
+    ~AutoRuns() override;
+
+    // Starts or stops watching and timing every task set to run by itself. A start reads the
+    // rules and the history afresh, so an overdue interval run follows shortly.
+    void setActive(bool active);
+    bool active() const { return runner_ != nullptr; }
+
+    // The run that runDue() asked for is over (on the window's thread). ownChanges: the full paths it
+    // created, moved or removed; problem: why it failed, or empty.
+    void runEnded(const QString& task, const QStringList& ownChanges, const QString& problem);
+
+  signals:
+    // From the loop's thread, so connections to the window are queued.
+    void runDue(const QString& task);
+    // Something the user is to hear once.
+    void notice(const QString& text);
+
+  private:
+    QString stateFolder_;
+    std::unique_ptr<AutoRunner> runner_;
+    std::thread loop_;
+};
+
+}  // namespace kestrune::ui
