@@ -108,6 +108,7 @@ bool allNodes(const std::string& folder, const std::vector<std::string>& names) 
 int watchCommand(const std::string& folder, const std::vector<std::string>& names) {
     try {
         if (!allNodes(folder, names)) return kCannotRun;
+        reportRecovery(folder);
         std::signal(SIGPIPE, SIG_IGN);  // as `run`: a reader gone early ends no run midway
         AutoRunnerOptions options;
         options.tasks = names;

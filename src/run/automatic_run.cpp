@@ -47,12 +47,6 @@ class OwnChanges final : public ExecutionObserver {
     ExecutionObserver* next_;
 };
 
-std::size_t historySize(const SettingsFile& settings) {
-    const std::int32_t size = settings.readInteger(
-        keys::kSettingsSection, keys::kHistorySize, static_cast<std::int32_t>(kDefaultHistorySize));
-    return size > 0 ? static_cast<std::size_t>(size) : kDefaultHistorySize;
-}
-
 std::string failedEntries(const std::string& task, std::size_t failed) {
     return "Task \"" + task + "\": " + std::to_string(failed) +
            (failed == 1 ? " entry" : " entries") + " failed";
@@ -64,7 +58,9 @@ AutoRunOutcome runAutomatically(const std::string& stateFolder, const std::strin
                                 AutoRunView* view) {
     AutoRunOutcome outcome;
     const SettingsFile settings(settingsPath(stateFolder));
-    const RunPlan plan = planTask(settings, task);
+    PlanOptions planning;
+    planning.automaticStartNs = automaticStartNow();
+    const RunPlan plan = planTask(settings, task, planning);
     RunTotals totals;
     if (!plan.error.empty()) {
         totals.error = plan.error;
@@ -73,7 +69,7 @@ AutoRunOutcome runAutomatically(const std::string& stateFolder, const std::strin
         ExecuteOptions options;
         options.observer = &own;
         try {
-            const JournaledRun run = runJournaled(plan, stateFolder, options, historySize(settings));
+            const JournaledRun run = runJournaled(plan, stateFolder, options, historySizeOf(settings));
             totals = run.totals;
             outcome.journalId = run.journalId;
         } catch (const JournalError& e) {

@@ -18,8 +18,10 @@ enum class BusyReason {
     RecentlyChanged,     // automatic runs only: modified within the last few seconds
 };
 
-// How long an automatic run leaves a file alone after its last modification.
-constexpr std::int64_t kSettleNs = 5'000'000'000;
+// How long an automatic run leaves a file alone after its last modification. Shorter than the
+// scheduler's quiet time after the last change: a file it passes over was written again
+// since that change, and that write's own event brings the next run.
+constexpr std::int64_t kSettleNs = 2'000'000'000;
 
 // Tells for each entry of one run whether it is still being written. Holds one look at the
 // system's open files, taken once for the whole run.

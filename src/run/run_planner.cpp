@@ -1,6 +1,7 @@
 #include "run/run_planner.h"
 
 #include <cerrno>
+#include <chrono>
 #include <optional>
 #include <unordered_set>
 
@@ -207,6 +208,12 @@ RunPlan planTask(const SettingsFile& settings, const std::string& name,
         return plan;
     }
     return planRecord(*record, name, options);
+}
+
+std::int64_t automaticStartNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 }  // namespace kestrune

@@ -45,6 +45,9 @@ RunPlan planRecord(const TaskRecord& record, const std::string& name,
 RunPlan planTask(const SettingsFile& settings, const std::string& name,
                  const PlanOptions& options = {});
 
+// The start time an automatic run plans with (PlanOptions::automaticStartNs): now.
+std::int64_t automaticStartNow();
+
 // The message of a task that cannot run, naming the task.
 std::string cannotRunMessage(const std::string& task, const std::string& reason);
 

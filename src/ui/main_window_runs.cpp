@@ -10,6 +10,7 @@
 #include "run/run_history.h"
 #include "store/task_record.h"
 #include "ui/Unit1.h"
+#include "ui/auto_runs.h"
 #include "ui/run_history_window.h"
 #include "ui/run_progress.h"
 #include "ui/run_report.h"

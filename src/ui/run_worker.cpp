@@ -104,7 +104,9 @@ RunOutcome RunWorker::carryOut(const RunJob& job, std::size_t historySize) {
             case RunJob::Kind::Task: {
                 auto plan = std::make_shared<RunPlan>();
                 if (job.record) {
-                    *plan = planRecord(*job.record, job.task);
+                    PlanOptions planning;
+                    if (job.automatic) planning.automaticStartNs = automaticStartNow();
+                    *plan = planRecord(*job.record, job.task, planning);
                 } else {
                     plan->task = job.task;
                     plan->error = cannotRunMessage(job.task, "it has no record");

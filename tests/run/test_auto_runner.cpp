@@ -17,6 +17,13 @@ using Time = AutoRunner::Time;
 using test::makeFile;
 using test::writeFile;
 
+// A file that arrives finished, as a completed download does: dated an hour back, so an
+// automatic run does not wait for it to settle.
+void arrive(const std::string& path, const std::string& content) {
+    makeFile(path, content);
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
 // A watch that reports what the test hands it, for what the system will not do on request.
 class HandedWatch final : public FolderWatch {
   public:
@@ -79,7 +86,7 @@ TEST_F(AutoRunnerTest, AWrittenFileIsMovedOnceAfterTheQuietTimeInAJournaledRun) 
     writeTask("watch=1\n");
     start();
     at(0ms, 50);  // reads the rules and sets the watches
-    makeFile(inbox() + "/Notes/new.txt", "n");  // a new folder and a file in it
+    arrive(inbox() + "/Notes/new.txt", "n");  // a new folder and a file in it
     at(100ms, 200);
     at(200ms, 200);
     at(2099ms);
@@ -128,7 +135,7 @@ TEST_F(AutoRunnerTest, AnIntervalTaskRunsOnTimeCountedFromItsLastRun) {
 
 TEST_F(AutoRunnerTest, AQueueOverflowRunsInFullAndIsToldOnce) {
     writeTask("watch=1\n");
-    makeFile(inbox() + "/unseen.txt", "u");  // no event will tell of it
+    arrive(inbox() + "/unseen.txt", "u");  // no event will tell of it
     auto handed = std::make_unique<HandedWatch>();
     HandedWatch& watch = *handed;
     start(std::move(handed));
@@ -150,7 +157,7 @@ TEST_F(AutoRunnerTest, ASourceThatGoesAndComesBackIsWatchedAgain) {
     at(0ms, 50);
     fs::remove_all(inbox());  // as a disk taken away
     at(1s, 200);
-    makeFile(inbox() + "/back.txt", "b");
+    arrive(inbox() + "/back.txt", "b");
     at(2s, 200);
     at(29s, 200);
     EXPECT_TRUE(reasons.empty());
@@ -172,11 +179,11 @@ TEST_F(AutoRunnerTest, ARecordThatCannotRunIsToldOnceAndAnEditIsTakenIn) {
     writeTask("watch=1\n");
     at(3s, 200);
     const std::string cannot = "Task \"Tidy\" cannot run: its action ";
-    const std::string none = " is none of 1 (move), 2 (copy) and 3 (delete)";
+    const std::string none = " is none of 1 (move), 2 (copy), 3 (delete) and 4 (trash)";
     EXPECT_EQ(notices, (std::vector<std::string>{cannot + "9" + none, "No task runs by itself",
                                                  cannot + "7" + none,
                                                  "Tasks that run by themselves: Tidy"}));
-    makeFile(inbox() + "/late.txt", "l");
+    arrive(inbox() + "/late.txt", "l");
     at(4s, 200);
     at(7s, 200);
     EXPECT_EQ(reasons.size(), 1u);

@@ -31,7 +31,7 @@ TEST(BusyCheck, PassesOverWhatIsStillBeingWritten) {
         {"a.part", EntryType::File, 7, 60 * kSecond, false, "*.part", BusyReason::OpenForWriting},
         {"a.partx", EntryType::File, 1, 60 * kSecond, false, "*.*", BusyReason::None},
         {"x.part", EntryType::Folder, 7, 0, true, "*.*", BusyReason::None},
-        {"a.txt", EntryType::File, 1, 2 * kSecond, true, "*.*", BusyReason::RecentlyChanged},
+        {"a.txt", EntryType::File, 1, kSecond, true, "*.*", BusyReason::RecentlyChanged},
         {"a.txt", EntryType::File, 1, 2 * kSecond, false, "*.*", BusyReason::None},
         {"a.txt", EntryType::File, 1, 6 * kSecond, true, "*.*", BusyReason::None},
         {"a.txt", EntryType::File, 1, -3600 * kSecond, true, "*.*", BusyReason::None},
