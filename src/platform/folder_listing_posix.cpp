@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <numeric>
 #include <optional>
 
@@ -94,9 +95,10 @@ FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expe
     }
     listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path),
                                                           static_cast<std::uint64_t>(self.st_dev));
-    std::vector<char> buffer(kListingBuffer);
+    // Not zeroed: a walk lists thousands of folders, and the kernel fills what it returns.
+    const std::unique_ptr<char[]> buffer(new char[kListingBuffer]);
     for (;;) {
-        const ssize_t got = getdents64(fd, buffer.data(), buffer.size());
+        const ssize_t got = getdents64(fd, buffer.get(), kListingBuffer);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             listing.error = errno;
@@ -106,7 +108,7 @@ FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expe
         }
         if (got == 0) break;
         for (ssize_t at = 0; at < got;) {
-            const auto* raw = reinterpret_cast<const dirent64*>(buffer.data() + at);
+            const auto* raw = reinterpret_cast<const dirent64*>(buffer.get() + at);
             at += raw->d_reclen;
             if (isDotOrDotDot(raw->d_name)) continue;
             FolderEntry entry;
