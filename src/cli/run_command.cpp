@@ -47,39 +47,52 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
 }
 
 // Writes the run's lines: one per step, a `folder` line per folder that could not be listed.
+// The lines gather in a buffer of its own that goes to the output in large pieces: a
+// preview writes a hundred thousand lines, and a stream write per line costs more than the
+// line.
 class LinePrinter {
   public:
     void step(const PlanStep& step, StepStatus status, const std::string& target,
               const std::string& error) {
-        line_.assign(actionWord(step.action)).push_back('\t');
-        appendField(line_, step.source);
-        line_.push_back('\t');
-        appendField(line_, target);
+        lines_.append(actionWord(step.action)).push_back('\t');
+        appendField(lines_, step.source);
+        lines_.push_back('\t');
+        appendField(lines_, target);
         end(status, error);
     }
     void folder(const FolderProblem& problem) {
-        line_.assign("folder\t");
-        appendField(line_, problem.folder);
-        line_.push_back('\t');
+        lines_.append("folder\t");
+        appendField(lines_, problem.folder);
+        lines_.push_back('\t');
         end(StepStatus::Failed, problem.reason);
     }
-    // A run's line goes out at once, so that the output of a killed run names every entry
-    // it did; a preview's lines may wait in the buffer.
-    void flush() { std::cout.flush(); }
-
-  private:
-    void end(StepStatus status, const std::string& error) {
-        line_.push_back('\t');
-        line_.append(statusWord(status));
-        if (status == StepStatus::Failed) {
-            line_.append(": ");
-            appendField(line_, error);
-        }
-        line_.push_back('\n');
-        std::cout.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+    // Writes out what is gathered. A run's line goes out at once, so that the output of a
+    // killed run names every entry it did; a preview's lines go out at the end of its task,
+    // before anything else is written.
+    void flush() {
+        write();
+        std::cout.flush();
     }
 
-    std::string line_;
+  private:
+    static constexpr std::size_t kPiece = 64 * 1024;
+
+    void end(StepStatus status, const std::string& error) {
+        lines_.push_back('\t');
+        lines_.append(statusWord(status));
+        if (status == StepStatus::Failed) {
+            lines_.append(": ");
+            appendField(lines_, error);
+        }
+        lines_.push_back('\n');
+        if (lines_.size() >= kPiece) write();
+    }
+    void write() {
+        std::cout.write(lines_.data(), static_cast<std::streamsize>(lines_.size()));
+        lines_.clear();
+    }
+
+    std::string lines_;
 };
 
 // Prints each step as soon as it is done.
@@ -170,6 +183,7 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
             options.identities = false;
         }
         const RunPlan plan = planTask(settings, task, options);
+        lines.flush();
         std::optional<TaskCounts> counts;
         if (!plan.error.empty()) {
             std::cout << "error\t" << field(plan.error) << '\n';

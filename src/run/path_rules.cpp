@@ -7,10 +7,14 @@ std::string folderPart(std::string_view path) {
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
+// Looked for in every name a walk lists: one pass from the end, rather than a search of
+// the two characters at every position.
 std::string extensionPart(std::string_view path) {
-    const auto last = path.find_last_of("./");
-    if (last == std::string_view::npos || path[last] != '.') return {};
-    return std::string(path.substr(last));
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (path[i] == '/') break;
+        if (path[i] == '.') return std::string(path.substr(i));
+    }
+    return {};
 }
 
 std::string upperAscii(std::string_view text) {

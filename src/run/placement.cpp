@@ -37,12 +37,18 @@ void Placement::planFolder(const std::string& folder) {
 void Placement::enter(const std::string& folder) {
     folder_ = folder;
     claimed_.clear();
-    if (const auto held = reserved_.find(folder); held != reserved_.end()) claimed_ = held->second;
+    // No entry comes back to a folder once left, so its reserved names are needed no more.
+    if (const auto held = reserved_.find(folder); held != reserved_.end()) {
+        claimed_ = std::move(held->second);
+        reserved_.erase(held);
+    }
     folderMissing_ = planned_.count(folder) != 0 || !files_.exists(folder);
 }
 
+// Claims the name while it looks: one hash a name. A name found taken on disk stays
+// claimed, which changes nothing, as it is not free either.
 bool Placement::taken(const std::string& name) {
-    return claimed_.count(name) != 0 || (!folderMissing_ && files_.exists(folder_ + name));
+    return !claimed_.insert(name).second || (!folderMissing_ && files_.exists(folder_ + name));
 }
 
 // Flat placement keeps the name readable with a "_" after the random part.
@@ -58,7 +64,6 @@ std::optional<std::string> Placement::place(const std::string& relative, const s
         if (draw == kMaxDraws) return std::nullopt;
         chosen = candidate(name, names_.next());
     }
-    claimed_.insert(chosen);
     return folder_ + chosen;
 }
 
