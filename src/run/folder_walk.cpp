@@ -60,6 +60,10 @@ void select(const FolderListing& listing, std::size_t folder, bool entersSubfold
 
 }  // namespace
 
+std::string WalkResult::path(const SelectedEntry& entry) const {
+    return joined(folders[entry.folder], entry.name);
+}
+
 WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
     WalkResult result;
     std::vector<PendingFolder> pending{{nullptr, {}, {}, request.sourceRoot, 0}};

@@ -46,9 +46,7 @@ struct WalkResult {
     std::vector<SelectedEntry> selection;
     std::vector<UnlistedFolder> unlisted;
 
-    std::string path(const SelectedEntry& entry) const {
-        return folders[entry.folder] + entry.name;
-    }
+    std::string path(const SelectedEntry& entry) const;
 };
 
 // Walks the plain folders below the source root to the depth and selects the entries that

@@ -17,6 +17,13 @@ std::string extensionPart(std::string_view path) {
     return {};
 }
 
+std::string joined(std::string_view first, std::string_view second) {
+    std::string result;
+    result.reserve(first.size() + second.size());
+    result.append(first).append(second);
+    return result;
+}
+
 std::string upperAscii(std::string_view text) {
     std::string result(text);
     for (char& c : result) {

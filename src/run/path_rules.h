@@ -23,6 +23,9 @@ std::string_view trimBlanks(std::string_view text);
 bool isAbsolutePath(std::string_view path);
 // The folder followed by one "/", unless it ends with one already: the walk's first folder.
 std::string sourceRootOf(const std::string& folder);
+// The two end to end, made in one allocation (a + b makes two): a run joins a folder and a
+// name for every entry.
+std::string joined(std::string_view first, std::string_view second);
 // Without trailing "/"; "/" itself gives "".
 std::string withoutTrailingSlashes(std::string_view path);
 

@@ -17,7 +17,7 @@ Placement::Placement(FileActions& files, NameSource& names, std::string targetFo
     : files_(files), names_(names), base_(withoutTrailingSlashes(targetFolder)), flat_(flat) {}
 
 std::string Placement::targetFolderFor(const std::string& relative) const {
-    return base_ + (flat_ ? std::string("/") : relative);
+    return joined(base_, flat_ ? std::string_view("/") : std::string_view(relative));
 }
 
 // Whether the entries of that relative folder go to the current folder; checked without
@@ -39,7 +39,7 @@ void Placement::enter(const std::string& folder) {
     claimed_.clear();
     // No entry comes back to a folder once left, so its reserved names are needed no more.
     if (const auto held = reserved_.find(folder); held != reserved_.end()) {
-        claimed_ = std::move(held->second);
+        for (const std::string& name : held->second) claimed_.insert(name);
         reserved_.erase(held);
     }
     folderMissing_ = planned_.count(folder) != 0 || !files_.exists(folder);
@@ -48,7 +48,7 @@ void Placement::enter(const std::string& folder) {
 // Claims the name while it looks: one hash a name. A name found taken on disk stays
 // claimed, which changes nothing, as it is not free either.
 bool Placement::taken(const std::string& name) {
-    return !claimed_.insert(name).second || (!folderMissing_ && files_.exists(folder_ + name));
+    return !claimed_.insert(name) || (!folderMissing_ && files_.exists(folder_ + name));
 }
 
 // Flat placement keeps the name readable with a "_" after the random part.
@@ -64,7 +64,7 @@ std::optional<std::string> Placement::place(const std::string& relative, const s
         if (draw == kMaxDraws) return std::nullopt;
         chosen = candidate(name, names_.next());
     }
-    return folder_ + chosen;
+    return joined(folder_, chosen);
 }
 
 }  // namespace kestrune

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "platform/file_actions.h"
+#include "run/name_set.h"
 #include "run/name_source.h"
 
 namespace kestrune {
@@ -42,7 +43,7 @@ class Placement {
     // can only be the same within one folder, and the entries of a folder come together,
     // so the names of a folder left behind need not be kept.
     std::string folder_;
-    std::unordered_set<std::string> claimed_;
+    NameSet claimed_;
     // Nothing was there when the folder was entered, so nothing below it exists either: the
     // entries going to a new folder need one test for the folder rather than one each. The
     // file action itself never replaces a name taken since.

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+
+// A set of names that is filled and emptied again and again, one name per entry of a run:
+// names are kept end to end in one buffer and found by their hash in an open table, so
+// adding a name makes no allocation of its own and emptying the set touches nothing.
+class NameSet {
+  public:
+    // Adds the name; false when it was there already.
+    bool insert(std::string_view name);
+    void clear();
+    std::size_t size() const { return size_; }
+
+  private:
+    struct Slot {
+        std::uint64_t hash = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+        std::uint32_t generation = 0;  // the slot is used when it equals the set's
+    };
+
+    void grow();
+    std::size_t find(std::string_view name, std::uint64_t hash) const;
+
+    std::string names_;
+    std::vector<Slot> slots_;  // a power of two of them, at most half used
+    std::size_t size_ = 0;
+    std::uint32_t generation_ = 1;
+};
+
+}  // namespace kestrune
