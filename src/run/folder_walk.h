@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,13 +25,14 @@ struct WalkRequest {
     const std::atomic<bool>* stop = nullptr;
 };
 
+// The members are in an order that leaves no gaps: a walk keeps one for every entry.
 struct SelectedEntry {
-    std::size_t folder = 0;  // index into WalkResult::folders
     std::string name;
+    EntryIdentity identity;  // as listed
+    std::size_t folder = 0;  // index into WalkResult::folders
+    int error = 0;           // errno when the entry could not be looked at
     // A folder that the walk enters as well: its own entries are selected one by one.
     bool entered = false;
-    EntryIdentity identity;  // as listed
-    int error = 0;           // errno when the entry could not be looked at
 };
 
 // A folder below the source that could not be listed.
@@ -42,8 +44,10 @@ struct UnlistedFolder {
 struct WalkResult {
     // Every folder looked into, the source root first, in pre-order; each ends with "/".
     std::vector<std::string> folders;
-    // Grouped by folder, then by filter piece, then by name; each path at most once.
-    std::vector<SelectedEntry> selection;
+    // Grouped by folder, then by filter piece, then by name; each path at most once. Kept in
+    // blocks that never move: a walk of a large tree selects a hundred thousand entries,
+    // and a vector would copy them all again and again as it grows, into fresh memory.
+    std::deque<SelectedEntry> selection;
     std::vector<UnlistedFolder> unlisted;
 
     std::string path(const SelectedEntry& entry) const;

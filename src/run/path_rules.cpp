@@ -7,12 +7,16 @@ std::string folderPart(std::string_view path) {
     return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
 }
 
+std::string extensionPart(std::string_view path) {
+    return std::string(extensionOf(path));
+}
+
 // Looked for in every name a walk lists: one pass from the end, rather than a search of
 // the two characters at every position.
-std::string extensionPart(std::string_view path) {
+std::string_view extensionOf(std::string_view path) {
     for (std::size_t i = path.size(); i-- > 0;) {
         if (path[i] == '/') break;
-        if (path[i] == '.') return std::string(path.substr(i));
+        if (path[i] == '.') return path.substr(i);
     }
     return {};
 }

@@ -13,6 +13,8 @@ std::string folderPart(std::string_view path);
 // From the last "." to the end when that dot comes after the last "/"; else empty.
 // a.b.txt gives .txt, README gives "", .profile gives .profile, old.d/file gives "".
 std::string extensionPart(std::string_view path);
+// The same, as a view into the path.
+std::string_view extensionOf(std::string_view path);
 // Lowers nothing and raises a-z only: bytes outside ASCII stay as they are.
 std::string upperAscii(std::string_view text);
 // The non-empty pieces between delimiters, in order and untrimmed.
