@@ -111,8 +111,9 @@ FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expe
     }
     listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path),
                                                           static_cast<std::uint64_t>(self.st_dev));
-    // Not zeroed: a walk lists thousands of folders, and the kernel fills what it returns.
-    const std::unique_ptr<char[]> buffer(new char[kListingBuffer]);
+    // One buffer for every listing of the thread, never zeroed: a walk lists thousands of
+    // folders, and a fresh large block each time makes the allocator tidy up its heap.
+    thread_local const std::unique_ptr<char[]> buffer(new char[kListingBuffer]);
     for (;;) {
         const ssize_t got = getdents64(fd, buffer.get(), kListingBuffer);
         if (got < 0 && errno == EINTR) continue;

@@ -77,6 +77,10 @@ std::string WalkResult::path(const SelectedEntry& entry) const {
     return joined(folders[entry.folder], entry.name);
 }
 
+void WalkResult::path(const SelectedEntry& entry, std::string& path) const {
+    path.assign(folders[entry.folder]).append(entry.name);
+}
+
 WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
     WalkResult result;
     std::vector<PendingFolder> pending{{nullptr, {}, {}, request.sourceRoot, 0}};

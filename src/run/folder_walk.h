@@ -51,6 +51,8 @@ struct WalkResult {
     std::vector<UnlistedFolder> unlisted;
 
     std::string path(const SelectedEntry& entry) const;
+    // The same written into `path`, which keeps its room.
+    void path(const SelectedEntry& entry, std::string& path) const;
 };
 
 // Walks the plain folders below the source root to the depth and selects the entries that

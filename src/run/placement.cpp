@@ -57,14 +57,15 @@ std::string Placement::candidate(const std::string& name, const std::string& par
     return part + (flat_ ? "_" : "") + name;
 }
 
-std::optional<std::string> Placement::place(const std::string& relative, const std::string& name) {
+bool Placement::place(const std::string& relative, const std::string& name, std::string& target) {
     if (!inFolder(relative)) enter(targetFolderFor(relative));
     std::string chosen = name;
     for (int draw = 0; taken(chosen); ++draw) {
-        if (draw == kMaxDraws) return std::nullopt;
+        if (draw == kMaxDraws) return false;
         chosen = candidate(name, names_.next());
     }
-    return joined(folder_, chosen);
+    target.assign(folder_).append(chosen);
+    return true;
 }
 
 }  // namespace kestrune

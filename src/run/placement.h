@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -21,10 +20,10 @@ class Placement {
 
     // The folder an entry found in that relative folder ("/" or "/Notes/") goes to.
     std::string targetFolderFor(const std::string& relative) const;
-    // The free target path for the entry, now claimed; nullopt when no free name was found.
-    // The entries come grouped by target folder, as a walk gives them: once an entry goes to
-    // another folder, no later entry goes back to the one before.
-    std::optional<std::string> place(const std::string& relative, const std::string& name);
+    // Writes the free target path for the entry into `target`, now claimed; false when no
+    // free name was found. The entries come grouped by target folder, as a walk gives them:
+    // once an entry goes to another folder, no later entry goes back to the one before.
+    bool place(const std::string& relative, const std::string& name, std::string& target);
     // A folder (without trailing "/") that the run makes before any entry is placed: its
     // name is taken in its parent, and nothing in it needs a look on disk.
     void planFolder(const std::string& folder);

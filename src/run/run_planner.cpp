@@ -28,6 +28,17 @@ std::string reasonOf(const UnlistedFolder& folder) {
     return systemErrorText(folder.error);
 }
 
+// The step as new, keeping the room of its paths.
+void renew(PlanStep& step) {
+    std::string source = std::move(step.source);
+    std::string target = std::move(step.target);
+    step = PlanStep{};
+    source.clear();
+    target.clear();
+    step.source = std::move(source);
+    step.target = std::move(target);
+}
+
 class Planner {
   public:
     Planner(const TaskRecord& record, const std::string& name, const PlanOptions& options)
@@ -49,7 +60,11 @@ class Planner {
         if (placing() && !walk.selection.empty()) planFolders(walk);
         if (options_.sink != nullptr) {
             for (const FolderProblem& problem : plan_.unreadable) options_.sink->unlisted(problem);
-            for (const SelectedEntry& entry : walk.selection) options_.sink->planned(step(walk, entry));
+            PlanStep shown;
+            for (const SelectedEntry& entry : walk.selection) {
+                shown = step(walk, entry, std::move(shown));
+                options_.sink->planned(shown);
+            }
             return std::move(plan_);
         }
         plan_.steps.reserve(walk.selection.size());
@@ -133,10 +148,12 @@ class Planner {
         }
     }
 
-    PlanStep step(const WalkResult& walk, const SelectedEntry& entry) {
-        PlanStep step;
+    // The entry's step, made in the one handed in: a preview hands in the step before, so
+    // that its paths keep their room instead of being allocated again for every entry.
+    PlanStep step(const WalkResult& walk, const SelectedEntry& entry, PlanStep step = {}) {
+        renew(step);
         step.action = action();
-        step.source = walk.path(entry);
+        walk.path(entry, step.source);
         step.identity = entry.identity;
         if (entry.error != 0) {
             step.status = StepStatus::Failed;
@@ -149,13 +166,11 @@ class Planner {
             return step;
         }
         if (!placing()) return step;
-        std::optional<std::string> target = placement_.place(relativeOf(walk, entry), entry.name);
-        if (!target) {
+        if (!placement_.place(relativeOf(walk, entry), entry.name, step.target)) {
             step.status = StepStatus::Failed;
             step.error = "no free target name found";
             return step;
         }
-        step.target = std::move(*target);
         return step;
     }
 
