@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "platform/entry_identity.h"
 #include "platform/file_support_posix.h"
@@ -69,8 +70,9 @@ bool isDotOrDotDot(const char* name) {
 }
 
 // The first eight bytes of a name as a number that orders as the bytes do: most names of
-// a folder differ there, so most comparisons of a sort need no look at the names.
-std::uint64_t orderPrefix(const std::string& name) {
+// a folder differ there, so most comparisons of a sort need no look at the names. A name
+// holds no zero byte, so a name that begins another sorts first by its number too.
+std::uint64_t orderPrefix(std::string_view name) {
     std::uint64_t prefix = 0;
     for (std::size_t i = 0; i < 8; ++i) {
         const auto byte = i < name.size() ? static_cast<unsigned char>(name[i]) : 0U;
@@ -79,28 +81,53 @@ std::uint64_t orderPrefix(const std::string& name) {
     return prefix;
 }
 
-// Sorts an order of indices and moves each entry once, rather than moving entries about
-// while sorting: a walk sorts every folder it lists. A name holds no zero byte, so a name
-// that is a prefix of another sorts first by its prefix as by its bytes.
-void sortByName(std::vector<FolderEntry>& entries) {
-    struct Key {
-        std::uint64_t prefix;
-        std::uint32_t index;
-    };
-    std::vector<Key> order(entries.size());
-    for (std::uint32_t i = 0; i < entries.size(); ++i) order[i] = {orderPrefix(entries[i].name), i};
-    std::sort(order.begin(), order.end(), [&entries](const Key& a, const Key& b) {
+// An entry as read: its name lies in the names read so far.
+struct ReadEntry {
+    std::uint64_t prefix;
+    std::uint32_t offset;
+    std::uint32_t length;
+    EntryType type;
+};
+
+// What a listing reads before it makes its entries, kept for every listing of the thread:
+// a walk lists thousands of folders. The buffer is never zeroed; the kernel fills what it
+// returns.
+struct ListingScratch {
+    std::unique_ptr<char[]> buffer{new char[kListingBuffer]};
+    std::vector<ReadEntry> read;
+    std::string names;
+};
+
+// Reads the open folder's entries with getdents64: no directory stream, so a folder costs
+// its open, its reads and its close. The entries are sorted as read and then made once
+// each, in order. False with errno set when a read fails.
+bool readNames(int fd, ListingScratch& scratch) {
+    scratch.read.clear();
+    scratch.names.clear();
+    for (;;) {
+        const ssize_t got = getdents64(fd, scratch.buffer.get(), kListingBuffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        for (ssize_t at = 0; at < got;) {
+            const auto* raw = reinterpret_cast<const dirent64*>(scratch.buffer.get() + at);
+            at += raw->d_reclen;
+            if (isDotOrDotDot(raw->d_name)) continue;
+            const std::string_view name(raw->d_name);
+            scratch.read.push_back({orderPrefix(name), static_cast<std::uint32_t>(scratch.names.size()),
+                                    static_cast<std::uint32_t>(name.size()),
+                                    typeFromDirent(fd, raw->d_name, raw->d_type)});
+            scratch.names.append(name);
+        }
+    }
+    const std::string_view names(scratch.names);
+    std::sort(scratch.read.begin(), scratch.read.end(), [names](const ReadEntry& a, const ReadEntry& b) {
         if (a.prefix != b.prefix) return a.prefix < b.prefix;
-        return entries[a.index].name < entries[b.index].name;
+        return names.substr(a.offset, a.length) < names.substr(b.offset, b.length);
     });
-    std::vector<FolderEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const Key& key : order) sorted.push_back(std::move(entries[key.index]));
-    entries = std::move(sorted);
+    return true;
 }
 
-// Reads the open folder's entries with getdents64 straight into the listing: no directory
-// stream, so a folder costs its open, its reads and its close.
 FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expected) {
     FolderListing listing;
     struct stat self {};
@@ -111,32 +138,21 @@ FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expe
     }
     listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path),
                                                           static_cast<std::uint64_t>(self.st_dev));
-    // One buffer for every listing of the thread, never zeroed: a walk lists thousands of
-    // folders, and a fresh large block each time makes the allocator tidy up its heap.
-    thread_local const std::unique_ptr<char[]> buffer(new char[kListingBuffer]);
-    for (;;) {
-        const ssize_t got = getdents64(fd, buffer.get(), kListingBuffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            listing.error = errno;
-            listing.entries.clear();
-            listing.folder.reset();
-            return listing;
-        }
-        if (got == 0) break;
-        for (ssize_t at = 0; at < got;) {
-            const auto* raw = reinterpret_cast<const dirent64*>(buffer.get() + at);
-            at += raw->d_reclen;
-            if (isDotOrDotDot(raw->d_name)) continue;
-            FolderEntry entry;
-            entry.name = raw->d_name;
-            entry.type = typeFromDirent(fd, raw->d_name, raw->d_type);
-            if (entry.type == EntryType::Folder) describeFolder(fd, self.st_dev, entry);
-            listing.entries.push_back(std::move(entry));
-        }
+    thread_local ListingScratch scratch;
+    if (!readNames(fd, scratch)) {
+        listing.error = errno;
+        listing.folder.reset();
+        return listing;
+    }
+    listing.entries.resize(scratch.read.size());
+    for (std::size_t i = 0; i < scratch.read.size(); ++i) {
+        const ReadEntry& read = scratch.read[i];
+        FolderEntry& entry = listing.entries[i];
+        entry.name.assign(scratch.names, read.offset, read.length);
+        entry.type = read.type;
+        if (entry.type == EntryType::Folder) describeFolder(fd, self.st_dev, entry);
     }
     listing.listed = true;
-    sortByName(listing.entries);
     return listing;
 }
 
