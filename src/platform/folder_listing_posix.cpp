@@ -128,16 +128,23 @@ bool readNames(int fd, ListingScratch& scratch) {
     return true;
 }
 
-FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expected) {
+// The folder is what `expected` says when that is given, else it is looked at.
+FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expected, bool checked) {
     FolderListing listing;
-    struct stat self {};
-    if (fstat(fd, &self) != 0 || (expected && !(idOf(self) == *expected))) {
-        listing.error = expected ? ESTALE : errno;
-        ::close(fd);
-        return listing;
+    FolderId self;
+    if (expected && !checked) {
+        self = *expected;
+    } else {
+        struct stat st {};
+        const bool seen = fstat(fd, &st) == 0;
+        if (!seen || (expected && !(idOf(st) == *expected))) {
+            listing.error = expected ? ESTALE : errno;
+            ::close(fd);
+            return listing;
+        }
+        self = idOf(st);
     }
-    listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path),
-                                                          static_cast<std::uint64_t>(self.st_dev));
+    listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path), self.device);
     thread_local ListingScratch scratch;
     if (!readNames(fd, scratch)) {
         listing.error = errno;
@@ -150,7 +157,7 @@ FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expe
         FolderEntry& entry = listing.entries[i];
         entry.name.assign(scratch.names, read.offset, read.length);
         entry.type = read.type;
-        if (entry.type == EntryType::Folder) describeFolder(fd, self.st_dev, entry);
+        if (entry.type == EntryType::Folder) describeFolder(fd, self.device, entry);
     }
     listing.listed = true;
     return listing;
@@ -167,14 +174,16 @@ FolderListing notOpened(int error) {
 FolderListing listFolder(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return notOpened(errno);
-    return readEntries(fd, path.empty() || path.back() != '/' ? path + "/" : path, std::nullopt);
+    return readEntries(fd, path.empty() || path.back() != '/' ? path + "/" : path, std::nullopt,
+                       true);
 }
 
-FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id) {
+FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id,
+                              bool checked) {
     const int fd =
         openat(parent->fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return notOpened(errno == ELOOP ? ENOTDIR : errno);
-    return readEntries(fd, parent->path() + name + "/", id);
+    return readEntries(fd, parent->path() + name + "/", id, checked);
 }
 
 int readIdentity(const std::string& path, EntryIdentity& identity) {

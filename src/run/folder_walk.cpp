@@ -90,7 +90,8 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
         pending.pop_back();
         const FolderListing listing = current.parent == nullptr
                                           ? listFolder(current.path)
-                                          : listFolderBelow(current.parent, current.name, current.id);
+                                          : listFolderBelow(current.parent, current.name,
+                                                            current.id, request.identities);
         if (!listing.listed) result.unlisted.push_back({current.path, listing.error});
         const std::size_t index = result.folders.size();
         result.folders.push_back(current.path);

@@ -18,8 +18,8 @@ struct WalkRequest {
     std::int32_t depthCode = 0;  // 0 no limit; n >= 1 folders of depth up to n - 1
     // A folder neither entered nor selected: the target when it lies inside the source.
     std::optional<FolderId> skip;
-    // Whether each selected entry's identity is looked at: a run checks it before acting,
-    // a preview acts on nothing.
+    // Whether each selected entry's identity is looked at, and each folder checked to be
+    // the one its parent listed: a run checks them before acting, a preview acts on nothing.
     bool identities = true;
     // Once it reads true the walk lists no further folder and returns what it has.
     const std::atomic<bool>* stop = nullptr;
