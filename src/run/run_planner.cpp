@@ -30,13 +30,12 @@ std::string reasonOf(const UnlistedFolder& folder) {
 
 // The step as new, keeping the room of its paths.
 void renew(PlanStep& step) {
-    std::string source = std::move(step.source);
-    std::string target = std::move(step.target);
-    step = PlanStep{};
-    source.clear();
-    target.clear();
-    step.source = std::move(source);
-    step.target = std::move(target);
+    PlanStep fresh;
+    fresh.source.swap(step.source);
+    fresh.target.swap(step.target);
+    fresh.source.clear();
+    fresh.target.clear();
+    step = std::move(fresh);
 }
 
 class Planner {
@@ -62,13 +61,12 @@ class Planner {
             for (const FolderProblem& problem : plan_.unreadable) options_.sink->unlisted(problem);
             PlanStep shown;
             for (const SelectedEntry& entry : walk.selection) {
-                shown = step(walk, entry, std::move(shown));
-                options_.sink->planned(shown);
+                options_.sink->planned(step(walk, entry, shown));
             }
             return std::move(plan_);
         }
         plan_.steps.reserve(walk.selection.size());
-        for (const SelectedEntry& entry : walk.selection) plan_.steps.push_back(step(walk, entry));
+        for (const SelectedEntry& entry : walk.selection) step(walk, entry, plan_.steps.emplace_back());
         return std::move(plan_);
     }
 
@@ -148,9 +146,9 @@ class Planner {
         }
     }
 
-    // The entry's step, made in the one handed in: a preview hands in the step before, so
-    // that its paths keep their room instead of being allocated again for every entry.
-    PlanStep step(const WalkResult& walk, const SelectedEntry& entry, PlanStep step = {}) {
+    // Makes the entry's step in the one handed in: a preview hands in the same step for
+    // every entry, so that its paths keep their room instead of being allocated each time.
+    PlanStep& step(const WalkResult& walk, const SelectedEntry& entry, PlanStep& step) {
         renew(step);
         step.action = action();
         walk.path(entry, step.source);
