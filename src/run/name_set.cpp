@@ -35,6 +35,11 @@ bool NameSet::insert(std::string_view name) {
     return true;
 }
 
+bool NameSet::contains(std::string_view name) const {
+    if (slots_.empty()) return false;
+    return slots_[find(name, std::hash<std::string_view>{}(name))].generation == generation_;
+}
+
 void NameSet::grow() {
     std::vector<Slot> old = std::move(slots_);
     slots_.assign(old.empty() ? kFirstSlots : old.size() * 2, Slot{});

@@ -7,13 +7,15 @@
 
 namespace kestrune {
 
-// A set of names that is filled and emptied again and again, one name per entry of a run:
-// names are kept end to end in one buffer and found by their hash in an open table, so
-// adding a name makes no allocation of its own and emptying the set touches nothing.
+// A set of names or paths, as planning keeps for every entry and folder of a run: they are
+// kept end to end in one buffer and found by their hash in an open table, so adding one
+// makes no allocation of its own, and emptying the set, done once a target folder, touches
+// nothing.
 class NameSet {
   public:
     // Adds the name; false when it was there already.
     bool insert(std::string_view name);
+    bool contains(std::string_view name) const;
     void clear();
     std::size_t size() const { return size_; }
 

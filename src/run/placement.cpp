@@ -31,7 +31,7 @@ bool Placement::inFolder(const std::string& relative) const {
 void Placement::planFolder(const std::string& folder) {
     const std::string parent = folderPart(folder);
     reserved_[parent].insert(folder.substr(parent.size()));
-    planned_.insert(folder + "/");
+    planned_.insert(joined(folder, "/"));
 }
 
 void Placement::enter(const std::string& folder) {
@@ -42,7 +42,7 @@ void Placement::enter(const std::string& folder) {
         for (const std::string& name : held->second) claimed_.insert(name);
         reserved_.erase(held);
     }
-    folderMissing_ = planned_.count(folder) != 0 || !files_.exists(folder);
+    folderMissing_ = planned_.contains(folder) || !files_.exists(folder);
 }
 
 // Claims the name while it looks: one hash a name. A name found taken on disk stays

@@ -49,7 +49,7 @@ class Placement {
     bool folderMissing_ = false;
     // Keyed by folder with trailing "/": the folders the run makes, and the names their
     // parents hold for them.
-    std::unordered_set<std::string> planned_;
+    NameSet planned_;
     std::unordered_map<std::string, std::unordered_set<std::string>> reserved_;
 };
 

@@ -2,12 +2,12 @@
 
 #include <cerrno>
 #include <optional>
-#include <unordered_set>
 
 #include "platform/file_actions.h"
 #include "platform/folder_listing.h"
 #include "platform/file_io.h"
 #include "run/folder_walk.h"
+#include "run/name_set.h"
 #include "run/name_source.h"
 #include "run/path_rules.h"
 #include "run/placement.h"
@@ -122,11 +122,10 @@ class Planner {
     // Adds the folder and its missing parents to the folders to make, parents first. Below
     // a folder the run makes nothing exists yet, so only the first missing one is looked for.
     void needFolder(const std::string& folder) {
-        if (folder.empty() || known_.count(folder) != 0) return;
-        known_.insert(folder);
+        if (folder.empty() || !known_.insert(folder)) return;
         const std::string parent = withoutTrailingSlashes(folderPart(folder));
         needFolder(parent);
-        if (made_.count(parent) == 0 && files_.isFolder(folder)) return;
+        if (!made_.contains(parent) && files_.isFolder(folder)) return;
         made_.insert(folder);
         plan_.foldersToMake.push_back(folder);
         placement_.planFolder(folder);
@@ -176,8 +175,8 @@ class Planner {
     FileActions& files_;
     Placement placement_;
     RunPlan plan_;
-    std::unordered_set<std::string> known_;  // folders already judged for making
-    std::unordered_set<std::string> made_;   // those of them the run makes
+    NameSet known_;  // folders already judged for making
+    NameSet made_;   // those of them the run makes
     std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
     std::string relative_;
 };
