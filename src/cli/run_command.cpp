@@ -1,7 +1,9 @@
 #include <csignal>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/commands.h"
@@ -120,6 +122,7 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
             options.identities = false;
         }
         const RunPlan plan = planTask(settings, task, options);
+        lines.flush();
         std::optional<TaskCounts> counts;
         if (!plan.error.empty()) {
             std::cout << "error\t" << field(plan.error) << '\n';

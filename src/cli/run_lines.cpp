@@ -1,5 +1,6 @@
 #include "cli/run_lines.h"
 
+#include <cstring>
 #include <iostream>
 
 #include "cli/field_escape.h"
@@ -27,33 +28,65 @@ const char* actionWord(Action action) {
 
 void LinePrinter::step(const PlanStep& step, StepStatus status, const std::string& target,
                        const std::string& error) {
-    line_.assign(actionWord(step.action)).push_back('\t');
-    appendField(line_, step.source);
-    line_.push_back('\t');
-    appendField(line_, target);
+    if (status != StepStatus::Failed && isPlainField(step.source) && isPlainField(target)) {
+        return plainStep(step, status, target);
+    }
+    lines_.append(actionWord(step.action)).push_back('\t');
+    appendField(lines_, step.source);
+    lines_.push_back('\t');
+    appendField(lines_, target);
     end(status, error);
 }
 
 void LinePrinter::folder(const FolderProblem& problem) {
-    line_.assign("folder\t");
-    appendField(line_, problem.folder);
-    line_.push_back('\t');
+    lines_.append("folder\t");
+    appendField(lines_, problem.folder);
+    lines_.push_back('\t');
     end(StepStatus::Failed, problem.reason);
 }
 
 void LinePrinter::flush() {
+    write();
     std::cout.flush();
 }
 
+namespace {
+
+char* put(char* out, std::string_view piece, char after) {
+    std::memcpy(out, piece.data(), piece.size());
+    out[piece.size()] = after;
+    return out + piece.size() + 1;
+}
+
+}  // namespace
+
+// The line of nearly every step: its pieces copied into room made for all of them.
+void LinePrinter::plainStep(const PlanStep& step, StepStatus status, const std::string& target) {
+    const std::string_view action = actionWord(step.action);
+    const std::string_view word = statusWord(status);
+    const std::size_t at = lines_.size();
+    lines_.resize(at + action.size() + step.source.size() + target.size() + word.size() + 4);
+    char* out = put(lines_.data() + at, action, '\t');
+    out = put(out, step.source, '\t');
+    out = put(out, target, '\t');
+    put(out, word, '\n');
+    if (lines_.size() >= kPiece) write();
+}
+
 void LinePrinter::end(StepStatus status, const std::string& error) {
-    line_.push_back('\t');
-    line_.append(statusWord(status));
+    lines_.push_back('\t');
+    lines_.append(statusWord(status));
     if (status == StepStatus::Failed) {
-        line_.append(": ");
-        appendField(line_, error);
+        lines_.append(": ");
+        appendField(lines_, error);
     }
-    line_.push_back('\n');
-    std::cout.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+    lines_.push_back('\n');
+    if (lines_.size() >= kPiece) write();
+}
+
+void LinePrinter::write() {
+    std::cout.write(lines_.data(), static_cast<std::streamsize>(lines_.size()));
+    lines_.clear();
 }
 
 }  // namespace kestrune::cli

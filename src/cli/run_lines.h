@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "run/execution_observer.h"
 #include "run/run_plan.h"
@@ -8,19 +9,26 @@
 namespace kestrune::cli {
 
 // Writes a run's lines: one per step, a `folder` line per folder that could not be listed.
+// The lines gather in a buffer of its own that goes to the output in large pieces: a preview
+// writes a hundred thousand lines, and a stream write per line costs more than the line.
 class LinePrinter {
   public:
     void step(const PlanStep& step, StepStatus status, const std::string& target,
               const std::string& error);
     void folder(const FolderProblem& problem);
-    // A run's line goes out at once, so that the output of a killed run names every entry
-    // it did; a preview's lines may wait in the buffer.
+    // Writes out what is gathered. A run's line goes out at once, so that the output of a
+    // killed run names every entry it did; a preview's lines go out at the end of its task,
+    // before anything else is written.
     void flush();
 
   private:
-    void end(StepStatus status, const std::string& error);
+    static constexpr std::size_t kPiece = 64 * 1024;
 
-    std::string line_;
+    void plainStep(const PlanStep& step, StepStatus status, const std::string& target);
+    void end(StepStatus status, const std::string& error);
+    void write();
+
+    std::string lines_;
 };
 
 // Prints each step as soon as it is done.

@@ -36,8 +36,11 @@ struct FolderListing {
 // Lists the folder at that path, following symbolic links: the walk's first folder.
 FolderListing listFolder(const std::string& path);
 // Lists a subfolder of an open folder when it is still the folder `id` listed there;
-// a symbolic link or another folder put in its place since is not listed.
-FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id);
+// a symbolic link or another folder put in its place since is not listed. A listing that
+// is only shown, never acted on, may leave out the check for another folder (`checked`
+// false): a symbolic link is still never followed.
+FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id,
+                              bool checked = true);
 
 // The identity of the folder the path names (following symbolic links), if it is one.
 bool folderIdentity(const std::string& path, FolderId& id);

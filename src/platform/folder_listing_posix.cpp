@@ -8,8 +8,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <numeric>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 #include "platform/entry_identity.h"
 #include "platform/file_support_posix.h"
@@ -68,56 +69,97 @@ bool isDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// Sorts an order of indices and moves each entry once, rather than moving entries about
-// while sorting: a walk sorts every folder it lists.
-void sortByName(std::vector<FolderEntry>& entries) {
-    std::vector<std::uint32_t> order(entries.size());
-    std::iota(order.begin(), order.end(), 0U);
-    std::sort(order.begin(), order.end(), [&entries](std::uint32_t a, std::uint32_t b) {
-        return entries[a].name < entries[b].name;
-    });
-    std::vector<FolderEntry> sorted;
-    sorted.reserve(entries.size());
-    for (const std::uint32_t i : order) sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
+// The first eight bytes of a name as a number that orders as the bytes do: most names of
+// a folder differ there, so most comparisons of a sort need no look at the names. A name
+// holds no zero byte, so a name that begins another sorts first by its number too.
+std::uint64_t orderPrefix(std::string_view name) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        const auto byte = i < name.size() ? static_cast<unsigned char>(name[i]) : 0U;
+        prefix = (prefix << 8) | byte;
+    }
+    return prefix;
 }
 
-// Reads the open folder's entries with getdents64 straight into the listing: no directory
-// stream, so a folder costs its open, its reads and its close.
-FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expected) {
-    FolderListing listing;
-    struct stat self {};
-    if (fstat(fd, &self) != 0 || (expected && !(idOf(self) == *expected))) {
-        listing.error = expected ? ESTALE : errno;
-        ::close(fd);
-        return listing;
-    }
-    listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path),
-                                                          static_cast<std::uint64_t>(self.st_dev));
-    std::vector<char> buffer(kListingBuffer);
+// An entry as read: its name lies in the names read so far.
+struct ReadEntry {
+    std::uint64_t prefix;
+    std::uint32_t offset;
+    std::uint32_t length;
+    EntryType type;
+};
+
+// What a listing reads before it makes its entries, kept for every listing of the thread:
+// a walk lists thousands of folders. The buffer is never zeroed; the kernel fills what it
+// returns.
+struct ListingScratch {
+    std::unique_ptr<char[]> buffer{new char[kListingBuffer]};
+    std::vector<ReadEntry> read;
+    std::string names;
+};
+
+// Reads the open folder's entries with getdents64: no directory stream, so a folder costs
+// its open, its reads and its close. The entries are sorted as read and then made once
+// each, in order. False with errno set when a read fails.
+bool readNames(int fd, ListingScratch& scratch) {
+    scratch.read.clear();
+    scratch.names.clear();
     for (;;) {
-        const ssize_t got = getdents64(fd, buffer.data(), buffer.size());
+        const ssize_t got = getdents64(fd, scratch.buffer.get(), kListingBuffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            listing.error = errno;
-            listing.entries.clear();
-            listing.folder.reset();
-            return listing;
-        }
+        if (got < 0) return false;
         if (got == 0) break;
         for (ssize_t at = 0; at < got;) {
-            const auto* raw = reinterpret_cast<const dirent64*>(buffer.data() + at);
+            const auto* raw = reinterpret_cast<const dirent64*>(scratch.buffer.get() + at);
             at += raw->d_reclen;
             if (isDotOrDotDot(raw->d_name)) continue;
-            FolderEntry entry;
-            entry.name = raw->d_name;
-            entry.type = typeFromDirent(fd, raw->d_name, raw->d_type);
-            if (entry.type == EntryType::Folder) describeFolder(fd, self.st_dev, entry);
-            listing.entries.push_back(std::move(entry));
+            const std::string_view name(raw->d_name);
+            scratch.read.push_back({orderPrefix(name), static_cast<std::uint32_t>(scratch.names.size()),
+                                    static_cast<std::uint32_t>(name.size()),
+                                    typeFromDirent(fd, raw->d_name, raw->d_type)});
+            scratch.names.append(name);
         }
     }
+    const std::string_view names(scratch.names);
+    std::sort(scratch.read.begin(), scratch.read.end(), [names](const ReadEntry& a, const ReadEntry& b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        return names.substr(a.offset, a.length) < names.substr(b.offset, b.length);
+    });
+    return true;
+}
+
+// The folder is what `expected` says when that is given, else it is looked at.
+FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expected, bool checked) {
+    FolderListing listing;
+    FolderId self;
+    if (expected && !checked) {
+        self = *expected;
+    } else {
+        struct stat st {};
+        const bool seen = fstat(fd, &st) == 0;
+        if (!seen || (expected && !(idOf(st) == *expected))) {
+            listing.error = expected ? ESTALE : errno;
+            ::close(fd);
+            return listing;
+        }
+        self = idOf(st);
+    }
+    listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path), self.device);
+    thread_local ListingScratch scratch;
+    if (!readNames(fd, scratch)) {
+        listing.error = errno;
+        listing.folder.reset();
+        return listing;
+    }
+    listing.entries.resize(scratch.read.size());
+    for (std::size_t i = 0; i < scratch.read.size(); ++i) {
+        const ReadEntry& read = scratch.read[i];
+        FolderEntry& entry = listing.entries[i];
+        entry.name.assign(scratch.names, read.offset, read.length);
+        entry.type = read.type;
+        if (entry.type == EntryType::Folder) describeFolder(fd, self.device, entry);
+    }
     listing.listed = true;
-    sortByName(listing.entries);
     return listing;
 }
 
@@ -132,14 +174,16 @@ FolderListing notOpened(int error) {
 FolderListing listFolder(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return notOpened(errno);
-    return readEntries(fd, path.empty() || path.back() != '/' ? path + "/" : path, std::nullopt);
+    return readEntries(fd, path.empty() || path.back() != '/' ? path + "/" : path, std::nullopt,
+                       true);
 }
 
-FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id) {
+FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id,
+                              bool checked) {
     const int fd =
         openat(parent->fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return notOpened(errno == ELOOP ? ENOTDIR : errno);
-    return readEntries(fd, parent->path() + name + "/", id);
+    return readEntries(fd, parent->path() + name + "/", id, checked);
 }
 
 int readIdentity(const std::string& path, EntryIdentity& identity) {

@@ -1,5 +1,7 @@
 #include "run/folder_walk.h"
 
+#include <cstdint>
+
 #include "platform/entry_identity.h"
 #include "platform/temporary_name.h"
 #include "run/path_rules.h"
@@ -32,20 +34,32 @@ bool isSelectable(const FolderEntry& entry, const WalkRequest& request) {
     return entry.type != EntryType::Folder || entry.id != request.skip;
 }
 
+constexpr std::uint32_t kNoPiece = UINT32_MAX;
+
+// The first filter piece that selects the entry, or kNoPiece.
+std::uint32_t firstPiece(const FolderEntry& entry, const FilterPieces& filters,
+                         const WalkRequest& request) {
+    if (!isSelectable(entry, request)) return kNoPiece;
+    const std::string extension = upperAscii(extensionOf(entry.name));
+    for (std::uint32_t piece = 0; piece < filters.size(); ++piece) {
+        if (filters.matches(piece, extension)) return piece;
+    }
+    return kNoPiece;
+}
+
+// Each entry's extension is looked at once, then the entries are taken piece by piece.
 void select(const FolderListing& listing, std::size_t folder, bool entersSubfolders,
             const FilterPieces& filters, const WalkRequest& request,
-            std::vector<SelectedEntry>& selection) {
+            std::deque<SelectedEntry>& selection) {
     const auto& entries = listing.entries;
-    std::vector<std::string> extensions;
-    extensions.reserve(entries.size());
-    for (const auto& entry : entries) extensions.push_back(upperAscii(extensionPart(entry.name)));
-    std::vector<bool> taken(entries.size(), false);
-    for (std::size_t piece = 0; piece < filters.size(); ++piece) {
+    std::vector<std::uint32_t> pieces(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        pieces[i] = firstPiece(entries[i], filters, request);
+    }
+    for (std::uint32_t piece = 0; piece < filters.size(); ++piece) {
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (taken[i] || !filters.matches(piece, extensions[i])) continue;
-            if (!isSelectable(entries[i], request)) continue;
-            taken[i] = true;
-            SelectedEntry selected;
+            if (pieces[i] != piece) continue;
+            SelectedEntry& selected = selection.emplace_back();
             selected.folder = folder;
             selected.name = entries[i].name;
             selected.entered = entersSubfolders && isPlainFolder(entries[i], request);
@@ -53,12 +67,19 @@ void select(const FolderListing& listing, std::size_t folder, bool entersSubfold
                 selected.error =
                     readIdentityIn(listing.folder, entries[i].name, selected.identity);
             }
-            selection.push_back(std::move(selected));
         }
     }
 }
 
 }  // namespace
+
+std::string WalkResult::path(const SelectedEntry& entry) const {
+    return joined(folders[entry.folder], entry.name);
+}
+
+void WalkResult::path(const SelectedEntry& entry, std::string& path) const {
+    path.assign(folders[entry.folder]).append(entry.name);
+}
 
 WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
     WalkResult result;
@@ -69,7 +90,8 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
         pending.pop_back();
         const FolderListing listing = current.parent == nullptr
                                           ? listFolder(current.path)
-                                          : listFolderBelow(current.parent, current.name, current.id);
+                                          : listFolderBelow(current.parent, current.name,
+                                                            current.id, request.identities);
         if (!listing.listed) result.unlisted.push_back({current.path, listing.error});
         const std::size_t index = result.folders.size();
         result.folders.push_back(current.path);

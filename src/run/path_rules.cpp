@@ -8,9 +8,24 @@ std::string folderPart(std::string_view path) {
 }
 
 std::string extensionPart(std::string_view path) {
-    const auto last = path.find_last_of("./");
-    if (last == std::string_view::npos || path[last] != '.') return {};
-    return std::string(path.substr(last));
+    return std::string(extensionOf(path));
+}
+
+// Looked for in every name a walk lists: one pass from the end, rather than a search of
+// the two characters at every position.
+std::string_view extensionOf(std::string_view path) {
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (path[i] == '/') break;
+        if (path[i] == '.') return path.substr(i);
+    }
+    return {};
+}
+
+std::string joined(std::string_view first, std::string_view second) {
+    std::string result;
+    result.reserve(first.size() + second.size());
+    result.append(first).append(second);
+    return result;
 }
 
 std::string upperAscii(std::string_view text) {

@@ -13,6 +13,8 @@ std::string folderPart(std::string_view path);
 // From the last "." to the end when that dot comes after the last "/"; else empty.
 // a.b.txt gives .txt, README gives "", .profile gives .profile, old.d/file gives "".
 std::string extensionPart(std::string_view path);
+// The same, as a view into the path.
+std::string_view extensionOf(std::string_view path);
 // Lowers nothing and raises a-z only: bytes outside ASCII stay as they are.
 std::string upperAscii(std::string_view text);
 // The non-empty pieces between delimiters, in order and untrimmed.
@@ -23,6 +25,9 @@ std::string_view trimBlanks(std::string_view text);
 bool isAbsolutePath(std::string_view path);
 // The folder followed by one "/", unless it ends with one already: the walk's first folder.
 std::string sourceRootOf(const std::string& folder);
+// The two end to end, made in one allocation (a + b makes two): a run joins a folder and a
+// name for every entry.
+std::string joined(std::string_view first, std::string_view second);
 // Without trailing "/"; "/" itself gives "".
 std::string withoutTrailingSlashes(std::string_view path);
 

@@ -17,7 +17,7 @@ Placement::Placement(FileActions& files, NameSource& names, std::string targetFo
     : files_(files), names_(names), base_(withoutTrailingSlashes(targetFolder)), flat_(flat) {}
 
 std::string Placement::targetFolderFor(const std::string& relative) const {
-    return base_ + (flat_ ? std::string("/") : relative);
+    return joined(base_, flat_ ? std::string_view("/") : std::string_view(relative));
 }
 
 // Whether the entries of that relative folder go to the current folder; checked without
@@ -31,18 +31,24 @@ bool Placement::inFolder(const std::string& relative) const {
 void Placement::planFolder(const std::string& folder) {
     const std::string parent = folderPart(folder);
     reserved_[parent].insert(folder.substr(parent.size()));
-    planned_.insert(folder + "/");
+    planned_.insert(joined(folder, "/"));
 }
 
 void Placement::enter(const std::string& folder) {
     folder_ = folder;
     claimed_.clear();
-    if (const auto held = reserved_.find(folder); held != reserved_.end()) claimed_ = held->second;
-    folderMissing_ = planned_.count(folder) != 0 || !files_.exists(folder);
+    // No entry comes back to a folder once left, so its reserved names are needed no more.
+    if (const auto held = reserved_.find(folder); held != reserved_.end()) {
+        for (const std::string& name : held->second) claimed_.insert(name);
+        reserved_.erase(held);
+    }
+    folderMissing_ = planned_.contains(folder) || !files_.exists(folder);
 }
 
+// Claims the name while it looks: one hash a name. A name found taken on disk stays
+// claimed, which changes nothing, as it is not free either.
 bool Placement::taken(const std::string& name) {
-    return claimed_.count(name) != 0 || (!folderMissing_ && files_.exists(folder_ + name));
+    return !claimed_.insert(name) || (!folderMissing_ && files_.exists(folder_ + name));
 }
 
 // Flat placement keeps the name readable with a "_" after the random part.
@@ -51,15 +57,15 @@ std::string Placement::candidate(const std::string& name, const std::string& par
     return part + (flat_ ? "_" : "") + name;
 }
 
-std::optional<std::string> Placement::place(const std::string& relative, const std::string& name) {
+bool Placement::place(const std::string& relative, const std::string& name, std::string& target) {
     if (!inFolder(relative)) enter(targetFolderFor(relative));
     std::string chosen = name;
     for (int draw = 0; taken(chosen); ++draw) {
-        if (draw == kMaxDraws) return std::nullopt;
+        if (draw == kMaxDraws) return false;
         chosen = candidate(name, names_.next());
     }
-    claimed_.insert(chosen);
-    return folder_ + chosen;
+    target.assign(folder_).append(chosen);
+    return true;
 }
 
 }  // namespace kestrune

@@ -1,11 +1,11 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "platform/file_actions.h"
+#include "run/name_set.h"
 #include "run/name_source.h"
 
 namespace kestrune {
@@ -20,10 +20,10 @@ class Placement {
 
     // The folder an entry found in that relative folder ("/" or "/Notes/") goes to.
     std::string targetFolderFor(const std::string& relative) const;
-    // The free target path for the entry, now claimed; nullopt when no free name was found.
-    // The entries come grouped by target folder, as a walk gives them: once an entry goes to
-    // another folder, no later entry goes back to the one before.
-    std::optional<std::string> place(const std::string& relative, const std::string& name);
+    // Writes the free target path for the entry into `target`, now claimed; false when no
+    // free name was found. The entries come grouped by target folder, as a walk gives them:
+    // once an entry goes to another folder, no later entry goes back to the one before.
+    bool place(const std::string& relative, const std::string& name, std::string& target);
     // A folder (without trailing "/") that the run makes before any entry is placed: its
     // name is taken in its parent, and nothing in it needs a look on disk.
     void planFolder(const std::string& folder);
@@ -42,14 +42,14 @@ class Placement {
     // can only be the same within one folder, and the entries of a folder come together,
     // so the names of a folder left behind need not be kept.
     std::string folder_;
-    std::unordered_set<std::string> claimed_;
+    NameSet claimed_;
     // Nothing was there when the folder was entered, so nothing below it exists either: the
     // entries going to a new folder need one test for the folder rather than one each. The
     // file action itself never replaces a name taken since.
     bool folderMissing_ = false;
     // Keyed by folder with trailing "/": the folders the run makes, and the names their
     // parents hold for them.
-    std::unordered_set<std::string> planned_;
+    NameSet planned_;
     std::unordered_map<std::string, std::unordered_set<std::string>> reserved_;
 };
 

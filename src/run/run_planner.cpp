@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <chrono>
 #include <optional>
-#include <unordered_set>
 
 #include "platform/content_compare.h"
 #include "platform/file_actions.h"
@@ -11,6 +10,7 @@
 #include "platform/file_io.h"
 #include "run/busy_check.h"
 #include "run/folder_walk.h"
+#include "run/name_set.h"
 #include "run/name_source.h"
 #include "run/path_rules.h"
 #include "run/placement.h"
@@ -29,6 +29,16 @@ std::string reasonOf(const UnlistedFolder& folder) {
         return "it was replaced since it was listed";
     }
     return systemErrorText(folder.error);
+}
+
+// The step as new, keeping the room of its paths.
+void renew(PlanStep& step) {
+    PlanStep fresh;
+    fresh.source.swap(step.source);
+    fresh.target.swap(step.target);
+    fresh.source.clear();
+    fresh.target.clear();
+    step = std::move(fresh);
 }
 
 class Planner {
@@ -58,11 +68,14 @@ class Planner {
         if (placing() && !walk.selection.empty()) planFolders(walk);
         if (options_.sink != nullptr) {
             for (const FolderProblem& problem : plan_.unreadable) options_.sink->unlisted(problem);
-            for (const SelectedEntry& entry : walk.selection) options_.sink->planned(step(walk, entry));
+            PlanStep shown;
+            for (const SelectedEntry& entry : walk.selection) {
+                options_.sink->planned(step(walk, entry, shown));
+            }
             return std::move(plan_);
         }
         plan_.steps.reserve(walk.selection.size());
-        for (const SelectedEntry& entry : walk.selection) plan_.steps.push_back(step(walk, entry));
+        for (const SelectedEntry& entry : walk.selection) step(walk, entry, plan_.steps.emplace_back());
         return std::move(plan_);
     }
 
@@ -118,11 +131,10 @@ class Planner {
     // Adds the folder and its missing parents to the folders to make, parents first. Below
     // a folder the run makes nothing exists yet, so only the first missing one is looked for.
     void needFolder(const std::string& folder) {
-        if (folder.empty() || known_.count(folder) != 0) return;
-        known_.insert(folder);
+        if (folder.empty() || !known_.insert(folder)) return;
         const std::string parent = withoutTrailingSlashes(folderPart(folder));
         needFolder(parent);
-        if (made_.count(parent) == 0 && files_.isFolder(folder)) return;
+        if (!made_.contains(parent) && files_.isFolder(folder)) return;
         made_.insert(folder);
         plan_.foldersToMake.push_back(folder);
         placement_.planFolder(folder);
@@ -142,10 +154,12 @@ class Planner {
         }
     }
 
-    PlanStep step(const WalkResult& walk, const SelectedEntry& entry) {
-        PlanStep step;
+    // Makes the entry's step in the one handed in: a preview hands in the same step for
+    // every entry, so that its paths keep their room instead of being allocated each time.
+    PlanStep& step(const WalkResult& walk, const SelectedEntry& entry, PlanStep& step) {
+        renew(step);
         step.action = action();
-        step.source = walk.path(entry);
+        walk.path(entry, step.source);
         step.identity = entry.identity;
         if (entry.error != 0) {
             step.status = StepStatus::Failed;
@@ -171,13 +185,11 @@ class Planner {
                 return step;
             }
         }
-        std::optional<std::string> target = placement_.place(relative, entry.name);
-        if (!target) {
+        if (!placement_.place(relative, entry.name, step.target)) {
             step.status = StepStatus::Failed;
             step.error = "no free target name found";
             return step;
         }
-        step.target = std::move(*target);
         return step;
     }
 
@@ -186,8 +198,8 @@ class Planner {
     Placement placement_;
     RunPlan plan_;
     std::optional<BusyCheck> busy_;
-    std::unordered_set<std::string> known_;  // folders already judged for making
-    std::unordered_set<std::string> made_;   // those of them the run makes
+    NameSet known_;  // folders already judged for making
+    NameSet made_;   // those of them the run makes
     std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
     std::string relative_;
 };

@@ -39,7 +39,8 @@ TEST(FolderListing, MissingFolderIsNotListed) {
 }
 
 // Between the listing of a folder and that of its subfolder, the subfolder is swapped for a
-// link to another folder, then for another folder of the same name: neither is listed.
+// link to another folder, then for another folder of the same name: neither is listed. A
+// listing that is only shown lists the other folder, but never follows the link.
 TEST(FolderListing, SubfolderReplacedSinceItsParentWasListedIsNotListed) {
     test::ScratchDir scratch;
     test::makeFile(scratch.file("root/sub/mine"));
@@ -53,9 +54,11 @@ TEST(FolderListing, SubfolderReplacedSinceItsParentWasListedIsNotListed) {
     const FolderListing viaLink = listFolderBelow(root.folder, "sub", listed);
     EXPECT_FALSE(viaLink.listed);
     EXPECT_EQ(viaLink.error, ENOTDIR);
+    EXPECT_EQ(listFolderBelow(root.folder, "sub", listed, false).error, ENOTDIR);
     fs::remove(scratch.file("root/sub"));
     fs::create_directories(scratch.file("root/sub"));
     EXPECT_EQ(listFolderBelow(root.folder, "sub", listed).error, ESTALE);
+    EXPECT_TRUE(listFolderBelow(root.folder, "sub", listed, false).listed);
 }
 
 }  // namespace
