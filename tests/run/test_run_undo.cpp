@@ -167,5 +167,23 @@ TEST_F(RunUndo, PermanentDeleteIsReportedAsSuch) {
     EXPECT_EQ(runUndo(plan, state(), {}, 100).totals.failed, 1u);
 }
 
+// A trash run's entries come back from the desktop's trash to their paths, link and
+// read-only file too, and leave nothing behind in the trash.
+TEST_F(RunUndo, TrashedEntriesComeBackFromTheTrash) {
+    const std::string data = scratch.file("data");
+    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    const std::string source = scratch.file("in");
+    makeTrees(source, scratch.file("unused"));
+    const Tree before = treeOf(source);
+    const JournaledRun done = run(source, "", 4);
+    EXPECT_EQ(done.totals.failed, 0u);
+    EXPECT_NE(treeOf(source), before);
+    EXPECT_EQ(undo().totals.failed, 0u);
+    EXPECT_EQ(treeOf(source), before);
+    EXPECT_TRUE(fs::is_empty(data + "/Trash/files"));
+    EXPECT_TRUE(fs::is_empty(data + "/Trash/info"));
+    unsetenv("XDG_DATA_HOME");
+}
+
 }  // namespace
 }  // namespace kestrune
