@@ -33,8 +33,9 @@ double timedRun(const std::string& source, const std::string& target, int action
     ::sync();
     const auto begin = std::chrono::steady_clock::now();
     const RunPlan plan = planRecord({source, target, action, 0, "*.*", false}, "Bench");
-    const RunTotals totals = state.empty() ? executePlan(plan)
-                                           : runJournaled(plan, state, {}, kDefaultHistorySize).totals;
+    const RunTotals totals = state.empty()
+                                 ? executePlan(plan)
+                                 : runJournaled(plan, state, {}, kDefaultHistorySize).totals;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     if (totals.failed > 0 || !totals.error.empty()) {

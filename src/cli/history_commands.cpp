@@ -69,9 +69,8 @@ int historyCommand(const std::string& folder) {
         }
         const JournalContent& run = entry.journal;
         std::string line;
-        for (const std::string& text :
-             {run.id, run.started, run.plan.task, std::to_string(run.done),
-              std::to_string(run.failed)}) {
+        for (const std::string& text : {run.id, run.started, run.plan.task,
+                                        std::to_string(run.done), std::to_string(run.failed)}) {
             appendField(line, text);
             line += '\t';
         }
@@ -92,8 +91,7 @@ int undoCommand(const std::string& folder, const std::string& id) {
         ExecuteOptions options;
         options.observer = &printer;
         const RunTotals totals = runUndo(undo, folder, options, historySizeOf(settings)).totals;
-        std::cout << "Undone: " << printer.done << " entries, " << printer.failed
-                  << " failed\n";
+        std::cout << "Undone: " << printer.done << " entries, " << printer.failed << " failed\n";
         return totals.failed > 0 ? kEntryFailed : kOk;
     } catch (const Error& e) {
         std::cerr << e.what() << '\n';

@@ -45,15 +45,15 @@ int main(int argc, char** argv) {
     run->add_flag("--subtasks-only", subtasksOnly, "Run every task below it, not the task itself")
         ->excludes(with);
 
-    auto* history = app.add_subcommand("history", "Print the runs kept in the history, newest first");
+    auto* history =
+        app.add_subcommand("history", "Print the runs kept in the history, newest first");
     std::string undoId;
     auto* undo = app.add_subcommand("undo", "Undo the newest run not yet undone, or the run ID");
     undo->add_option("ID", undoId, "The run's id, as history prints it");
     std::vector<std::string> watchNames;
     auto* watch = app.add_subcommand(
         "watch", "Run tasks by themselves, on changes and at intervals, until interrupted");
-    watch->add_option("NAME", watchNames,
-                      "Task names (default: every task set to run by itself)");
+    watch->add_option("NAME", watchNames, "Task names (default: every task set to run by itself)");
 
     try {
         app.parse(argc, argv);

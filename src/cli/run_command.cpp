@@ -8,9 +8,9 @@
 
 #include "cli/commands.h"
 #include "cli/field_escape.h"
+#include "cli/run_lines.h"
 #include "run/journal.h"
 #include "run/journaled_run.h"
-#include "cli/run_lines.h"
 #include "run/plan_executor.h"
 #include "run/run_history.h"
 #include "run/run_planner.h"

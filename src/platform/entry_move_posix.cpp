@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "platform/entry_move.h"
-#include "platform/file_support_posix.h"
 #include "platform/file_actions.h"
+#include "platform/file_support_posix.h"
 #include "platform/folder_handle.h"
 #include "platform/folder_listing.h"
 #include "platform/temporary_name.h"
@@ -69,8 +69,8 @@ ActionResult copyFile(const std::string& source, const std::string& target) {
     if (result.ok()) result = holdFolderOf(target, to);
     if (result.ok()) result = identityAt(from, identity);
     TemporaryCopy copy;
-    if (result.ok()) result = files.copyToTemporary(from.folder, from.name, identity, false,
-                                                    to.folder, copy);
+    if (result.ok())
+        result = files.copyToTemporary(from.folder, from.name, identity, false, to.folder, copy);
     if (!result.ok()) return result;
     EntryIdentity made;
     result = files.flush(to.folder);
@@ -147,7 +147,8 @@ ActionResult moveFolderAcross(const std::string& source, const std::string& targ
     if (::lstat(source.c_str(), &st) != 0) return lastError();
     if (!S_ISDIR(st.st_mode)) return ActionResult::failure(EXDEV);
     if (::access(posix::folderOf(source).c_str(), W_OK) != 0) return lastError();
-    std::string temporary = posix::folderOf(target) + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
+    std::string temporary =
+        posix::folderOf(target) + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
     if (::mkdtemp(temporary.data()) == nullptr) return lastError();
     ActionResult result = copyFolderInto(source, temporary, st);
     if (result.ok()) {

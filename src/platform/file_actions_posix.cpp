@@ -229,7 +229,8 @@ ActionResult openBelow(int& fd, const std::string& name, std::string& path) {
     path += name + "/";
     if (next >= 0) return ActionResult::success();
     if (error == ELOOP || error == ENOTDIR) {
-        return ActionResult::failure(error, "the folder " + path + " was replaced since it was listed");
+        return ActionResult::failure(error,
+                                     "the folder " + path + " was replaced since it was listed");
     }
     return ActionResult::failure(error);
 }
@@ -247,7 +248,8 @@ class PosixFileActions final : public FileActions {
             std::size_t end = relative.find('/', begin);
             if (end == std::string::npos) end = relative.size();
             if (end > begin) {
-                const ActionResult opened = openBelow(fd, relative.substr(begin, end - begin), path);
+                const ActionResult opened =
+                    openBelow(fd, relative.substr(begin, end - begin), path);
                 if (!opened.ok()) return opened;
             }
             begin = end + 1;
@@ -303,7 +305,8 @@ class PosixFileActions final : public FileActions {
         if (statAt(from->fd(), name, st) != 0) return lastError();
         if (!identityOf(st).sameEntry(expected)) return changed();
         if (S_ISDIR(st.st_mode)) return ActionResult::failure(EISDIR);
-        if (S_ISLNK(st.st_mode) && !followLink) return copyLink(from->fd(), name, st, to->fd(), out);
+        if (S_ISLNK(st.st_mode) && !followLink)
+            return copyLink(from->fd(), name, st, to->fd(), out);
         // Only regular files are opened: opening a FIFO or a device could block or harm it.
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
             return ActionResult::failure(EINVAL, "Not a regular file");

@@ -30,7 +30,7 @@ struct FolderListing {
     bool listed = false;               // false when the folder could not be opened
     int error = 0;                     // why not, an errno value
     std::vector<FolderEntry> entries;  // in byte order of names, without "." and ".."
-    OpenFolder folder;                     // the listed folder, open while the listing is kept
+    OpenFolder folder;                 // the listed folder, open while the listing is kept
 };
 
 // Lists the folder at that path, following symbolic links: the walk's first folder.

@@ -114,22 +114,25 @@ bool readNames(int fd, ListingScratch& scratch) {
             at += raw->d_reclen;
             if (isDotOrDotDot(raw->d_name)) continue;
             const std::string_view name(raw->d_name);
-            scratch.read.push_back({orderPrefix(name), static_cast<std::uint32_t>(scratch.names.size()),
+            scratch.read.push_back({orderPrefix(name),
+                                    static_cast<std::uint32_t>(scratch.names.size()),
                                     static_cast<std::uint32_t>(name.size()),
                                     typeFromDirent(fd, raw->d_name, raw->d_type)});
             scratch.names.append(name);
         }
     }
     const std::string_view names(scratch.names);
-    std::sort(scratch.read.begin(), scratch.read.end(), [names](const ReadEntry& a, const ReadEntry& b) {
-        if (a.prefix != b.prefix) return a.prefix < b.prefix;
-        return names.substr(a.offset, a.length) < names.substr(b.offset, b.length);
-    });
+    std::sort(scratch.read.begin(), scratch.read.end(),
+              [names](const ReadEntry& a, const ReadEntry& b) {
+                  if (a.prefix != b.prefix) return a.prefix < b.prefix;
+                  return names.substr(a.offset, a.length) < names.substr(b.offset, b.length);
+              });
     return true;
 }
 
 // The folder is what `expected` says when that is given, else it is looked at.
-FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expected, bool checked) {
+FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expected,
+                          bool checked) {
     FolderListing listing;
     FolderId self;
     if (expected && !checked) {

@@ -86,7 +86,7 @@ class AutoRunner {
     WatchSet watchSet_;
     std::map<std::string, TaskRecord> rules_;  // the tasks taking part, as last read
     std::set<std::string> told_;               // "task\ttext" said once already
-    std::string listed_;  // the tasks taking part as last told
+    std::string listed_;                       // the tasks taking part as last told
     Time nextSourceLook_{};
     bool rulesChanged_ = true;
 

@@ -69,7 +69,8 @@ AutoRunOutcome runAutomatically(const std::string& stateFolder, const std::strin
         ExecuteOptions options;
         options.observer = &own;
         try {
-            const JournaledRun run = runJournaled(plan, stateFolder, options, historySizeOf(settings));
+            const JournaledRun run =
+                runJournaled(plan, stateFolder, options, historySizeOf(settings));
             totals = run.totals;
             outcome.journalId = run.journalId;
         } catch (const JournalError& e) {

@@ -10,7 +10,7 @@ namespace kestrune {
 // What carrying out one step came to.
 struct StepResult {
     StepStatus status = StepStatus::Failed;
-    std::string error;   // the reason when Failed
+    std::string error;  // the reason when Failed
     // Where the entry is now: another program may have taken the planned target since;
     // the trash's files/ path for a trashed entry.
     std::string target;

@@ -64,8 +64,7 @@ void select(const FolderListing& listing, std::size_t folder, bool entersSubfold
             selected.name = entries[i].name;
             selected.entered = entersSubfolders && isPlainFolder(entries[i], request);
             if (request.identities) {
-                selected.error =
-                    readIdentityIn(listing.folder, entries[i].name, selected.identity);
+                selected.error = readIdentityIn(listing.folder, entries[i].name, selected.identity);
             }
         }
     }
@@ -88,10 +87,10 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
         if (request.stop != nullptr && request.stop->load()) break;
         PendingFolder current = std::move(pending.back());
         pending.pop_back();
-        const FolderListing listing = current.parent == nullptr
-                                          ? listFolder(current.path)
-                                          : listFolderBelow(current.parent, current.name,
-                                                            current.id, request.identities);
+        const FolderListing listing =
+            current.parent == nullptr
+                ? listFolder(current.path)
+                : listFolderBelow(current.parent, current.name, current.id, request.identities);
         if (!listing.listed) result.unlisted.push_back({current.path, listing.error});
         const std::size_t index = result.folders.size();
         result.folders.push_back(current.path);

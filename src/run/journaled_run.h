@@ -10,7 +10,7 @@ namespace kestrune {
 
 struct JournaledRun {
     RunTotals totals;
-    std::string journalId;    // the run's id in the history
+    std::string journalId;  // the run's id in the history
     std::string journalPath;
 };
 

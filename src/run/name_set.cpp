@@ -28,8 +28,8 @@ bool NameSet::insert(std::string_view name) {
     const std::uint64_t hash = std::hash<std::string_view>{}(name);
     Slot& slot = slots_[find(name, hash)];
     if (slot.generation == generation_) return false;
-    slot = {hash, static_cast<std::uint32_t>(names_.size()), static_cast<std::uint32_t>(name.size()),
-            generation_};
+    slot = {hash, static_cast<std::uint32_t>(names_.size()),
+            static_cast<std::uint32_t>(name.size()), generation_};
     names_.append(name);
     ++size_;
     return true;

@@ -193,8 +193,8 @@ class Executor {
             if (source_.folder->device() == target_.folder->device()) {
                 if (rename(index, step, name)) return;
             } else if (step.identity.type == EntryType::Folder) {
-                return report(index, failure("a folder cannot be moved to another file system",
-                                             step.target));
+                return report(
+                    index, failure("a folder cannot be moved to another file system", step.target));
             }
         }
         startCopy(index, step, name);
@@ -249,12 +249,13 @@ class Executor {
         EntryIdentity made;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
             if (attempt > 0) target = freshName(step.source);
-            outcome = files_.rename(source_.folder, name, step.identity, target_.folder, target,
-                                    made);
+            outcome =
+                files_.rename(source_.folder, name, step.identity, target_.folder, target, made);
             if (outcome.code != EEXIST) break;
         }
         if (outcome.code == EXDEV && step.identity.type != EntryType::Folder) return false;
-        StepResult result = outcome.ok() ? done(folder + target) : failure(outcome.error, folder + target);
+        StepResult result =
+            outcome.ok() ? done(folder + target) : failure(outcome.error, folder + target);
         result.made = made;
         report(index, std::move(result));
         return true;
@@ -264,9 +265,8 @@ class Executor {
         Queued queued;
         queued.index = index;
         queued.move = step.action == Action::Move;
-        const ActionResult copied =
-            files_.copyToTemporary(source_.folder, name, step.identity, !queued.move,
-                                   target_.folder, queued.copy);
+        const ActionResult copied = files_.copyToTemporary(
+            source_.folder, name, step.identity, !queued.move, target_.folder, queued.copy);
         if (!copied.ok()) return report(index, failure(copied.error, step.target));
         queued.result.target = step.target;
         queued.waiting = true;
@@ -321,7 +321,8 @@ class Executor {
             }
             if (totals_.stopped || !flushed.ok()) {
                 files_.discardTemporary(queued.to, queued.copy);
-                if (!totals_.stopped) deliver(queued.index, failure(flushed.error, queued.result.target));
+                if (!totals_.stopped)
+                    deliver(queued.index, failure(flushed.error, queued.result.target));
                 continue;
             }
             place(queued);
@@ -393,7 +394,7 @@ class Executor {
     std::deque<Queued> queue_;
     std::size_t waitingCopies_ = 0;
     std::uint64_t waitingBytes_ = 0;
-    std::size_t heldFolders_ = 0;  // folders opened while copies wait, held by them
+    std::size_t heldFolders_ = 0;   // folders opened while copies wait, held by them
     std::size_t sinceDurable_ = 0;  // steps reported since the last flush
     std::vector<std::size_t> merged_;
 };

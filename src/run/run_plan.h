@@ -28,12 +28,12 @@ const char* statusWord(StepStatus status);
 // One entry of the run, in the order the run handles them.
 struct PlanStep {
     Action action = Action::None;
-    std::string source;        // full path
-    EntryIdentity identity;    // the source as listed
-    std::string target;        // full target path; the mirrored folder for Merged; empty for
-                               // delete and trash
+    std::string source;      // full path
+    EntryIdentity identity;  // the source as listed
+    std::string target;      // full target path; the mirrored folder for Merged; empty for
+                             // delete and trash
     StepStatus status = StepStatus::Planned;
-    std::string error;         // the reason when Failed
+    std::string error;  // the reason when Failed
 };
 
 // A folder below the source that could not be listed: a failure of the run, never silent.
@@ -47,8 +47,8 @@ struct FolderProblem {
 struct RunPlan {
     std::string task;
     TaskRecord record;
-    std::string error;                        // non-empty: the task cannot run, nothing planned
-    std::vector<std::string> foldersToMake;   // parents before children
+    std::string error;                       // non-empty: the task cannot run, nothing planned
+    std::vector<std::string> foldersToMake;  // parents before children
     std::vector<PlanStep> steps;
     std::vector<FolderProblem> unreadable;
 };

@@ -6,8 +6,8 @@
 
 #include "platform/content_compare.h"
 #include "platform/file_actions.h"
-#include "platform/folder_listing.h"
 #include "platform/file_io.h"
+#include "platform/folder_listing.h"
 #include "run/busy_check.h"
 #include "run/folder_walk.h"
 #include "run/name_set.h"
@@ -75,7 +75,8 @@ class Planner {
             return std::move(plan_);
         }
         plan_.steps.reserve(walk.selection.size());
-        for (const SelectedEntry& entry : walk.selection) step(walk, entry, plan_.steps.emplace_back());
+        for (const SelectedEntry& entry : walk.selection)
+            step(walk, entry, plan_.steps.emplace_back());
         return std::move(plan_);
     }
 
@@ -92,8 +93,8 @@ class Planner {
             fail(problem);
             return std::nullopt;
         }
-        WalkRequest request{sourceRootOf(record.sourceFolder), record.depthCode, {},
-                            options_.identities};
+        WalkRequest request{
+            sourceRootOf(record.sourceFolder), record.depthCode, {}, options_.identities};
         FolderId source;
         if (!folderIdentity(record.sourceFolder, source)) {
             fail("its source folder \"" + record.sourceFolder +

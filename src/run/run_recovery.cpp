@@ -54,10 +54,9 @@ class Recovery {
             }
         }
         // Moves, and undos, remove the folders they emptied.
-        const bool removes = static_cast<Action>(run_.plan.record.action) == Action::Move ||
-                             !run_.undoes.empty();
-        const std::set<std::string> removed(run_.foldersRemoved.begin(),
-                                            run_.foldersRemoved.end());
+        const bool removes =
+            static_cast<Action>(run_.plan.record.action) == Action::Move || !run_.undoes.empty();
+        const std::set<std::string> removed(run_.foldersRemoved.begin(), run_.foldersRemoved.end());
         for (auto step = run_.plan.steps.rbegin(); step != run_.plan.steps.rend(); ++step) {
             if (step->status == StepStatus::Merged && removed.count(step->source) == 0 &&
                 !present(step->source, identity) && removes) {
@@ -73,7 +72,8 @@ class Recovery {
         std::set<std::string> folders(run_.plan.foldersToMake.begin(),
                                       run_.plan.foldersToMake.end());
         for (const PlanStep& step : run_.plan.steps) {
-            if (!step.target.empty()) folders.insert(withoutTrailingSlashes(folderPart(step.target)));
+            if (!step.target.empty())
+                folders.insert(withoutTrailingSlashes(folderPart(step.target)));
         }
         for (const std::string& folder : folders) {
             const FolderListing listing = listFolder(folder);
@@ -95,9 +95,8 @@ class Recovery {
             if (removed > 0) ++folders_;
         }
         if (removed_ > 0) {
-            lines_.push_back("removed " + std::to_string(removed_) +
-                             " temporary file(s) from " + std::to_string(folders_) +
-                             " folder(s) it copied into");
+            lines_.push_back("removed " + std::to_string(removed_) + " temporary file(s) from " +
+                             std::to_string(folders_) + " folder(s) it copied into");
         }
     }
 
@@ -198,8 +197,7 @@ void removeUnbegun(const HistoryEntry& entry, std::vector<std::string>& lines) {
     std::string first;
     if (!file || (std::getline(file, first) && !file.eof())) return;  // a whole line: keep it
     if (removeAppendFile(entry.path) == 0) {
-        lines.push_back("removed the empty journal of a run killed before it began: " +
-                        entry.path);
+        lines.push_back("removed the empty journal of a run killed before it began: " + entry.path);
     }
 }
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <deque>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
 
 #include "platform/entry_move.h"
 #include "platform/file_actions.h"
@@ -110,8 +110,8 @@ class Undoer {
         bool flushed = true;
         for (const auto& [device, folder] : touched_) {
             OpenFolder open;
-            flushed = files_.openFolder(folder, "", open).ok() && files_.flush(open).ok() &&
-                      flushed;
+            flushed =
+                files_.openFolder(folder, "", open).ok() && files_.flush(open).ok() && flushed;
         }
         if (flushed && observer_ != nullptr) observer_->durable();
         return totals_;
@@ -143,7 +143,8 @@ class Undoer {
     // Parents first; each folder made is told, so that undoing this undo removes it again.
     bool makeMissing(const std::string& folder) {
         if (folder.empty() || folder == "/" || files_.isFolder(folder)) return true;
-        const std::string parent = withoutTrailingSlashes(folderPart(withoutTrailingSlashes(folder)));
+        const std::string parent =
+            withoutTrailingSlashes(folderPart(withoutTrailingSlashes(folder)));
         if (!parent.empty() && !makeMissing(parent)) return false;
         const ActionResult made = files_.makeFolder(folder);
         if (!made.ok()) return made.code == EEXIST && files_.isFolder(folder);
@@ -237,8 +238,8 @@ class Undoer {
         ActionResult result = files_.openFolder(folderPart(step.source), "", queued.from);
         if (result.ok()) result = files_.openFolder(folderPart(step.target), "", queued.to);
         if (result.ok()) {
-            result = files_.copyToTemporary(queued.from, nameOf(step.source), now, !move,
-                                            queued.to, queued.copy);
+            result = files_.copyToTemporary(queued.from, nameOf(step.source), now, !move, queued.to,
+                                            queued.copy);
         }
         if (!result.ok()) return failure(result.error, step.target);
         queued.waiting = true;
@@ -268,7 +269,8 @@ class Undoer {
         const PlanStep& step = plan_.steps[queued.index];
         EntryIdentity made;
         ActionResult result = flushed;
-        if (result.ok()) result = files_.placeTemporary(queued.to, queued.copy, nameOf(step.target), made);
+        if (result.ok())
+            result = files_.placeTemporary(queued.to, queued.copy, nameOf(step.target), made);
         if (!result.ok()) {
             files_.discardTemporary(queued.to, queued.copy);
             queued.result = failure(result.error, step.target);
@@ -292,11 +294,13 @@ class Undoer {
 
     StepResult restore(const PlanStep& step) {
         EntryIdentity now;
-        if (readIdentity(step.source, now) != 0) return failure("it is no longer in the trash", step.target);
+        if (readIdentity(step.source, now) != 0)
+            return failure("it is no longer in the trash", step.target);
         if (!unknown(step.identity) && !stillAsLeft(now, step.identity)) {
             return failure("it changed since the run", step.target);
         }
-        if (files_.exists(step.target)) return failure("the path is taken since the run", step.target);
+        if (files_.exists(step.target))
+            return failure("the path is taken since the run", step.target);
         const RestoreResult restored = trash().restore(step.source);
         if (!restored.result.ok()) return failure(restored.result.error, step.target);
         touch(restored.path);
@@ -358,8 +362,7 @@ RunPlan planUndo(const JournalContent& run) {
     std::swap(undo.record.sourceFolder, undo.record.targetFolder);
     undo.foldersToMake.assign(run.foldersRemoved.rbegin(), run.foldersRemoved.rend());
     for (auto outcome = run.outcomes.rbegin(); outcome != run.outcomes.rend(); ++outcome) {
-        if (outcome->result.status != StepStatus::Done ||
-            outcome->index >= run.plan.steps.size()) {
+        if (outcome->result.status != StepStatus::Done || outcome->index >= run.plan.steps.size()) {
             continue;
         }
         undo.steps.push_back(inverse(run.plan.steps[outcome->index], outcome->result));
@@ -409,8 +412,7 @@ UndoPlan planUndoOf(const std::string& stateFolder, const std::string& id) {
 
 JournaledRun runUndo(const UndoPlan& undo, const std::string& stateFolder,
                      const ExecuteOptions& options, std::size_t historySize) {
-    return runJournaled(undo.plan, stateFolder, options, historySize, undo.undoneId,
-                        carryOutUndo);
+    return runJournaled(undo.plan, stateFolder, options, historySize, undo.undoneId, carryOutUndo);
 }
 
 }  // namespace kestrune

@@ -11,8 +11,8 @@
 #include "run/run_recovery.h"
 #include "shell/application.h"
 #include "shell/signal_watcher.h"
-#include "store/state_folder.h"
 #include "shell/window_arguments.h"
+#include "store/state_folder.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
@@ -73,15 +73,17 @@ int Program::run() {
 void Program::showRecovery() {
     QStringList lines;
     try {
-        for (const std::string& line : recoverInterruptedRuns(options_.programFolder.toStdString())) {
+        for (const std::string& line :
+             recoverInterruptedRuns(options_.programFolder.toStdString())) {
             lines << QString::fromStdString(line);
         }
     } catch (const std::exception& error) {
         lines << QString::fromUtf8(error.what());
     }
     if (lines.isEmpty()) return;
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Kestrune"),
-                                QStringLiteral("Runs cut short were recovered:\n") + lines.join(u'\n'));
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QStringLiteral("Kestrune"),
+                        QStringLiteral("Runs cut short were recovered:\n") + lines.join(u'\n'));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

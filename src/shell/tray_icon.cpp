@@ -25,8 +25,7 @@ TrayIcon::TrayIcon(TForm1& window, AvailabilityQuery available)
     connect(menu_.get(), &QMenu::aboutToShow, this, [this, run] {
         fillRunMenu(*run, window_);
         if (window_.runGoing()) run->setEnabled(false);  // one run at a time
-        menu_->findChild<QAction*>(QStringLiteral("UndoLastRun2"))
-            ->setEnabled(!window_.runGoing());
+        menu_->findChild<QAction*>(QStringLiteral("UndoLastRun2"))->setEnabled(!window_.runGoing());
     });
     item("UndoLastRun2", QStringLiteral("Undo Last Run"), &TForm1::UndoLastRun);
     menu_->addSeparator()->setObjectName(QStringLiteral("N4"));

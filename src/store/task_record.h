@@ -38,8 +38,8 @@ struct TaskRecord {
     std::string filters;         // filters: pieces separated by ";"
     bool flat = false;           // folderstruct: true places every entry straight into t_folder
     // Absent keys keep every stored record running as it always did.
-    bool skipSame = false;         // skipsame: leave an entry whose target holds the same content
-    bool watch = false;            // watch: run when entries appear or change in the source
+    bool skipSame = false;          // skipsame: leave an entry whose target holds the same content
+    bool watch = false;             // watch: run when entries appear or change in the source
     std::int32_t everyMinutes = 0;  // every: run at this interval; 0 never
 
     bool operator==(const TaskRecord&) const = default;

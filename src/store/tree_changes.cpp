@@ -153,8 +153,7 @@ std::unique_ptr<TreeChange> deleteChange(TaskTree& tree, SettingsFile& settings,
     return std::make_unique<DeleteChange>(tree, settings, node);
 }
 
-std::unique_ptr<TreeChange> addChange(TaskTree& tree, const SettingsFile& settings,
-                                      bool subtask) {
+std::unique_ptr<TreeChange> addChange(TaskTree& tree, const SettingsFile& settings, bool subtask) {
     return std::make_unique<AddChange>(tree, settings, subtask);
 }
 

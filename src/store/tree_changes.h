@@ -32,8 +32,7 @@ class TreeChange {
 // The selected node's subtree and the records only it names.
 std::unique_ptr<TreeChange> deleteChange(TaskTree& tree, SettingsFile& settings, TreeNode* node);
 // A new task after the selected node (subtask false) or as its last child (subtask true).
-std::unique_ptr<TreeChange> addChange(TaskTree& tree, const SettingsFile& settings,
-                                      bool subtask);
+std::unique_ptr<TreeChange> addChange(TaskTree& tree, const SettingsFile& settings, bool subtask);
 // The selected (dragged) node dropped on target: its first child.
 std::unique_ptr<TreeChange> dropChange(TaskTree& tree, TreeNode* target);
 // A new text for the node; its record is carried to the new name.

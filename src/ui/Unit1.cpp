@@ -13,9 +13,9 @@
 
 #include "platform/login_start.h"
 #include "platform/program_folder.h"
-#include "store/task_record.h"
 #include "store/errors.h"
 #include "store/program_files.h"
+#include "store/task_record.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
 #include "ui/auto_runs.h"
@@ -57,10 +57,9 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
         kestrune::ui::openWithDesktop(this, address, refused);
     };
     askStop_ = [this] {
-        return QMessageBox::question(this, windowTitle(),
-                                     QStringLiteral("A run is going on. Stop it and exit?"),
-                                     QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(
+                   this, windowTitle(), QStringLiteral("A run is going on. Stop it and exit?"),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
     };
     runs_ = new kestrune::ui::RunWorker(programFolder_.toStdString(), this);
     progress_ = new kestrune::ui::RunProgressDialog(runs_->progress(), this);
@@ -82,8 +81,8 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
         connect(autoRuns_, &kestrune::ui::AutoRuns::runDue, this, &TForm1::runDue);
         connect(autoRuns_, &kestrune::ui::AutoRuns::notice, this,
                 [this](const QString& text) { statusBar()->showMessage(text, 15000); });
-        automaticRuns_->setChecked(
-            settings_->readBool(kestrune::keys::kSettingsSection, kestrune::keys::kAutomatic, true));
+        automaticRuns_->setChecked(settings_->readBool(kestrune::keys::kSettingsSection,
+                                                       kestrune::keys::kAutomatic, true));
         autoRuns_->setActive(automaticRuns_->isChecked());
         if (makeTray) tray_ = makeTray(*this);
         if (tray_) tray_->add();
@@ -156,8 +155,7 @@ void TForm1::buildMenus() {
     taskMenu_->addSeparator()->setObjectName(QStringLiteral("N6"));
     undoLastRun_ = makeAction("UndoLastRun1", QStringLiteral("Undo Last Run"));
     taskMenu_->addActions({makeAction("RunReport1", QStringLiteral("Run Report")),
-                           makeAction("RunHistory1", QStringLiteral("Run History")),
-                           undoLastRun_});
+                           makeAction("RunHistory1", QStringLiteral("Run History")), undoLastRun_});
 
     QMenu* options = bar->addMenu(QStringLiteral("Options"));
     options->setObjectName(QStringLiteral("Options1"));
@@ -167,7 +165,8 @@ void TForm1::buildMenus() {
     startAtLogin_ = makeAction("StartatLogin1", QStringLiteral("Start at Login"));
     startAtLogin_->setCheckable(true);
     options->addAction(startAtLogin_);
-    automaticRuns_ = makeAction("RunTasksAutomatically1", QStringLiteral("Run Tasks Automatically"));
+    automaticRuns_ =
+        makeAction("RunTasksAutomatically1", QStringLiteral("Run Tasks Automatically"));
     automaticRuns_->setCheckable(true);
     options->addAction(automaticRuns_);
     // The entry can come and go outside the program; the mark shows what is there now.

@@ -27,8 +27,8 @@ class AutoRuns : public QObject {
     void setActive(bool active);
     bool active() const { return runner_ != nullptr; }
 
-    // The run that runDue() asked for is over (on the window's thread). ownChanges: the full paths it
-    // created, moved or removed; problem: why it failed, or empty.
+    // The run that runDue() asked for is over (on the window's thread). ownChanges: the full paths
+    // it created, moved or removed; problem: why it failed, or empty.
     void runEnded(const QString& task, const QStringList& ownChanges, const QString& problem);
 
   signals:

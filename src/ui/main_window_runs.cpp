@@ -1,9 +1,9 @@
 // The main window's runs: every run, preview and undo goes to the one worker thread, and
 // each reports when it ends.
+#include <QAction>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
-#include <QAction>
 #include <algorithm>
 
 #include "run/journal_reader.h"
@@ -74,8 +74,8 @@ QString resultLine(const RunOutcome& outcome) {
 // The same line for a run of an earlier session, from its journal.
 QString resultLine(const kestrune::JournalContent& run) {
     return resultLine({run.plan.task, !run.undoes.empty(),
-                       static_cast<kestrune::Action>(run.plan.record.action), run.done,
-                       run.failed, run.ownState() == kestrune::RunState::Interrupted, false});
+                       static_cast<kestrune::Action>(run.plan.record.action), run.done, run.failed,
+                       run.ownState() == kestrune::RunState::Interrupted, false});
 }
 
 QString elided(const QString& text, int length) {
@@ -103,8 +103,7 @@ void TForm1::queueRun(RunJob job) {
 
 // The record is read here, on the window's thread, where the settings file lives; the walk
 // and the run happen on the worker.
-void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecord,
-                      bool automatic) {
+void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecord, bool automatic) {
     for (const TreeNode* node : nodes) {
         RunJob job;
         job.task = node->text;
@@ -240,8 +239,8 @@ void TForm1::tellAutomaticRunEnded(const RunOutcome& outcome) {
     autoRuns_->runEnded(QString::fromStdString(outcome.job.task), {}, problem);
 }
 
-// A run that could not start says why: in a box for a click (once the command's runs ended), in the notification for a
-// run nobody is watching. Entries that failed open the report at once.
+// A run that could not start says why: in a box for a click (once the command's runs ended), in the
+// notification for a run nobody is watching. Entries that failed open the report at once.
 void TForm1::reportRun(const RunOutcome& outcome) {
     lastResult_ = resultLine(outcome);
     if (!outcome.run.journalPath.empty()) lastJournal_ = outcome.run.journalPath;
@@ -273,9 +272,8 @@ void TForm1::showPreview(const RunOutcome& outcome) {
             .arg(rows.size() - failed)
             .arg(failed),
         rows, this);
-    preview->setFolderOpener([this](const QString& folder) {
-        openLink(QUrl::fromLocalFile(folder));
-    });
+    preview->setFolderOpener(
+        [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });
     std::shared_ptr<const kestrune::RunPlan> shown = outcome.plan;
     // Queued behind a run under way; whether the plan still holds is asked when it starts.
     preview->setAction([this, shown] {
@@ -307,9 +305,8 @@ kestrune::ui::RunReport* TForm1::showReport(const std::string& journalPath) {
             .arg(journal.failed)
             .arg(QString::fromLatin1(kestrune::runStateWord(journal.ownState()))),
         kestrune::ui::reportRows(journal), this);
-    report->setFolderOpener([this](const QString& folder) {
-        openLink(QUrl::fromLocalFile(folder));
-    });
+    report->setFolderOpener(
+        [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });
     report->setAction([this, id = journal.id] { undoRun(id); });
     report->show();
     return report;

@@ -33,7 +33,9 @@ ReportRow row(const PlanStep& step, StepStatus status, const std::string& target
 
 void addUnlisted(const RunPlan& plan, std::vector<ReportRow>& rows) {
     for (const FolderProblem& problem : plan.unreadable) {
-        rows.push_back({QStringLiteral("List"), QString::fromStdString(problem.folder), {},
+        rows.push_back({QStringLiteral("List"),
+                        QString::fromStdString(problem.folder),
+                        {},
                         QStringLiteral("failed: ") + QString::fromStdString(problem.reason),
                         true});
     }

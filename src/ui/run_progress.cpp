@@ -68,8 +68,8 @@ void RunProgressDialog::refresh() {
     bar_->setRange(0, total == 0 ? 0 : 1000);
     if (total > 0) bar_->setValue(static_cast<int>(done * 1000 / total));
     const QString current = QString::fromStdString(progress_.current());
-    current_->setText(current_->fontMetrics().elidedText(current, Qt::ElideMiddle,
-                                                          current_->width()));
+    current_->setText(
+        current_->fontMetrics().elidedText(current, Qt::ElideMiddle, current_->width()));
 }
 
 }  // namespace kestrune::ui

@@ -23,8 +23,8 @@ class RunReport : public QDialog {
 
   public:
     enum class Mode { Report, Preview };
-    RunReport(Mode mode, const QString& title, const QString& summary,
-              std::vector<ReportRow> rows, QWidget* parent = nullptr);
+    RunReport(Mode mode, const QString& title, const QString& summary, std::vector<ReportRow> rows,
+              QWidget* parent = nullptr);
 
     // The folder the current row's entry lies in (its target once it was moved or copied).
     void setFolderOpener(std::function<void(const QString& folder)> open);

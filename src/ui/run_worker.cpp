@@ -128,8 +128,8 @@ RunOutcome RunWorker::carryOut(const RunJob& job, std::size_t historySize) {
                 outcome.action = actionOf(*job.plan);
                 outcome.error = planStillHolds(*job.plan);
                 if (!outcome.error.empty()) {
-                    outcome.error = "The run was not started: " + outcome.error +
-                                    ". Preview the task again.";
+                    outcome.error =
+                        "The run was not started: " + outcome.error + ". Preview the task again.";
                     break;
                 }
                 progress_.begin(job.task, job.plan->steps.size());

@@ -38,7 +38,7 @@ struct RunOutcome {
     std::shared_ptr<const RunPlan> plan;  // Preview: the plan
     JournaledRun run;
     Action action = Action::None;
-    std::string error;  // the job could not run; nothing was touched
+    std::string error;     // the job could not run; nothing was touched
     bool dropped = false;  // stopped by Cancel before it began
 };
 

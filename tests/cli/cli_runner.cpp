@@ -10,8 +10,8 @@ namespace kestrune::test {
 CliOutcome runCli(const ScratchDir& scratch, const std::string& arguments,
                   const std::string& wrapper) {
     const std::string errFile = scratch.file("stderr.txt");
-    const std::string command = wrapper + " " + std::string(KESTRUNE_CLI_PATH) + " --folder '" + scratch.folder() +
-                                "' " + arguments + " 2>'" + errFile + "'";
+    const std::string command = wrapper + " " + std::string(KESTRUNE_CLI_PATH) + " --folder '" +
+                                scratch.folder() + "' " + arguments + " 2>'" + errFile + "'";
     CliOutcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return outcome;

@@ -32,8 +32,7 @@ bool within(std::chrono::seconds limit, Condition condition) {
     return true;
 }
 
-class WatchCommandTest : public test::ScratchTest,
-                         public ::testing::WithParamInterface<int> {
+class WatchCommandTest : public test::ScratchTest, public ::testing::WithParamInterface<int> {
   protected:
     // `kestrune-cli watch` in the background, its output in files.
     pid_t startWatch() const {
@@ -57,16 +56,18 @@ TEST_P(WatchCommandTest, MovesAFileDroppedInAndStopsCleanlyOnTheSignal) {
     writeFile(scratch.file("kestrune.dll"), "Tidy\r\nBy Hand\r\n");
     writeFile(scratch.file("Setting.cfg"), "[Tidy]\ns_folder=" + inbox + "\nt_folder=" + sorted +
                                                "\nactions=1\nfilters=*.txt\nwatch=1\n"
-                                               "[By Hand]\ns_folder=" + inbox + "\nt_folder=" +
-                                               sorted + "\nactions=3\nfilters=*.*\n");
+                                               "[By Hand]\ns_folder=" +
+                                               inbox + "\nt_folder=" + sorted +
+                                               "\nactions=3\nfilters=*.*\n");
     // Written elsewhere and long finished, then dropped in whole, as a download tool does.
     makeFile(scratch.file("ready.txt"), "r");
     fs::last_write_time(scratch.file("ready.txt"), fs::file_time_type::clock::now() - 1h);
 
     const pid_t pid = startWatch();
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(within(10s, [&] { return err().find("by themselves: Tidy\n") != std::string::npos; }))
-        << err();
+    ASSERT_TRUE(within(10s, [&] {
+        return err().find("by themselves: Tidy\n") != std::string::npos;
+    })) << err();
     fs::rename(scratch.file("ready.txt"), inbox + "/ready.txt");
     EXPECT_TRUE(within(20s, [&] { return fs::exists(sorted + "/ready.txt"); }));
 

@@ -16,8 +16,8 @@ namespace kestrune {
 namespace {
 
 namespace fs = std::filesystem;
-using test::readFile;
 using test::makeFile;
+using test::readFile;
 using test::writeFile;
 
 class FileActionsTest : public test::ScratchTest {

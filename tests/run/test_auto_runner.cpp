@@ -50,9 +50,9 @@ class AutoRunnerTest : public test::ScratchTest {
     void writeTask(const std::string& rules, int action = 1) const {
         fs::create_directories(inbox());
         writeFile(scratch.file("kestrune.dll"), "Tidy\r\n");
-        writeFile(scratch.file("Setting.cfg"), "[Tidy]\ns_folder=" + inbox() + "\nt_folder=" +
-                                                   sorted() + "\nactions=" + std::to_string(action) +
-                                                   "\nfilters=*.txt\n" + rules);
+        writeFile(scratch.file("Setting.cfg"),
+                  "[Tidy]\ns_folder=" + inbox() + "\nt_folder=" + sorted() +
+                      "\nactions=" + std::to_string(action) + "\nfilters=*.txt\n" + rules);
     }
     void start(std::unique_ptr<FolderWatch> watch = nullptr) {
         AutoRunnerOptions options;
@@ -85,7 +85,7 @@ class AutoRunnerTest : public test::ScratchTest {
 TEST_F(AutoRunnerTest, AWrittenFileIsMovedOnceAfterTheQuietTimeInAJournaledRun) {
     writeTask("watch=1\n");
     start();
-    at(0ms, 50);  // reads the rules and sets the watches
+    at(0ms, 50);                              // reads the rules and sets the watches
     arrive(inbox() + "/Notes/new.txt", "n");  // a new folder and a file in it
     at(100ms, 200);
     at(200ms, 200);

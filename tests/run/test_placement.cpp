@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/file_actions.h"
-#include "support/forwarding_files.h"
 #include "run/placement.h"
+#include "support/forwarding_files.h"
 #include "tree_helpers.h"
 
 namespace kestrune {

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -260,8 +260,8 @@ TEST_F(TaskRunTest, PlanPlacesCollisionsWithinTheRunAndTouchesNothing) {
     const RunPlan plan = planRecord(r, "Preview");
     ASSERT_EQ(plan.steps.size(), 2u);
     EXPECT_EQ(plan.steps[0].target, sorted() + "/a.txt");
-    EXPECT_TRUE(std::regex_match(plan.steps[1].target,
-                                 std::regex(sorted() + "/" + kPart + "_a\\.txt")));
+    EXPECT_TRUE(
+        std::regex_match(plan.steps[1].target, std::regex(sorted() + "/" + kPart + "_a\\.txt")));
     EXPECT_EQ(plan.foldersToMake, std::vector<std::string>{sorted()});
     EXPECT_FALSE(fs::exists(sorted()));
     EXPECT_TRUE(fs::exists(inbox() + "/a.txt"));
@@ -281,8 +281,9 @@ TEST_F(TaskRunTest, ObserverSeesEachStepAndCanStopTheRun) {
 // Another program creates the planned target between the plan and the action.
 class RacingFiles : public test::ForwardingFiles {
   public:
-    ActionResult rename(const OpenFolder& from, const std::string& name, const EntryIdentity& expected,
-                        const OpenFolder& to, const std::string& newName, EntryIdentity& made) override {
+    ActionResult rename(const OpenFolder& from, const std::string& name,
+                        const EntryIdentity& expected, const OpenFolder& to,
+                        const std::string& newName, EntryIdentity& made) override {
         race(to->path() + newName);
         return system.rename(from, name, expected, to, newName, made);
     }

@@ -52,8 +52,8 @@ Files filesBelow(const std::string& root, std::size_t* temporaries = nullptr) {
 Files makeTree(const std::string& root, int count, std::size_t size) {
     Files files;
     for (int i = 0; i < count; ++i) {
-        const std::string below = "d" + std::to_string(i % 7) + (i % 3 == 0 ? "/e.x/" : "/") +
-                                  "f" + std::to_string(i) + ".txt";
+        const std::string below = "d" + std::to_string(i % 7) + (i % 3 == 0 ? "/e.x/" : "/") + "f" +
+                                  std::to_string(i) + ".txt";
         std::string content = below + ":";
         content.resize(size, static_cast<char>('a' + i % 26));
         makeFile(root + "/" + below, content);
@@ -265,8 +265,7 @@ TEST_F(RunFaults, KilledJournaledMoveIsRecoveredAndUndoesToTheStateBefore) {
             if (history.empty()) continue;  // killed before its journal began: nothing done
             EXPECT_TRUE(history[0].journal.ended) << where << history[0].problem;
 
-            const JournaledRun undone =
-                runUndo(planUndoOf(state), state, {}, kDefaultHistorySize);
+            const JournaledRun undone = runUndo(planUndoOf(state), state, {}, kDefaultHistorySize);
             EXPECT_EQ(undone.totals.failed, 0u) << where;
             EXPECT_EQ(filesBelow(source), original) << where;
             EXPECT_TRUE(filesBelow(target).empty()) << where;

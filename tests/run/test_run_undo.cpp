@@ -29,8 +29,8 @@ Tree treeOf(const std::string& root) {
         lstat(entry.path().c_str(), &st);
         std::string what = std::to_string(st.st_mode);
         if (!S_ISDIR(st.st_mode)) {
-            what += " " + std::to_string(st.st_mtim.tv_sec) + "." +
-                    std::to_string(st.st_mtim.tv_nsec);
+            what +=
+                " " + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
             what += S_ISLNK(st.st_mode) ? " -> " + fs::read_symlink(entry.path()).string()
                                         : " " + readFile(entry.path().string());
         }
@@ -73,8 +73,7 @@ class RunUndo : public test::ScratchTest {
     }
 
     JournaledRun run(const std::string& source, const std::string& target, int action) {
-        const RunPlan plan =
-            planRecord({source, target, action, 0, "*.txt", false}, "Tidy");
+        const RunPlan plan = planRecord({source, target, action, 0, "*.txt", false}, "Tidy");
         return runJournaled(plan, state(), {}, kDefaultHistorySize);
     }
 

@@ -229,10 +229,10 @@ class TestProgram : public QObject {
             items << item->objectName() + QLatin1Char('=') +
                          (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
-        QCOMPARE(items, QStringList({"showit=Show Kestrune", "Run1=Run",
-                                     "UndoLastRun2=Undo Last Run", "N4=-", "Help3=Help",
-                                     "About2=About", "CheckVersion2=Check Version", "N5=-",
-                                     "Exit2=Exit"}));
+        QCOMPARE(items,
+                 QStringList({"showit=Show Kestrune", "Run1=Run", "UndoLastRun2=Undo Last Run",
+                              "N4=-", "Help3=Help", "About2=About", "CheckVersion2=Check Version",
+                              "N5=-", "Exit2=Exit"}));
 
         // The Run submenu follows the tree each time the menu opens, and runs the task chosen.
         TForm1& window = *program.mainWindow();

@@ -13,8 +13,9 @@ class ForwardingFiles : public FileActions {
                             OpenFolder& out) override {
         return system.openFolder(root, relative, out);
     }
-    ActionResult rename(const OpenFolder& from, const std::string& name, const EntryIdentity& expected,
-                        const OpenFolder& to, const std::string& newName, EntryIdentity& made) override {
+    ActionResult rename(const OpenFolder& from, const std::string& name,
+                        const EntryIdentity& expected, const OpenFolder& to,
+                        const std::string& newName, EntryIdentity& made) override {
         return system.rename(from, name, expected, to, newName, made);
     }
     ActionResult remove(const OpenFolder& folder, const std::string& name,
@@ -26,8 +27,8 @@ class ForwardingFiles : public FileActions {
         return system.removeFolder(folder, name, expected);
     }
     ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
-                                 const EntryIdentity& expected, bool followLink, const OpenFolder& to,
-                                 TemporaryCopy& out) override {
+                                 const EntryIdentity& expected, bool followLink,
+                                 const OpenFolder& to, TemporaryCopy& out) override {
         return system.copyToTemporary(from, name, expected, followLink, to, out);
     }
     ActionResult flush(const OpenFolder& folder) override { return system.flush(folder); }

@@ -239,7 +239,9 @@ class TestUnit1 : public QObject {
         QVERIFY(report != nullptr && report->isVisible());
         const QAbstractItemModel& rows = *report->shownRows();
         QCOMPARE(rows.rowCount(), 7);
-        const auto cell = [&](int row, int column) { return rows.index(row, column).data().toString(); };
+        const auto cell = [&](int row, int column) {
+            return rows.index(row, column).data().toString();
+        };
         QCOMPARE(cell(0, 1), desk("a.tmp"));
         for (int row = 0; row < 7; ++row) {
             QCOMPARE(cell(row, 3).startsWith(QStringLiteral("failed: ")), row < 4);

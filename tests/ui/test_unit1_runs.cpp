@@ -36,7 +36,8 @@ class TestUnit1Runs : public QObject {
         window.form->selectNode(window.node("Desktop Tidy"));
     }
     int entries(const char* name) const {
-        return static_cast<int>(QDir(path(QString::fromLatin1(name))).entryList(QDir::Files).size());
+        return static_cast<int>(
+            QDir(path(QString::fromLatin1(name))).entryList(QDir::Files).size());
     }
     static RunReport* shown(TForm1& form, const char* name) {
         RunReport* found = nullptr;
@@ -115,7 +116,8 @@ class TestUnit1Runs : public QObject {
             QVERIFY(window.runsEnd());
             if (removeOne) {
                 QCOMPARE(window.errors.size(), 1);
-                QVERIFY2(window.errors[0].contains(path("desk/1.txt")), qPrintable(window.errors[0]));
+                QVERIFY2(window.errors[0].contains(path("desk/1.txt")),
+                         qPrintable(window.errors[0]));
                 QCOMPARE(entries("box"), 0);
             } else {
                 QVERIFY(window.errors.isEmpty());
