@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/entry_identity.h"
 #include "platform/entry_move.h"
 #include "platform/file_actions.h"
 #include "platform/file_support_posix.h"
@@ -37,45 +38,46 @@ ActionResult holdFolderOf(const std::string& path, HeldEntry& out) {
     return systemFileActions().openFolder("/", relative, out.folder);
 }
 
-ActionResult identityAt(const HeldEntry& entry, EntryIdentity& out) {
-    struct stat st {};
-    if (::fstatat(entry.folder->fd(), entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-        return lastError();
-    }
-    out = posix::identityOf(st);
-    return ActionResult::success();
+// The source and the target's folder, held open, and what the source is now.
+struct HeldPair {
+    HeldEntry from;
+    HeldEntry to;
+    EntryIdentity identity;
+};
+
+ActionResult holdPair(const std::string& source, const std::string& target, HeldPair& out) {
+    ActionResult result = holdFolderOf(source, out.from);
+    if (result.ok()) result = holdFolderOf(target, out.to);
+    if (!result.ok()) return result;
+    const int code = readIdentityIn(out.from.folder, out.from.name, out.identity);
+    return code == 0 ? ActionResult::success() : ActionResult::failure(code);
 }
 
 // Renames without replacing; EXDEV when the two lie on different file systems.
 ActionResult renameEntry(const std::string& source, const std::string& target) {
-    HeldEntry from;
-    HeldEntry to;
-    EntryIdentity identity;
-    EntryIdentity made;
-    ActionResult result = holdFolderOf(source, from);
-    if (result.ok()) result = holdFolderOf(target, to);
-    if (result.ok()) result = identityAt(from, identity);
+    HeldPair held;
+    const ActionResult result = holdPair(source, target, held);
     if (!result.ok()) return result;
-    return systemFileActions().rename(from.folder, from.name, identity, to.folder, to.name, made);
+    EntryIdentity made;
+    return systemFileActions().rename(held.from.folder, held.from.name, held.identity,
+                                      held.to.folder, held.to.name, made);
 }
 
 // A file copied under a temporary name, flushed and renamed into place without replacing.
 ActionResult copyFile(const std::string& source, const std::string& target) {
     FileActions& files = systemFileActions();
-    HeldEntry from;
-    HeldEntry to;
-    EntryIdentity identity;
-    ActionResult result = holdFolderOf(source, from);
-    if (result.ok()) result = holdFolderOf(target, to);
-    if (result.ok()) result = identityAt(from, identity);
+    HeldPair held;
+    ActionResult result = holdPair(source, target, held);
     TemporaryCopy copy;
-    if (result.ok())
-        result = files.copyToTemporary(from.folder, from.name, identity, false, to.folder, copy);
+    if (result.ok()) {
+        result = files.copyToTemporary(held.from.folder, held.from.name, held.identity, false,
+                                       held.to.folder, copy);
+    }
     if (!result.ok()) return result;
     EntryIdentity made;
-    result = files.flush(to.folder);
-    if (result.ok()) result = files.placeTemporary(to.folder, copy, to.name, made);
-    if (!result.ok()) files.discardTemporary(to.folder, copy);
+    result = files.flush(held.to.folder);
+    if (result.ok()) result = files.placeTemporary(held.to.folder, copy, held.to.name, made);
+    if (!result.ok()) files.discardTemporary(held.to.folder, copy);
     return result;
 }
 
