@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "run/journaled_run.h"
-#include "run/plan_executor.h"
-#include "run/run_history.h"
-#include "run/run_planner.h"
+#include "run/execute/plan_executor.h"
+#include "run/history/journaled_run.h"
+#include "run/history/run_history.h"
+#include "run/plan/run_planner.h"
 
 namespace fs = std::filesystem;
 using namespace kestrune;

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/folder_watch.h"
-#include "run/folder_walk.h"
-#include "run/watch_set.h"
+#include "run/auto/watch_set.h"
+#include "run/plan/folder_walk.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "run/line_fields.h"
+#include "run/history/line_fields.h"
 
 namespace kestrune::cli {
 

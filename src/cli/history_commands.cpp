@@ -4,10 +4,10 @@
 
 #include "cli/commands.h"
 #include "cli/field_escape.h"
-#include "run/journal.h"
-#include "run/run_history.h"
-#include "run/run_recovery.h"
-#include "run/run_undo.h"
+#include "run/history/journal.h"
+#include "run/history/run_history.h"
+#include "run/history/run_recovery.h"
+#include "run/history/run_undo.h"
 #include "store/program_files.h"
 #include "store/settings_file.h"
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "run/execution_observer.h"
-#include "run/run_plan.h"
+#include "run/execute/execution_observer.h"
+#include "run/plan/run_plan.h"
 
 namespace kestrune::cli {
 

@@ -12,8 +12,8 @@
 #include "cli/commands.h"
 #include "cli/field_escape.h"
 #include "cli/run_lines.h"
-#include "run/auto_runner.h"
-#include "run/automatic_run.h"
+#include "run/auto/auto_runner.h"
+#include "run/auto/automatic_run.h"
 #include "store/program_files.h"
 #include "store/task_tree.h"
 

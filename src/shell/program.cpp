@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "platform/instance_lock.h"
-#include "run/run_recovery.h"
+#include "run/history/run_recovery.h"
 #include "shell/application.h"
 #include "shell/signal_watcher.h"
 #include "shell/window_arguments.h"

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "run/auto_runner.h"
+#include "run/auto/auto_runner.h"
 
 namespace kestrune::ui {
 

@@ -6,8 +6,8 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "run/journal_reader.h"
-#include "run/run_history.h"
+#include "run/history/journal_reader.h"
+#include "run/history/run_history.h"
 #include "store/task_record.h"
 #include "ui/Unit1.h"
 #include "ui/auto_runs.h"

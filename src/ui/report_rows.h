@@ -3,8 +3,8 @@
 #include <QString>
 #include <vector>
 
-#include "run/journal_reader.h"
-#include "run/run_plan.h"
+#include "run/history/journal_reader.h"
+#include "run/plan/run_plan.h"
 
 namespace kestrune::ui {
 

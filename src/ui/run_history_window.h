@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "run/run_history.h"
+#include "run/history/run_history.h"
 
 class QTreeWidget;
 

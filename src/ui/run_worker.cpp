@@ -1,8 +1,8 @@
 #include "ui/run_worker.h"
 
-#include "run/plan_check.h"
-#include "run/run_planner.h"
-#include "run/run_undo.h"
+#include "run/history/run_undo.h"
+#include "run/plan/plan_check.h"
+#include "run/plan/run_planner.h"
 
 namespace kestrune::ui {
 

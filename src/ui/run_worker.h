@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "run/journaled_run.h"
-#include "run/run_plan.h"
-#include "run/task_record.h"
+#include "run/history/journaled_run.h"
+#include "run/plan/run_plan.h"
+#include "run/plan/task_record.h"
 
 namespace kestrune::ui {
 

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <memory>
 
-#include "run/selection_preview.h"
-#include "run/task_record.h"
+#include "run/editor/selection_preview.h"
+#include "run/plan/task_record.h"
 
 namespace kestrune::ui {
 

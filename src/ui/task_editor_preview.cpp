@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 
-#include "run/selection_preview.h"
-#include "run/task_warnings.h"
+#include "run/editor/selection_preview.h"
+#include "run/editor/task_warnings.h"
 #include "store/integer_rule.h"
 #include "ui/Unit2.h"
 #include "ui/selection_previewer.h"

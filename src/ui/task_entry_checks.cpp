@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "run/path_rules.h"
+#include "run/plan/path_rules.h"
 #include "store/task_tree.h"
 
 namespace kestrune::ui {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "run/folder_walk.h"
+#include "run/plan/folder_walk.h"
 #include "support/scratch_dir.h"
 
 namespace kestrune::test {

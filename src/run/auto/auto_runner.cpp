@@ -1,0 +1,290 @@
+#include "run/auto/auto_runner.h"
+
+#include <algorithm>
+
+#include "platform/folder_listing.h"
+#include "run/history/journal_format.h"
+#include "run/history/run_history.h"
+#include "run/plan/path_rules.h"
+#include "run/plan/run_planner.h"
+#include "run/plan/task_record.h"
+#include "store/program_files.h"
+#include "store/settings_file.h"
+#include "store/task_tree.h"
+
+namespace kestrune {
+
+namespace {
+
+// A turn waits no longer than this even with nothing due, so that a clock set forward
+// (or a machine woken from sleep) is noticed.
+constexpr int kLongestWaitMs = 60'000;
+// A watched source that is gone is looked for again at most this often.
+constexpr auto kSourceLookEvery = std::chrono::seconds(30);
+
+// When the task last ran, by hand or by itself: its newest journal that is not an undo.
+std::optional<AutoScheduler::Time> lastRunOf(const std::vector<HistoryEntry>& history,
+                                             const std::string& task) {
+    for (const HistoryEntry& entry : history) {
+        if (entry.journal.plan.task != task || !entry.journal.undoes.empty()) continue;
+        if (auto started = journal::timeFromIso(entry.journal.started)) return started;
+    }
+    return std::nullopt;
+}
+
+WalkRequest walkOf(const TaskRecord& record) {
+    WalkRequest request{sourceRootOf(record.sourceFolder), record.depthCode, {}, false};
+    // The target inside the source is never walked by a run, so its folders need no watch.
+    FolderId target;
+    if (folderIdentity(record.targetFolder, target)) request.skip = target;
+    return request;
+}
+
+bool runsByItself(const TaskRecord& record) {
+    return record.watch || record.everyMinutes > 0;
+}
+
+}  // namespace
+
+AutoRunner::AutoRunner(std::string stateFolder, StartRun start, AutoRunnerOptions options)
+    : stateFolder_(std::move(stateFolder)),
+      start_(std::move(start)),
+      options_(std::move(options)),
+      watch_(options_.watch ? std::move(options_.watch) : makeFolderWatch()),
+      wake_(makeWakeSignal()),
+      scheduler_(options_.timing) {
+    // The task files are replaced whole when saved: a new entry in the state folder.
+    if (const std::string problem = watch_->add(stateFolder_); !problem.empty()) {
+        tell({}, "Cannot watch " + stateFolder_ + ": " + problem +
+                     "; changed tasks are taken in only at the next start");
+    }
+}
+
+AutoRunner::~AutoRunner() = default;
+
+AutoRunner::Time AutoRunner::now() const {
+    return options_.clock ? options_.clock() : std::chrono::system_clock::now();
+}
+
+void AutoRunner::run() {
+    while (!stopped()) turn(-1);
+}
+
+void AutoRunner::turn(int maxWaitMs) {
+    if (rulesChanged_) readRules();
+    takeEnded();
+    for (const DueRun& due : scheduler_.takeDue(now())) start_(due);
+    tellNotices();
+    if (stopped()) return;
+    wake_->wait(watch_->descriptor(), waitMs(maxWaitMs));
+    take(watch_->read(0));
+    if (rulesChanged_) readRules();  // before the next change in a new source can go unseen
+    watchReturnedSources();
+    takeEnded();
+    tellNotices();
+}
+
+int AutoRunner::waitMs(int maxWaitMs) const {
+    int wait = maxWaitMs < 0 ? kLongestWaitMs : maxWaitMs;
+    if (const auto due = scheduler_.nextDue()) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - now()).count();
+        wait = static_cast<int>(std::clamp<decltype(left)>(left, 0, wait));
+    }
+    return wait;
+}
+
+void AutoRunner::stop() noexcept {
+    stopping_.store(true);
+    wake_->raise();
+}
+
+void AutoRunner::runEnded(const std::string& task, std::vector<std::string> ownChanges,
+                          std::string problem) {
+    {
+        const std::lock_guard<std::mutex> hold(endedLock_);
+        ended_.push_back({task, std::move(ownChanges), std::move(problem)});
+    }
+    wake_->raise();
+}
+
+void AutoRunner::takeEnded() {
+    std::vector<Ended> ended;
+    {
+        const std::lock_guard<std::mutex> hold(endedLock_);
+        ended.swap(ended_);
+    }
+    for (const Ended& run : ended) {
+        scheduler_.runFinished(run.task, now(), run.ownChanges, run.problem);
+    }
+}
+
+// Reads which tasks take part and with what rule; only what changed is set again.
+void AutoRunner::readRules() {
+    rulesChanged_ = false;
+    TaskTree tree;
+    try {
+        tree.LoadTreeIfPresent(treePath(stateFolder_));
+    } catch (const std::exception& e) {
+        tell({}, e.what());
+        return;  // the rules as they were go on until the tree can be read
+    }
+    std::set<std::string> nodes;
+    for (const TreeNode* node : tree.allNodes()) nodes.insert(node->text);
+    const bool named = !options_.tasks.empty();
+    const std::vector<std::string> names =
+        named ? options_.tasks : std::vector<std::string>(nodes.begin(), nodes.end());
+
+    const SettingsFile settings(settingsPath(stateFolder_));
+    std::map<std::string, TaskRecord> wanted;
+    for (const std::string& name : names) {
+        const std::optional<TaskRecord> record =
+            nodes.count(name) != 0 ? readTaskRecord(settings, name) : std::nullopt;
+        if (!record || !runsByItself(*record)) {
+            // A node without a record is a group; one without rules is run by hand.
+            if (named) {
+                tell(name, "Task \"" + name + "\" " +
+                               (!record ? "is not a task of the tree"
+                                        : "is set to run neither on changes nor at intervals"));
+            }
+            continue;
+        }
+        if (const std::string problem = recordProblem(*record); !problem.empty()) {
+            tell(name, cannotRunMessage(name, problem));
+            continue;
+        }
+        wanted.emplace(name, *record);
+    }
+
+    std::vector<std::string> gone;
+    for (const auto& [task, record] : rules_) {
+        if (wanted.count(task) == 0) gone.push_back(task);
+    }
+    for (const std::string& task : gone) dropTask(task);
+    for (const auto& [task, record] : wanted) {
+        const auto it = rules_.find(task);
+        if (it == rules_.end() || !(it->second == record)) setTask(task, record);
+    }
+    tellTasks();
+}
+
+// Which tasks take part, each time that changes: a service's log shows an edit taken in.
+void AutoRunner::tellTasks() {
+    std::string text;
+    for (const auto& [task, record] : rules_) text.append(text.empty() ? "" : ", ").append(task);
+    text = text.empty() ? "No task runs by itself" : "Tasks that run by themselves: " + text;
+    if (text == listed_) return;
+    listed_ = text;
+    if (options_.notice) options_.notice({{}, text});
+}
+
+void AutoRunner::setTask(const std::string& task, const TaskRecord& record) {
+    rules_[task] = record;
+    // Read once per changed task: only at the start is it many.
+    const std::vector<HistoryEntry> history =
+        record.everyMinutes > 0 ? readHistory(stateFolder_) : std::vector<HistoryEntry>{};
+    scheduler_.setRule({task, record.watch, record.everyMinutes}, lastRunOf(history, task), now());
+    if (!record.watch) {
+        apply(watchSet_.removeTask(task));
+        return;
+    }
+    if (!watchSource(task, record)) {
+        scheduler_.cannotWatch(task, sourceRootOf(record.sourceFolder), "it cannot be listed",
+                               now());
+    }
+}
+
+// Walks the task's source for the folders to watch. False when its root is not among them.
+bool AutoRunner::watchSource(const std::string& task, const TaskRecord& record) {
+    const WalkRequest request = walkOf(record);
+    apply(watchSet_.setTask(task, request));
+    const auto watching = watchSet_.tasksWatching(request.sourceRoot);
+    return std::find(watching.begin(), watching.end(), task) != watching.end();
+}
+
+// A source that went (a folder removed, a disk unmounted) is looked for again now and then;
+// once it is back, what it holds may be new, so the task runs.
+void AutoRunner::watchReturnedSources() {
+    if (now() < nextSourceLook_) return;
+    nextSourceLook_ = now() + kSourceLookEvery;
+    for (const auto& [task, record] : rules_) {
+        if (!record.watch) continue;
+        const std::string root = sourceRootOf(record.sourceFolder);
+        const auto watching = watchSet_.tasksWatching(root);
+        if (std::find(watching.begin(), watching.end(), task) != watching.end()) continue;
+        FolderId exists;
+        if (folderIdentity(root, exists) && watchSource(task, record)) {
+            scheduler_.changed(task, root, now());
+        }
+    }
+}
+
+void AutoRunner::dropTask(const std::string& task) {
+    rules_.erase(task);
+    scheduler_.removeRule(task);
+    apply(watchSet_.removeTask(task));
+}
+
+void AutoRunner::apply(const WatchChanges& changes) {
+    for (const std::string& folder : changes.unwatch) {
+        if (folder != stateFolder_) watch_->remove(folder);
+    }
+    for (const std::string& folder : changes.watch) {
+        const std::string problem = watch_->add(folder);
+        if (problem.empty()) continue;
+        for (const std::string& task : watchSet_.tasksWatching(folder)) {
+            scheduler_.cannotWatch(task, folder, problem, now());
+        }
+    }
+}
+
+void AutoRunner::take(const std::vector<WatchEvent>& events) {
+    const Time at = now();
+    for (const WatchEvent& event : events) {
+        switch (event.kind) {
+            case WatchEventKind::Overflow:
+                scheduler_.overflowed(at);
+                // Folders may have come and gone unseen, and the task files changed: every
+                // watch set is walked again, the rules read again.
+                for (const auto& [task, record] : rules_) {
+                    if (record.watch) apply(watchSet_.setTask(task, walkOf(record)));
+                }
+                rulesChanged_ = true;
+                break;
+            case WatchEventKind::FolderAdded:
+                apply(watchSet_.folderAppeared(event.folder, event.name));
+                [[fallthrough]];
+            case WatchEventKind::EntryArrived:
+            case WatchEventKind::EntryWritten:
+                if (event.folder == stateFolder_ &&
+                    (event.name == kSettingsFileName || event.name == kTreeFileName)) {
+                    rulesChanged_ = true;
+                }
+                for (const std::string& task : watchSet_.tasksWatching(event.folder)) {
+                    scheduler_.changed(task, event.folder + event.name, at);
+                }
+                break;
+            case WatchEventKind::FolderGone:
+                apply(watchSet_.folderGone(event.folder + event.name + "/"));
+                break;
+            case WatchEventKind::WatchLost:
+                apply(watchSet_.folderGone(event.folder));
+                break;
+            case WatchEventKind::EntryGone:
+                break;  // nothing left to run on
+        }
+    }
+}
+
+void AutoRunner::tell(const std::string& task, const std::string& text) {
+    if (!told_.insert(task + '\t' + text).second) return;
+    if (options_.notice) options_.notice({task, text});
+}
+
+void AutoRunner::tellNotices() {
+    // The scheduler says each of its own once already.
+    for (const AutoNotice& notice : scheduler_.takeNotices()) {
+        if (options_.notice) options_.notice(notice);
+    }
+}
+
+}  // namespace kestrune

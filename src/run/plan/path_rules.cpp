@@ -1,0 +1,71 @@
+#include "run/plan/path_rules.h"
+
+namespace kestrune {
+
+std::string folderPart(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string extensionPart(std::string_view path) {
+    return std::string(extensionOf(path));
+}
+
+// Looked for in every name a walk lists: one pass from the end, rather than a search of
+// the two characters at every position.
+std::string_view extensionOf(std::string_view path) {
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (path[i] == '/') break;
+        if (path[i] == '.') return path.substr(i);
+    }
+    return {};
+}
+
+std::string joined(std::string_view first, std::string_view second) {
+    std::string result;
+    result.reserve(first.size() + second.size());
+    result.append(first).append(second);
+    return result;
+}
+
+std::string upperAscii(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+    }
+    return result;
+}
+
+std::vector<std::string> split(std::string_view text, char delimiter) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        auto end = text.find(delimiter, start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) pieces.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+bool isAbsolutePath(std::string_view path) {
+    return !path.empty() && path.front() == '/';
+}
+
+std::string withoutTrailingSlashes(std::string_view path) {
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    return std::string(path);
+}
+
+std::string sourceRootOf(const std::string& folder) {
+    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+}
+
+}  // namespace kestrune

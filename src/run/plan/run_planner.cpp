@@ -1,0 +1,232 @@
+#include "run/plan/run_planner.h"
+
+#include <cerrno>
+#include <chrono>
+#include <optional>
+
+#include "platform/content_compare.h"
+#include "platform/file_actions.h"
+#include "platform/file_io.h"
+#include "platform/folder_listing.h"
+#include "run/plan/busy_check.h"
+#include "run/plan/folder_walk.h"
+#include "run/plan/name_set.h"
+#include "run/plan/name_source.h"
+#include "run/plan/path_rules.h"
+#include "run/plan/placement.h"
+
+namespace kestrune {
+
+std::string cannotRunMessage(const std::string& task, const std::string& reason) {
+    return "Task \"" + task + "\" cannot run: " + reason;
+}
+
+namespace {
+
+// A folder swapped for a link or another folder after its parent was listed is not followed.
+std::string reasonOf(const UnlistedFolder& folder) {
+    if (folder.error == ENOTDIR || folder.error == ESTALE) {
+        return "it was replaced since it was listed";
+    }
+    return systemErrorText(folder.error);
+}
+
+// The step as new, keeping the room of its paths.
+void renew(PlanStep& step) {
+    PlanStep fresh;
+    fresh.source.swap(step.source);
+    fresh.target.swap(step.target);
+    fresh.source.clear();
+    fresh.target.clear();
+    step = std::move(fresh);
+}
+
+class Planner {
+  public:
+    Planner(const TaskRecord& record, const std::string& name, const PlanOptions& options)
+        : options_(options),
+          files_(options.files != nullptr ? *options.files : systemFileActions()),
+          placement_(files_, options.names != nullptr ? *options.names : randomNames(),
+                     record.targetFolder, record.flat) {
+        plan_.task = name;
+        plan_.record = record;
+    }
+
+    RunPlan plan() {
+        std::optional<WalkRequest> request = check();
+        if (!request) return std::move(plan_);
+        FilterPieces filters(plan_.record.filters);
+        const WalkResult walk = walkAndSelect(*request, filters);
+        // One look at the open files for the whole run, taken after the walk so that a file
+        // opened while the walk went on is seen as well.
+        busy_.emplace(std::move(filters),
+                      options_.identities ? scanOpenForWriting() : OpenForWriting(),
+                      options_.automaticStartNs);
+        for (const UnlistedFolder& folder : walk.unlisted) {
+            plan_.unreadable.push_back({withoutTrailingSlashes(folder.path), reasonOf(folder)});
+        }
+        if (placing() && !walk.selection.empty()) planFolders(walk);
+        if (options_.sink != nullptr) {
+            for (const FolderProblem& problem : plan_.unreadable) options_.sink->unlisted(problem);
+            PlanStep shown;
+            for (const SelectedEntry& entry : walk.selection) {
+                options_.sink->planned(step(walk, entry, shown));
+            }
+            return std::move(plan_);
+        }
+        plan_.steps.reserve(walk.selection.size());
+        for (const SelectedEntry& entry : walk.selection)
+            step(walk, entry, plan_.steps.emplace_back());
+        return std::move(plan_);
+    }
+
+  private:
+    Action action() const { return static_cast<Action>(plan_.record.action); }
+    bool placing() const { return placesEntries(plan_.record.action); }
+
+    void fail(const std::string& reason) { plan_.error = cannotRunMessage(plan_.task, reason); }
+
+    // Nothing is planned when the record cannot run or would act on its own source.
+    std::optional<WalkRequest> check() {
+        const TaskRecord& record = plan_.record;
+        if (const std::string problem = recordProblem(record); !problem.empty()) {
+            fail(problem);
+            return std::nullopt;
+        }
+        WalkRequest request{
+            sourceRootOf(record.sourceFolder), record.depthCode, {}, options_.identities};
+        FolderId source;
+        if (!folderIdentity(record.sourceFolder, source)) {
+            fail("its source folder \"" + record.sourceFolder +
+                 "\" does not exist or is not a folder");
+            return std::nullopt;
+        }
+        FolderId target;
+        if (placing() && folderIdentity(record.targetFolder, target)) {
+            if (target == source) {
+                fail("its target folder is its source folder");
+                return std::nullopt;
+            }
+            // A target inside the source is never walked, so no run places its own results
+            // again one level deeper.
+            request.skip = target;
+        }
+        return request;
+    }
+
+    // The entry's folder relative to the source ("/" or "/Notes/"), made once per folder.
+    const std::string& relativeOf(const WalkResult& walk, const SelectedEntry& entry) {
+        if (entry.folder != relativeFolder_) {
+            relativeFolder_ = entry.folder;
+            relative_ = walk.folders[entry.folder].substr(walk.folders.front().size() - 1);
+        }
+        return relative_;
+    }
+
+    // The folder a merged folder's entries go to, without trailing "/".
+    std::string mirroredFolder(const WalkResult& walk, const SelectedEntry& entry) {
+        if (plan_.record.flat) return withoutTrailingSlashes(placement_.targetFolderFor("/"));
+        return placement_.targetFolderFor(relativeOf(walk, entry)) + entry.name;
+    }
+
+    // Adds the folder and its missing parents to the folders to make, parents first. Below
+    // a folder the run makes nothing exists yet, so only the first missing one is looked for.
+    void needFolder(const std::string& folder) {
+        if (folder.empty() || !known_.insert(folder)) return;
+        const std::string parent = withoutTrailingSlashes(folderPart(folder));
+        needFolder(parent);
+        if (!made_.contains(parent) && files_.isFolder(folder)) return;
+        made_.insert(folder);
+        plan_.foldersToMake.push_back(folder);
+        placement_.planFolder(folder);
+    }
+
+    // Every folder an entry goes to, and the mirror of every merged folder, so that a tree
+    // moved whole is rebuilt with its empty folders too.
+    void planFolders(const WalkResult& walk) {
+        needFolder(withoutTrailingSlashes(plan_.record.targetFolder));
+        if (plan_.record.flat) return;
+        std::size_t last = walk.folders.size();
+        for (const SelectedEntry& entry : walk.selection) {
+            if (entry.entered) needFolder(mirroredFolder(walk, entry));
+            if (entry.folder == last) continue;
+            last = entry.folder;
+            needFolder(withoutTrailingSlashes(placement_.targetFolderFor(relativeOf(walk, entry))));
+        }
+    }
+
+    // Makes the entry's step in the one handed in: a preview hands in the same step for
+    // every entry, so that its paths keep their room instead of being allocated each time.
+    PlanStep& step(const WalkResult& walk, const SelectedEntry& entry, PlanStep& step) {
+        renew(step);
+        step.action = action();
+        walk.path(entry, step.source);
+        step.identity = entry.identity;
+        if (entry.error != 0) {
+            step.status = StepStatus::Failed;
+            step.error = systemErrorText(entry.error);
+            return step;
+        }
+        if (entry.entered) {
+            step.status = StepStatus::Merged;
+            if (placing()) step.target = mirroredFolder(walk, entry);
+            return step;
+        }
+        if (busy_->check(entry.name, entry.identity) != BusyReason::None) {
+            step.status = StepStatus::Busy;
+            return step;
+        }
+        if (!placing()) return step;
+        const std::string& relative = relativeOf(walk, entry);
+        if (plan_.record.skipSame) {
+            const std::string plain = placement_.targetFolderFor(relative) + entry.name;
+            if (compareContent(step.source, plain).same()) {
+                step.status = StepStatus::Same;
+                step.target = plain;
+                return step;
+            }
+        }
+        if (!placement_.place(relative, entry.name, step.target)) {
+            step.status = StepStatus::Failed;
+            step.error = "no free target name found";
+            return step;
+        }
+        return step;
+    }
+
+    const PlanOptions& options_;
+    FileActions& files_;
+    Placement placement_;
+    RunPlan plan_;
+    std::optional<BusyCheck> busy_;
+    NameSet known_;  // folders already judged for making
+    NameSet made_;   // those of them the run makes
+    std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
+    std::string relative_;
+};
+
+}  // namespace
+
+RunPlan planRecord(const TaskRecord& record, const std::string& name, const PlanOptions& options) {
+    return Planner(record, name, options).plan();
+}
+
+RunPlan planTask(const SettingsFile& settings, const std::string& name,
+                 const PlanOptions& options) {
+    const std::optional<TaskRecord> record = readTaskRecord(settings, name);
+    if (!record) {
+        RunPlan plan;
+        plan.task = name;
+        plan.error = cannotRunMessage(name, "it has no record");
+        return plan;
+    }
+    return planRecord(*record, name, options);
+}
+
+std::int64_t automaticStartNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace kestrune

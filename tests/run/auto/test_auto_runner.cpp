@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "run/auto/auto_runner.h"
+#include "run/auto/automatic_run.h"
+#include "run/history/journal.h"
+#include "run/history/run_history.h"
+#include "support/scratch_dir.h"
+
+namespace kestrune {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Time = AutoRunner::Time;
+using test::makeFile;
+using test::writeFile;
+
+// A file that arrives finished, as a completed download does: dated an hour back, so an
+// automatic run does not wait for it to settle.
+void arrive(const std::string& path, const std::string& content) {
+    makeFile(path, content);
+    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+// A watch that reports what the test hands it, for what the system will not do on request.
+class HandedWatch final : public FolderWatch {
+  public:
+    std::string add(const std::string& folder) override {
+        folders.insert(folder);
+        return {};
+    }
+    void remove(const std::string& folder) override { folders.erase(folder); }
+    std::size_t size() const override { return folders.size(); }
+    int descriptor() const override { return -1; }
+    std::vector<WatchEvent> read(int /*timeoutMs*/) override { return std::move(events); }
+
+    std::set<std::string> folders;
+    std::vector<WatchEvent> events;
+};
+
+// A task "Tidy" moving Inbox's *.txt to Sorted, driven turn by turn on a test clock; each
+// due run is carried out at once, as kestrune-cli does.
+class AutoRunnerTest : public test::ScratchTest {
+  protected:
+    std::string inbox() const { return scratch.file("Inbox"); }
+    std::string sorted() const { return scratch.file("Sorted"); }
+
+    void writeTask(const std::string& rules, int action = 1) const {
+        fs::create_directories(inbox());
+        writeFile(scratch.file("kestrune.dll"), "Tidy\r\n");
+        writeFile(scratch.file("Setting.cfg"),
+                  "[Tidy]\ns_folder=" + inbox() + "\nt_folder=" + sorted() +
+                      "\nactions=" + std::to_string(action) + "\nfilters=*.txt\n" + rules);
+    }
+    void start(std::unique_ptr<FolderWatch> watch = nullptr) {
+        AutoRunnerOptions options;
+        options.timing = AutoTiming{2s, 60s, 10s};
+        options.clock = [this] { return clock; };
+        options.watch = std::move(watch);
+        options.notice = [this](const AutoNotice& notice) { notices.push_back(notice.text); };
+        runner = std::make_unique<AutoRunner>(
+            scratch.folder(),
+            [this](const DueRun& due) {
+                reasons.push_back(due.reason);
+                const AutoRunOutcome outcome = runAutomatically(scratch.folder(), due.task);
+                runner->runEnded(due.task, outcome.ownChanges, outcome.problem);
+            },
+            std::move(options));
+    }
+    // Moves the clock on and takes a turn that waits a moment for the system's events.
+    void at(std::chrono::milliseconds since, int waitMs = 0) {
+        clock = kStart + since;
+        runner->turn(waitMs);
+    }
+
+    static constexpr Time kStart = Time{} + 490000h;
+    Time clock = kStart;
+    std::unique_ptr<AutoRunner> runner;
+    std::vector<AutoReason> reasons;
+    std::vector<std::string> notices;
+};
+
+TEST_F(AutoRunnerTest, AWrittenFileIsMovedOnceAfterTheQuietTimeInAJournaledRun) {
+    writeTask("watch=1\n");
+    start();
+    at(0ms, 50);                              // reads the rules and sets the watches
+    arrive(inbox() + "/Notes/new.txt", "n");  // a new folder and a file in it
+    at(100ms, 200);
+    at(200ms, 200);
+    at(2099ms);
+    EXPECT_TRUE(reasons.empty()) << "ran before the quiet time was over";
+    at(2200ms, 200);  // due: runs, then takes in the run's own events
+    at(5000ms, 200);
+    at(60s, 200);
+    ASSERT_EQ(reasons, std::vector<AutoReason>{AutoReason::Changes});
+    EXPECT_TRUE(fs::exists(sorted() + "/Notes/new.txt"));
+    EXPECT_FALSE(fs::exists(inbox() + "/Notes/new.txt"));
+
+    const std::vector<HistoryEntry> history = readHistory(scratch.folder());
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0].journal.plan.task, "Tidy");
+    EXPECT_EQ(history[0].state, RunState::Done);
+    EXPECT_EQ(history[0].journal.done, 1u);
+    EXPECT_EQ(notices, std::vector<std::string>{"Tasks that run by themselves: Tidy"});
+}
+
+TEST_F(AutoRunnerTest, AnIntervalTaskRunsOnTimeCountedFromItsLastRun) {
+    writeTask("every=1\n");
+    start();
+    at(0ms);  // never ran: due shortly after the start
+    at(9999ms);
+    EXPECT_TRUE(reasons.empty());
+    at(10s);
+    ASSERT_EQ(reasons.size(), 1u);
+    at(69s);
+    EXPECT_EQ(reasons.size(), 1u);
+    at(70s);
+    EXPECT_EQ(reasons, std::vector<AutoReason>(2, AutoReason::Interval));
+
+    // A new start reads the last run from the history: not overdue, so not run at once.
+    // (The journals carry the system's time, so the clock follows it here.)
+    clock = std::chrono::system_clock::now();
+    const Time restart = clock;
+    start();
+    runner->turn(0);
+    clock = restart + 30s;
+    runner->turn(0);
+    EXPECT_EQ(reasons.size(), 2u);
+    clock = restart + 61s;
+    runner->turn(0);
+    EXPECT_EQ(reasons.size(), 3u);
+}
+
+TEST_F(AutoRunnerTest, AQueueOverflowRunsInFullAndIsToldOnce) {
+    writeTask("watch=1\n");
+    arrive(inbox() + "/unseen.txt", "u");  // no event will tell of it
+    auto handed = std::make_unique<HandedWatch>();
+    HandedWatch& watch = *handed;
+    start(std::move(handed));
+    at(0ms);
+    EXPECT_EQ(watch.folders, (std::set<std::string>{scratch.folder(), inbox() + "/"}));
+    watch.events = {{WatchEventKind::Overflow, {}, {}}};
+    at(1s);
+    watch.events = {{WatchEventKind::Overflow, {}, {}}};
+    at(1500ms);
+    at(3500ms);
+    EXPECT_EQ(reasons, std::vector<AutoReason>{AutoReason::FullRun});
+    EXPECT_TRUE(fs::exists(sorted() + "/unseen.txt"));
+    EXPECT_EQ(notices.size(), 2u) << "the tasks, then the overflow once";
+}
+
+TEST_F(AutoRunnerTest, ASourceThatGoesAndComesBackIsWatchedAgain) {
+    writeTask("watch=1\n");
+    start();
+    at(0ms, 50);
+    fs::remove_all(inbox());  // as a disk taken away
+    at(1s, 200);
+    arrive(inbox() + "/back.txt", "b");
+    at(2s, 200);
+    at(29s, 200);
+    EXPECT_TRUE(reasons.empty());
+    at(31s, 200);  // looked for again: found, and what it holds is new
+    at(34s, 200);
+    EXPECT_EQ(reasons, std::vector<AutoReason>{AutoReason::Changes});
+    EXPECT_TRUE(fs::exists(sorted() + "/back.txt"));
+}
+
+TEST_F(AutoRunnerTest, ARecordThatCannotRunIsToldOnceAndAnEditIsTakenIn) {
+    writeTask("watch=1\n", 9);
+    start();
+    at(0ms, 50);
+    writeTask("watch=1\n", 7);  // still broken, another way: said again
+    at(1s, 200);
+    writeTask("watch=1\n", 7);  // read again, the same fault: not said again
+    at(2s, 200);
+    at(2100ms, 200);
+    writeTask("watch=1\n");
+    at(3s, 200);
+    const std::string cannot = "Task \"Tidy\" cannot run: its action ";
+    const std::string none = " is none of 1 (move), 2 (copy), 3 (delete) and 4 (trash)";
+    EXPECT_EQ(notices, (std::vector<std::string>{cannot + "9" + none, "No task runs by itself",
+                                                 cannot + "7" + none,
+                                                 "Tasks that run by themselves: Tidy"}));
+    arrive(inbox() + "/late.txt", "l");
+    at(4s, 200);
+    at(7s, 200);
+    EXPECT_EQ(reasons.size(), 1u);
+    EXPECT_TRUE(fs::exists(sorted() + "/late.txt"));
+}
+
+TEST(WakeSignal, WakesAWaitThatHasNoDescriptorOtherwise) {
+    const auto wake = makeWakeSignal();
+    EXPECT_FALSE(wake->wait(-1, 0));
+    wake->raise();
+    wake->raise();
+    EXPECT_TRUE(wake->wait(-1, 1000));
+    EXPECT_FALSE(wake->wait(-1, 0)) << "stays raised after a wait";
+}
+
+}  // namespace
+}  // namespace kestrune

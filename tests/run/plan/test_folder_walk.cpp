@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "run/plan/folder_walk.h"
+#include "run/tree_helpers.h"
+
+namespace kestrune {
+namespace {
+
+using test::foldersBelow;
+using test::makeFile;
+using test::selectedBelow;
+using Paths = std::vector<std::string>;
+
+class FolderWalk : public test::ScratchTest {
+  protected:
+    std::string root() const { return scratch.folder() + "in/"; }
+    WalkResult walk(std::int32_t depthCode, const std::string& filters) const {
+        return walkAndSelect({root(), depthCode, {}}, FilterPieces(filters));
+    }
+    void makeChain() const {
+        for (const char* path : {"f.txt", "A/f.txt", "A/B/f.txt", "A/B/C/f.txt"}) {
+            makeFile(root() + path);
+        }
+    }
+};
+
+TEST_F(FolderWalk, DepthCodeLimitsTheFoldersListed) {
+    makeChain();
+    EXPECT_EQ(foldersBelow(walk(0, "*.txt"), root()), (Paths{"", "A/", "A/B/", "A/B/C/"}));
+    EXPECT_EQ(foldersBelow(walk(1, "*.txt"), root()), (Paths{""}));
+    EXPECT_EQ(foldersBelow(walk(2, "*.txt"), root()), (Paths{"", "A/"}));
+    EXPECT_EQ(foldersBelow(walk(3, "*.txt"), root()), (Paths{"", "A/", "A/B/"}));
+    EXPECT_EQ(foldersBelow(walk(-1, "*.txt"), root()), (Paths{""}));
+    EXPECT_EQ(selectedBelow(walk(2, "*.txt"), root()), (Paths{"f.txt", "A/f.txt"}));
+}
+
+TEST_F(FolderWalk, SelectionIsGroupedByFolderThenPieceThenName) {
+    for (const char* path : {"b.txt", "a.doc", "a.TXT", "Sub/c.txt", "Sub/b.doc", "Z/x.txt"}) {
+        makeFile(root() + path);
+    }
+    const WalkResult result = walk(0, "*.txt;*.doc");
+    EXPECT_EQ(foldersBelow(result, root()), (Paths{"", "Sub/", "Z/"}));
+    EXPECT_EQ(selectedBelow(result, root()),
+              (Paths{"a.TXT", "b.txt", "a.doc", "Sub/c.txt", "Sub/b.doc", "Z/x.txt"}));
+}
+
+TEST_F(FolderWalk, EntriesAreTakenInByteOrderOfNames) {
+    for (const char* name : {"b.txt", "B.txt", "\xc3\xa9.txt", "_.txt", "a.txt"}) {
+        makeFile(root() + name);
+    }
+    EXPECT_EQ(selectedBelow(walk(0, "*.txt"), root()),
+              (Paths{"B.txt", "_.txt", "a.txt", "b.txt", "\xc3\xa9.txt"}));
+}
+
+TEST_F(FolderWalk, SamePathIsSelectedOnceWhateverPiecesMatchIt) {
+    makeFile(root() + "a.txt");
+    makeFile(root() + "b.doc");
+    EXPECT_EQ(selectedBelow(walk(0, "*.txt;*.TXT;*.*;*.doc"), root()), (Paths{"a.txt", "b.doc"}));
+}
+
+TEST_F(FolderWalk, FoldersAreEntriesAndMatchingOnesAreAlsoWalked) {
+    makeFile(root() + "Old.txt/x.txt");
+    makeFile(root() + "Plain/y");
+    EXPECT_EQ(selectedBelow(walk(0, "*.txt"), root()), (Paths{"Old.txt", "Old.txt/x.txt"}));
+    EXPECT_EQ(selectedBelow(walk(0, "*"), root()), (Paths{"Plain", "Plain/y"}));
+}
+
+TEST_F(FolderWalk, HiddenEntriesAreSelectedButHiddenFoldersNotEntered) {
+    makeFile(root() + ".hidden.txt");
+    makeFile(root() + ".git/inside.txt");
+    EXPECT_EQ(selectedBelow(walk(0, "*.txt"), root()), (Paths{".hidden.txt"}));
+    EXPECT_EQ(foldersBelow(walk(0, "*.txt"), root()), (Paths{""}));
+}
+
+TEST_F(FolderWalk, SymbolicLinksAreSelectedButNeverEntered) {
+    makeFile(scratch.folder() + "elsewhere/deep.txt");
+    makeFile(root() + "keep");
+    ASSERT_EQ(symlink((scratch.folder() + "elsewhere").c_str(), (root() + "link").c_str()), 0);
+    ASSERT_EQ(symlink("missing", (root() + "dangling.txt").c_str()), 0);
+    const WalkResult result = walk(0, "*.txt;*");
+    EXPECT_EQ(foldersBelow(result, root()), (Paths{""}));
+    EXPECT_EQ(selectedBelow(result, root()), (Paths{"dangling.txt", "keep", "link"}));
+}
+
+TEST_F(FolderWalk, FifosAreNeverSelected) {
+    makeFile(root() + "a.txt");
+    ASSERT_EQ(mkfifo((root() + "pipe.txt").c_str(), 0600), 0);
+    EXPECT_EQ(selectedBelow(walk(0, "*.*"), root()), (Paths{"a.txt"}));
+}
+
+TEST_F(FolderWalk, SkippedFolderIsNeitherEnteredNorSelected) {
+    makeFile(root() + "Sorted/a.txt");
+    makeFile(root() + "b.txt");
+    FolderId sorted;
+    ASSERT_TRUE(folderIdentity(root() + "Sorted", sorted));
+    const WalkResult result = walkAndSelect({root(), 0, sorted}, FilterPieces("*.txt;*"));
+    EXPECT_EQ(foldersBelow(result, root()), (Paths{""}));
+    EXPECT_EQ(selectedBelow(result, root()), (Paths{"b.txt"}));
+}
+
+TEST_F(FolderWalk, MissingSourceOrNoPiecesSelectsNothing) {
+    EXPECT_EQ(foldersBelow(walk(0, "*.txt"), root()), (Paths{""}));
+    makeChain();
+    EXPECT_TRUE(walk(0, ";;").selection.empty());
+    EXPECT_EQ(walk(0, "").folders.size(), 4u);
+}
+
+// /dev/shm is its own file system mounted inside /dev, and /dev holds device files.
+TEST(FolderWalkMounts, MountPointsAreNotEnteredAndDevicesNotSelected) {
+    struct stat dev {
+    }, shm{};
+    if (stat("/dev", &dev) != 0 || stat("/dev/shm", &shm) != 0 || dev.st_dev == shm.st_dev) {
+        GTEST_SKIP() << "/dev/shm is not a mount point below /dev on this machine";
+    }
+    const WalkResult result = walkAndSelect({"/dev/", 2, {}}, FilterPieces("*;*.*"));
+    for (const auto& folder : result.folders) EXPECT_NE(folder, "/dev/shm/");
+    for (const auto& entry : result.selection) {
+        struct stat st {};
+        ASSERT_EQ(lstat(result.path(entry).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode))
+            << result.path(entry);
+    }
+}
+
+}  // namespace
+}  // namespace kestrune
