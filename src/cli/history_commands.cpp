@@ -69,8 +69,9 @@ int historyCommand(const std::string& folder) {
         }
         const JournalContent& run = entry.journal;
         std::string line;
-        for (const std::string& text : {run.id, run.started, run.plan.task,
-                                        std::to_string(run.done), std::to_string(run.failed)}) {
+        for (const std::string& text :
+             {run.id, run.started, run.plan.task, std::to_string(run.figures.done),
+              std::to_string(run.figures.failed)}) {
             appendField(line, text);
             line += '\t';
         }

@@ -7,25 +7,6 @@
 
 namespace kestrune::cli {
 
-namespace {
-
-const char* actionWord(Action action) {
-    switch (action) {
-        case Action::Move:
-            return "move";
-        case Action::Copy:
-            return "copy";
-        case Action::Delete:
-            return "delete";
-        case Action::Trash:
-            return "trash";
-        default:
-            return "none";
-    }
-}
-
-}  // namespace
-
 void LinePrinter::step(const PlanStep& step, StepStatus status, const std::string& target,
                        const std::string& error) {
     if (status != StepStatus::Failed && isPlainField(step.source) && isPlainField(target)) {

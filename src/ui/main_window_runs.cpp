@@ -74,8 +74,9 @@ QString resultLine(const RunOutcome& outcome) {
 // The same line for a run of an earlier session, from its journal.
 QString resultLine(const kestrune::JournalContent& run) {
     return resultLine({run.plan.task, !run.undoes.empty(),
-                       static_cast<kestrune::Action>(run.plan.record.action), run.done, run.failed,
-                       run.ownState() == kestrune::RunState::Interrupted, false});
+                       static_cast<kestrune::Action>(run.plan.record.action), run.figures.done,
+                       run.figures.failed, run.ownState() == kestrune::RunState::Interrupted,
+                       false});
 }
 
 QString elided(const QString& text, int length) {
@@ -301,8 +302,8 @@ kestrune::ui::RunReport* TForm1::showReport(const std::string& journalPath) {
             .arg(journal.undoes.empty() ? QString() : QStringLiteral("Undo "), task),
         QStringLiteral("Started %1: %2 done, %3 failed; %4.")
             .arg(QString::fromStdString(journal.started))
-            .arg(journal.done)
-            .arg(journal.failed)
+            .arg(journal.figures.done)
+            .arg(journal.figures.failed)
             .arg(QString::fromLatin1(kestrune::runStateWord(journal.ownState()))),
         kestrune::ui::reportRows(journal), this);
     report->setFolderOpener(

@@ -25,7 +25,8 @@ RunHistoryWindow::RunHistoryWindow(const std::vector<HistoryEntry>& runs, Report
         if (!journal.undoes.empty()) task = QStringLiteral("Undo ") + task;
         QStringList columns{QString::fromStdString(journal.started), task,
                             QString::fromLatin1(runStateWord(run.state)),
-                            QString::number(journal.done), QString::number(journal.failed)};
+                            QString::number(journal.figures.done),
+                            QString::number(journal.figures.failed)};
         if (!run.problem.empty()) {
             columns = {QString::fromStdString(run.path), QString(),
                        QString::fromStdString(run.problem)};

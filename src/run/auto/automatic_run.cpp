@@ -32,9 +32,9 @@ class OwnChanges final : public ExecutionObserver {
         }
         return next_ == nullptr || next_->stepDone(index, result);
     }
-    void folderRemoved(const std::string& path) override {
+    void folderRemoved(const std::string& path, const FolderShape& shape) override {
         paths.push_back(path);
-        if (next_ != nullptr) next_->folderRemoved(path);
+        if (next_ != nullptr) next_->folderRemoved(path, shape);
     }
     void durable() override {
         if (next_ != nullptr) next_->durable();

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/folder_shape.h"
 #include "run/plan/run_plan.h"
 
 namespace kestrune {
@@ -18,16 +19,25 @@ struct StepResult {
 };
 
 // Told of each step while a plan is carried out: the window's progress, the command line's
-// lines, the journal. stepDone() returning false stops the run
-// before its next step. durable() says that what was reported so far is on disk, so an
-// observer that keeps records can put its own on disk with it, once per batch.
+// lines, the journal. stepDone() returning false stops the run before its next step.
+//
+// durable() says that what was reported so far is on disk, so an observer that keeps
+// records puts its own on disk with it. The executor relies on that order: a copy's
+// temporary name is reported (copied) and made durable before the copy takes its name, and
+// a copy that replaces its source on another file system is reported (placed) and made
+// durable before the source goes. Recovery reads those records to tell whose copy is whose.
 class ExecutionObserver {
   public:
     virtual ~ExecutionObserver() = default;
     virtual void folderMade(const std::string& /*path*/) {}
     virtual void stepStarted(std::size_t /*index*/) {}
+    // A whole copy of the step's entry waits under that temporary name in its target folder.
+    virtual void copied(std::size_t /*index*/, const std::string& /*temporary*/,
+                        const EntryIdentity& /*identity*/) {}
+    // The copy is in place at result.target (flushed); its source is to go next.
+    virtual void placed(std::size_t /*index*/, const StepResult& /*result*/) {}
     virtual bool stepDone(std::size_t index, const StepResult& result) = 0;
-    virtual void folderRemoved(const std::string& /*path*/) {}
+    virtual void folderRemoved(const std::string& /*path*/, const FolderShape& /*shape*/) {}
     virtual void durable() {}
 };
 

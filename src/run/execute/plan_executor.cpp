@@ -373,7 +373,7 @@ class Executor {
             if (!files_.removeFolder(source_.folder, nameOf(step.source), step.identity).ok()) {
                 continue;
             }
-            if (observer_ != nullptr) observer_->folderRemoved(step.source);
+            if (observer_ != nullptr) observer_->folderRemoved(step.source, {});
         }
     }
 

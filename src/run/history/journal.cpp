@@ -174,14 +174,18 @@ void JournalWriter::folderMade(const std::string& path) {
 }
 
 bool JournalWriter::stepDone(std::size_t index, const StepResult& result) {
-    if (result.status == StepStatus::Done) ++done_;
-    if (result.status == StepStatus::Failed) ++failed_;
+    figures_.add(result.status);
     pending_ += doneLine(index, result);
     if (pending_.size() >= kWriteAt) writePending(false);
     return error_.empty();
 }
 
-void JournalWriter::folderRemoved(const std::string& path) {
+void JournalWriter::copied(std::size_t /*index*/, const std::string& /*temporary*/,
+                           const EntryIdentity& /*identity*/) {}
+
+void JournalWriter::placed(std::size_t /*index*/, const StepResult& /*result*/) {}
+
+void JournalWriter::folderRemoved(const std::string& path, const FolderShape& /*shape*/) {
     pending_ += pathLine(tag::removed, path);
 }
 
@@ -190,7 +194,7 @@ void JournalWriter::durable() {
 }
 
 void JournalWriter::finish(RunState end) {
-    pending_ += endLine(end, done_, failed_);
+    pending_ += endLine(end, figures_.done, figures_.failed);
     writePending(true);
     finished_ = true;
 }
@@ -199,14 +203,14 @@ void markInterrupted(const std::string& journalPath, const FoundOnDisk& found) {
     const JournalContent before = readJournal(journalPath, JournalDetail::Summary);
     std::string lines;
     for (const std::string& path : found.foldersMade) lines += pathLine(tag::made, path);
-    std::size_t done = before.done;
-    std::size_t failed = before.failed;
+    std::size_t done = before.figures.done;
+    std::size_t failed = before.figures.failed;
     for (const auto& [index, result] : found.outcomes) {
         lines += doneLine(index, result);
         if (result.status == StepStatus::Done) ++done;
         if (result.status == StepStatus::Failed) ++failed;
     }
-    for (const std::string& path : found.foldersRemoved) lines += pathLine(tag::removed, path);
+    for (const auto& [path, shape] : found.foldersRemoved) lines += pathLine(tag::removed, path);
     lines += endLine(RunState::Interrupted, done, failed);
     AppendFile file;
     int code = file.openAfterLastLine(journalPath);

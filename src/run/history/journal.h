@@ -8,13 +8,16 @@
 #include "platform/append_file.h"
 #include "platform/file_lock.h"
 #include "run/execute/execution_observer.h"
+#include "run/execute/run_figures.h"
 #include "run/plan/run_plan.h"
 #include "store/errors.h"
 
 namespace kestrune {
 
 // The state of a run as its history shows it; the words come from runStateWord().
-enum class RunState { Done, Interrupted, Undone, PartlyUndone };
+// Running: its journal has no end and the process that writes it still lives.
+// Unreadable: its journal cannot be read whole; nothing acts on it.
+enum class RunState { Done, Interrupted, Undone, PartlyUndone, Running, Unreadable };
 const char* runStateWord(RunState state);
 
 // A journal that cannot be created or whose plan cannot be put on disk: the run must not act.
@@ -44,12 +47,18 @@ class JournalWriter final : public ExecutionObserver {
     // reported so far are on disk themselves. Once a record cannot be written, stepDone()
     // returns false: a run goes no further than its journal can follow.
     void folderMade(const std::string& path) override;
+    void copied(std::size_t index, const std::string& temporary,
+                const EntryIdentity& identity) override;
+    void placed(std::size_t index, const StepResult& result) override;
     bool stepDone(std::size_t index, const StepResult& result) override;
-    void folderRemoved(const std::string& path) override;
+    void folderRemoved(const std::string& path, const FolderShape& shape) override;
     void durable() override;
 
-    // Records the end (Done, or Interrupted for a run stopped part-way) and puts it on disk.
+    // Records the end (Done, or Interrupted for a run stopped part-way) with the run's
+    // figures and puts it on disk.
     void finish(RunState end);
+    // The figures of the outcomes so far, the plan's unreadable folders among the failed.
+    const RunFigures& figures() const { return figures_; }
 
     const std::string& id() const { return id_; }
     const std::string& path() const { return path_; }
@@ -67,21 +76,21 @@ class JournalWriter final : public ExecutionObserver {
     std::string path_;
     std::string pending_;
     std::string error_;
-    std::size_t done_ = 0;
-    std::size_t failed_ = 0;
+    RunFigures figures_;
     bool finished_ = false;
 };
 
 // What recovery found on disk of a run cut short, beyond the journal's own records.
 struct FoundOnDisk {
     std::vector<std::string> foldersMade;
-    std::vector<std::string> foldersRemoved;
+    std::vector<std::pair<std::string, FolderShape>> foldersRemoved;
     std::vector<std::pair<std::size_t, StepResult>> outcomes;  // step index, outcome
 };
 
 // Ends the journal of a run that was cut short (killed, or its machine stopped) as
-// interrupted, after any torn last line, with what was found of it on disk, and puts it on
-// disk. Throws JournalError.
+// interrupted, after its last whole line (anything after it, torn by the cut, goes), with
+// what was found of it on disk, and puts it on disk. Throws JournalError; never writes to a
+// journal that cannot be read whole.
 void markInterrupted(const std::string& journalPath, const FoundOnDisk& found = {});
 
 }  // namespace kestrune

@@ -48,7 +48,11 @@ class Reader {
         }
         if (t == tag::acting && f.size() == 1) return out_.planComplete = true;
         if (t == tag::made && f.size() == 2) return keep(out_.foldersMade, f[1]);
-        if (t == tag::removed && f.size() == 2) return keep(out_.foldersRemoved, f[1]);
+        if (t == tag::removed && f.size() == 2) {
+            if (detail_ == JournalDetail::Full)
+                out_.foldersRemoved.emplace_back(f[1], FolderShape{});
+            return true;
+        }
         if (t == tag::done) return done(f);
         if (t == tag::end && f.size() == 5) return end(f);
         return false;
@@ -56,8 +60,8 @@ class Reader {
 
     // The counts as the end line gives them, for a reader that skipped the outcomes.
     void takeCountsOfEnd() {
-        out_.done = endDone_;
-        out_.failed = endFailed_;
+        out_.figures.done = endDone_;
+        out_.figures.failed = endFailed_;
     }
 
   private:
@@ -103,8 +107,7 @@ class Reader {
             return false;
         }
         outcome.result.status = *status;
-        if (*status == StepStatus::Done) ++out_.done;
-        if (*status == StepStatus::Failed) ++out_.failed;
+        out_.figures.add(*status);
         if (detail_ == JournalDetail::Summary) return true;
         outcome.result.target = f[3];
         outcome.result.error = f.back();
@@ -174,23 +177,25 @@ JournalContent readJournal(const std::string& path, JournalDetail detail) {
     }
     const FileContent file = systemFileIo().read(path);
     if (!file.ok()) throw JournalError("Cannot read the journal " + path + ": " + file.error);
-    const std::string_view text = file.bytes;
+    return parseJournal(file.bytes, path, detail);
+}
+
+JournalContent parseJournal(std::string_view text, const std::string& name, JournalDetail detail) {
     const std::size_t firstEnd = text.find('\n');
     if (firstEnd == std::string_view::npos || text.substr(0, firstEnd) != journal::kVersionLine) {
-        throw JournalError("Not a run journal of this version: " + path);
+        throw JournalError("Not a run journal of this version: " + name);
     }
     JournalContent content;
+    content.soundLength = firstEnd + 1;
     Reader reader(content, detail);
     // Only lines that end in a line feed count: a last one without was cut off mid-write.
     for (std::size_t start = firstEnd + 1; start < text.size();) {
         const std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) break;
         const std::optional<Fields> fields = splitFields(text.substr(start, end - start));
-        if (!fields || !reader.line(*fields)) {
-            content.damaged = true;
-            break;
-        }
+        if (!fields || !reader.line(*fields)) break;
         start = end + 1;
+        content.soundLength = start;
     }
     return content;
 }

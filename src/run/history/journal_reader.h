@@ -2,9 +2,12 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "run/execute/execution_observer.h"
+#include "run/execute/run_figures.h"
 #include "run/history/journal.h"
 #include "run/plan/run_plan.h"
 
@@ -15,34 +18,52 @@ struct StepOutcome {
     StepResult result;
 };
 
+// A whole copy that waited under a temporary name in the target folder of step `index`.
+struct CopyRecord {
+    std::size_t index = 0;
+    std::string temporary;  // its name
+    EntryIdentity identity;
+};
+
 // What a run's journal holds.
 struct JournalContent {
+    int version = 0;
     std::string id;
     std::string started;  // ISO 8601, UTC
     std::string undoes;   // for an undo: the id of the run it undoes
-    RunPlan plan;         // task, record, folders, steps and unreadable folders
+    RunPlan plan;         // task, record, roots, trash, folders, steps, unreadable folders
     // The whole plan reached the disk before the run acted; without it the run did nothing.
     bool planComplete = false;
     std::vector<std::string> foldersMade;
-    std::vector<std::string> foldersRemoved;
+    std::vector<std::pair<std::string, FolderShape>> foldersRemoved;
+    std::vector<CopyRecord> copies;
+    std::vector<StepOutcome> placed;  // copies in place whose source was still to go
     std::vector<StepOutcome> outcomes;
-    std::size_t done = 0;    // outcomes carried out (counted also when they are not kept)
-    std::size_t failed = 0;  // outcomes that failed
+    // Counted also when the outcomes are not kept (JournalDetail::Summary); the plan's
+    // unreadable folders are among the failed.
+    RunFigures figures;
     bool ended = false;
     RunState end = RunState::Interrupted;
     std::string endTime;
-    // A line that could not be read stopped the reading there; what came before holds.
-    bool damaged = false;
+    // The bytes up to the end of the last whole, sound line: a last line torn by a kill or
+    // a power cut lies beyond, and is cut off before anything is added.
+    std::size_t soundLength = 0;
 
     // Done only when the run said so at its end; a journal without an end was cut short.
     RunState ownState() const { return ended ? end : RunState::Interrupted; }
 };
 
-// Everything, or only the header and the counts (for a history of many long runs).
+// Everything, or only the header and the figures (for a history of many long runs).
 enum class JournalDetail { Full, Summary };
 
-// Reads a journal; a last line cut off by a kill or a power cut is left out. Throws
-// JournalError when the file cannot be read or is not a journal of this version.
+// Reads a journal. A damaged line is known by its checksum; damage at the very end (a last
+// line torn by a kill or a power cut) is left out, damage anywhere else makes the journal
+// unreadable. Throws JournalError, "history/ID.journal cannot be read: REASON", when the
+// file cannot be read, is not a journal of a version this program reads, or is damaged.
 JournalContent readJournal(const std::string& path, JournalDetail detail = JournalDetail::Full);
+
+// The same from the journal's bytes; `name` stands for the file in the error's message.
+JournalContent parseJournal(std::string_view bytes, const std::string& name,
+                            JournalDetail detail = JournalDetail::Full);
 
 }  // namespace kestrune

@@ -27,9 +27,18 @@ class BothObservers final : public ExecutionObserver {
         const bool otherGoesOn = other_ == nullptr || other_->stepDone(index, result);
         return journalGoesOn && otherGoesOn;
     }
-    void folderRemoved(const std::string& path) override {
-        journal_.folderRemoved(path);
-        if (other_ != nullptr) other_->folderRemoved(path);
+    void copied(std::size_t index, const std::string& temporary,
+                const EntryIdentity& identity) override {
+        journal_.copied(index, temporary, identity);
+        if (other_ != nullptr) other_->copied(index, temporary, identity);
+    }
+    void placed(std::size_t index, const StepResult& result) override {
+        journal_.placed(index, result);
+        if (other_ != nullptr) other_->placed(index, result);
+    }
+    void folderRemoved(const std::string& path, const FolderShape& shape) override {
+        journal_.folderRemoved(path, shape);
+        if (other_ != nullptr) other_->folderRemoved(path, shape);
     }
     void durable() override {
         journal_.durable();

@@ -46,10 +46,10 @@ class States {
         if (found == undos_.end() || depth > static_cast<int>(byId_.size())) return own;
         for (const HistoryEntry* undo : found->second) {
             const JournalContent& u = undo->journal;
-            if (u.done == 0) continue;  // an undo that did nothing changes nothing
+            if (u.figures.done == 0) continue;  // an undo that did nothing changes nothing
             const RunState undoState = of(*undo, depth + 1);
             if (undoState == RunState::Undone) continue;  // redone: the run's effect stands
-            const bool whole = undoState == RunState::Done && u.failed == 0;
+            const bool whole = undoState == RunState::Done && u.figures.failed == 0;
             return whole ? RunState::Undone : RunState::PartlyUndone;
         }
         return own;

@@ -56,11 +56,12 @@ class Recovery {
         // Moves, and undos, remove the folders they emptied.
         const bool removes =
             static_cast<Action>(run_.plan.record.action) == Action::Move || !run_.undoes.empty();
-        const std::set<std::string> removed(run_.foldersRemoved.begin(), run_.foldersRemoved.end());
+        std::set<std::string> removed;
+        for (const auto& [path, shape] : run_.foldersRemoved) removed.insert(path);
         for (auto step = run_.plan.steps.rbegin(); step != run_.plan.steps.rend(); ++step) {
             if (step->status == StepStatus::Merged && removed.count(step->source) == 0 &&
                 !present(step->source, identity) && removes) {
-                found_.foldersRemoved.push_back(step->source);
+                found_.foldersRemoved.emplace_back(step->source, FolderShape{});
             }
         }
         return found_;
@@ -179,7 +180,7 @@ void recoverOne(const HistoryEntry& entry, std::vector<std::string>& lines) {
         lines.push_back(error.what());
         return;
     }
-    std::size_t done = run.done;
+    std::size_t done = run.figures.done;
     for (const auto& [index, result] : found.outcomes) {
         if (result.status == StepStatus::Done) ++done;
     }

@@ -333,7 +333,7 @@ class Undoer {
         }
         if (files_.removeFolder(parent, nameOf(step.source), now).ok()) {
             touch(step.source);
-            if (observer_ != nullptr) observer_->folderRemoved(step.source);
+            if (observer_ != nullptr) observer_->folderRemoved(step.source, {});
         }
         return result;
     }
@@ -360,7 +360,9 @@ RunPlan planUndo(const JournalContent& run) {
     undo.task = run.plan.task;
     undo.record = run.plan.record;
     std::swap(undo.record.sourceFolder, undo.record.targetFolder);
-    undo.foldersToMake.assign(run.foldersRemoved.rbegin(), run.foldersRemoved.rend());
+    for (auto folder = run.foldersRemoved.rbegin(); folder != run.foldersRemoved.rend(); ++folder) {
+        undo.foldersToMake.push_back(folder->first);
+    }
     for (auto outcome = run.outcomes.rbegin(); outcome != run.outcomes.rend(); ++outcome) {
         if (outcome->result.status != StepStatus::Done || outcome->index >= run.plan.steps.size()) {
             continue;

@@ -2,6 +2,28 @@
 
 namespace kestrune {
 
+const char* actionWord(Action action) {
+    switch (action) {
+        case Action::Move:
+            return "move";
+        case Action::Copy:
+            return "copy";
+        case Action::Delete:
+            return "delete";
+        case Action::Trash:
+            return "trash";
+        case Action::PutBack:
+            return "put back";
+        case Action::RemoveCopy:
+            return "remove copy";
+        case Action::Place:
+            return "place";
+        case Action::None:
+            break;
+    }
+    return "none";
+}
+
 const char* statusWord(StepStatus status) {
     switch (status) {
         case StepStatus::Planned:

@@ -6,12 +6,25 @@
 #include <vector>
 
 #include "platform/entry_identity.h"
+#include "platform/folder_shape.h"
 #include "run/plan/task_record.h"
 
 namespace kestrune {
 
-// The action codes of a task record (`actions`), equal to the editor's action list index.
-enum class Action { None = 0, Move = 1, Copy = 2, Delete = 3, Trash = 4 };
+// What a step does. The first five are the action codes of a task record (`actions`), equal
+// to the editor's action list index; the others only undo and recovery plan. The words the
+// command line, the report and the journal show are given by actionWord(), in one place.
+enum class Action {
+    None = 0,
+    Move = 1,
+    Copy = 2,
+    Delete = 3,
+    Trash = 4,
+    PutBack = 5,     // from the trash back to the place it was trashed from
+    RemoveCopy = 6,  // an entry a run made: a copy, or a temporary copy of a run cut short
+    Place = 7,       // a temporary copy of a run cut short put under its planned name
+};
+const char* actionWord(Action action);
 
 // The state of one step. The words the command line, the report and the journal show are
 // given by statusWord(), in one place.
@@ -25,6 +38,8 @@ enum class StepStatus {
 };
 const char* statusWord(StepStatus status);
 
+inline constexpr std::size_t kNoOrigin = static_cast<std::size_t>(-1);
+
 // One entry of the run, in the order the run handles them.
 struct PlanStep {
     Action action = Action::None;
@@ -34,6 +49,8 @@ struct PlanStep {
                              // delete and trash
     StepStatus status = StepStatus::Planned;
     std::string error;  // the reason when Failed
+    // For a step of an undo: the index of the step of the undone run it takes back.
+    std::size_t origin = kNoOrigin;
 };
 
 // A folder below the source that could not be listed: a failure of the run, never silent.
@@ -42,15 +59,38 @@ struct FolderProblem {
     std::string reason;
 };
 
+// A folder a plan reaches entries through. Links at or above it were followed once, when
+// the plan was made; below it the executor follows none.
+struct PlanRoot {
+    std::string path;  // as the plan's paths spell it, without a trailing "/" ("" for "/")
+    std::string real;  // the folder those links led to when the plan was made
+    FolderId id;       // the folder found there; zero when it did not exist yet
+};
+
+// The trash a plan trashes into: a trash folder holding files/ and info/, and the folder
+// that the .trashinfo files' paths are relative to (empty: they are absolute).
+struct PlanTrash {
+    std::string folder;
+    std::string top;
+};
+
 // A run planned whole before anything is touched. The preview prints it, the executor
 // carries it out, the journal records it.
 struct RunPlan {
     std::string task;
     TaskRecord record;
-    std::string error;                       // non-empty: the task cannot run, nothing planned
+    std::string error;  // non-empty: the task cannot run, nothing planned
+    // Every path the plan touches lies at or below one of these; the executor refuses any
+    // other. Empty for a plan only shown.
+    std::vector<PlanRoot> roots;
+    PlanTrash trash;                         // for trash steps
     std::vector<std::string> foldersToMake;  // parents before children
     std::vector<PlanStep> steps;
     std::vector<FolderProblem> unreadable;
+    // Removed after the steps when they are empty, in this order (children first).
+    std::vector<std::string> foldersToRemove;
+    // Given back their mode and times after the steps: folders a run removed, made again.
+    std::vector<std::pair<std::string, FolderShape>> shapes;
 };
 
 }  // namespace kestrune

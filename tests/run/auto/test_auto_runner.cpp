@@ -102,7 +102,7 @@ TEST_F(AutoRunnerTest, AWrittenFileIsMovedOnceAfterTheQuietTimeInAJournaledRun) 
     ASSERT_EQ(history.size(), 1u);
     EXPECT_EQ(history[0].journal.plan.task, "Tidy");
     EXPECT_EQ(history[0].state, RunState::Done);
-    EXPECT_EQ(history[0].journal.done, 1u);
+    EXPECT_EQ(history[0].journal.figures.done, 1u);
     EXPECT_EQ(notices, std::vector<std::string>{"Tasks that run by themselves: Tidy"});
 }
 

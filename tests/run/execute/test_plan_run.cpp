@@ -27,7 +27,9 @@ class Recorder : public ExecutionObserver {
         results.push_back(result);
         return keepGoing;
     }
-    void folderRemoved(const std::string& path) override { removed.push_back(path); }
+    void folderRemoved(const std::string& path, const FolderShape&) override {
+        removed.push_back(path);
+    }
     std::vector<StepResult> results;
     std::vector<std::string> removed;
     bool keepGoing = true;

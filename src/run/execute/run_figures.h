@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+
+#include "run/plan/run_plan.h"
+
+namespace kestrune {
+
+// The figures of one run, counted once from its plan and its outcomes. The command line's
+// summary, the window's notification, tray tip, status bar and report, and the history all
+// show these, with these meanings.
+struct RunFigures {
+    std::size_t done = 0;       // entries moved, copied, deleted, trashed, put back or removed
+    std::size_t failed = 0;     // entries that failed, and folders that could not be listed
+    std::size_t leftAlone = 0;  // entries left where they are: busy, or the same at the target
+    std::size_t merged = 0;     // selected folders entered and handled entry by entry: no entries
+
+    // Counts one outcome; a step still planned (a run stopped before it) counts nowhere.
+    void add(StepStatus status);
+    bool operator==(const RunFigures&) const = default;
+};
+
+}  // namespace kestrune
