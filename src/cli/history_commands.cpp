@@ -27,7 +27,7 @@ class UndoPrinter final : public ExecutionObserver {
         appendField(line, step.source);
         line += '\t';
         // A removed copy goes nowhere.
-        if (step.action != Action::Delete) appendField(line, step.target);
+        if (step.action != Action::RemoveCopy) appendField(line, step.target);
         line += '\t';
         if (result.status == StepStatus::Failed) {
             line += "failed: ";

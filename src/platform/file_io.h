@@ -51,6 +51,10 @@ const FileIo& systemFileIo();
 // strerror without the trailing blanks, line breaks and full stops, ready to follow ". ".
 std::string systemErrorText(int code);
 
+// Makes a folder of the state (the history) with the missing ones above it, private to the
+// user. Returns the system's error text, empty on success.
+std::string makeStateFolders(const std::string& folder);
+
 // True for a regular file (or a link to one); false for a folder or nothing.
 bool isRegularFile(const std::string& path);
 

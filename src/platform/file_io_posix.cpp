@@ -73,6 +73,10 @@ bool makeFolders(const std::string& folder) {
 
 }  // namespace
 
+std::string makeStateFolders(const std::string& folder) {
+    return makeFolders(folder) ? std::string() : systemErrorText(errno);
+}
+
 FileContent PosixFileIo::read(const std::string& path) const {
     FileContent result;
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));

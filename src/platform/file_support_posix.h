@@ -66,6 +66,17 @@ inline EntryType typeFromMode(mode_t mode) {
     return EntryType::Other;
 }
 
+inline timespec timeOf(std::int64_t nanoseconds) {
+    timespec time{};
+    time.tv_sec = static_cast<time_t>(nanoseconds / 1000000000);
+    time.tv_nsec = static_cast<long>(nanoseconds % 1000000000);
+    if (time.tv_nsec < 0) {
+        time.tv_nsec += 1000000000;
+        --time.tv_sec;
+    }
+    return time;
+}
+
 inline std::int64_t nanoseconds(const timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }

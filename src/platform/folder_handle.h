@@ -6,25 +6,51 @@
 
 namespace kestrune {
 
+// Identifies a folder on this machine whatever path spells it.
+struct FolderId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FolderId&) const = default;
+};
+
+// The system's handle of an open folder: a descriptor here, a HANDLE on Windows.
+#ifdef _WIN32
+using NativeHandle = void*;
+#else
+using NativeHandle = int;
+#endif
+
 // An open folder. The walk and the file actions name entries within it, never through a
 // path, so a folder swapped for a link or for another folder after it was opened is never
 // followed.
 class FolderHandle {
   public:
-    FolderHandle(int fd, std::string path, std::uint64_t device)
-        : fd_(fd), path_(std::move(path)), device_(device) {}
+    FolderHandle(NativeHandle handle, std::string path, FolderId id)
+        : handle_(handle), path_(std::move(path)), id_(id) {}
     ~FolderHandle();
     FolderHandle(const FolderHandle&) = delete;
     FolderHandle& operator=(const FolderHandle&) = delete;
 
-    int fd() const { return fd_; }
-    const std::string& path() const { return path_; }  // ends with "/"; for messages
-    std::uint64_t device() const { return device_; }
+    NativeHandle native() const { return handle_; }
+#ifndef _WIN32
+    int fd() const {
+        return handle_;
+    }
+#endif
+    const std::string& path() const {
+        return path_;
+    }  // ends with "/"; for messages
+    std::uint64_t device() const {
+        return id_.device;
+    }
+    const FolderId& id() const {
+        return id_;
+    }
 
   private:
-    int fd_;
+    NativeHandle handle_;
     std::string path_;
-    std::uint64_t device_;
+    FolderId id_;
 };
 using OpenFolder = std::shared_ptr<const FolderHandle>;
 

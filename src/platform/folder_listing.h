@@ -10,13 +10,6 @@ namespace kestrune {
 
 enum class EntryType { File, Folder, Link, Other };
 
-// Identifies a folder on this machine whatever path spells it.
-struct FolderId {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FolderId&) const = default;
-};
-
 struct FolderEntry {
     std::string name;
     EntryType type = EntryType::Other;  // a symbolic link is a Link, never what it points to
@@ -44,5 +37,9 @@ FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name,
 
 // The identity of the folder the path names (following symbolic links), if it is one.
 bool folderIdentity(const std::string& path, FolderId& id);
+
+// The folder the path names, reached through every link on the way, as a path without links
+// (real), with its identity; false when there is no folder there.
+bool realFolder(const std::string& path, std::string& real, FolderId& id);
 
 }  // namespace kestrune

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -19,7 +20,7 @@
 namespace kestrune {
 
 FolderHandle::~FolderHandle() {
-    ::close(fd_);
+    ::close(handle_);
 }
 
 namespace {
@@ -147,7 +148,7 @@ FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expe
         }
         self = idOf(st);
     }
-    listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path), self.device);
+    listing.folder = std::make_shared<const FolderHandle>(fd, std::move(path), self);
     thread_local ListingScratch scratch;
     if (!readNames(fd, scratch)) {
         listing.error = errno;
@@ -208,6 +209,14 @@ bool folderIdentity(const std::string& path, FolderId& id) {
     if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     id = idOf(st);
     return true;
+}
+
+bool realFolder(const std::string& path, std::string& real, FolderId& id) {
+    char* resolved = ::realpath(path.empty() ? "/" : path.c_str(), nullptr);
+    if (resolved == nullptr) return false;
+    real = resolved;
+    std::free(resolved);
+    return folderIdentity(real, id);
 }
 
 }  // namespace kestrune

@@ -1,31 +1,30 @@
 #include "platform/temporary_name.h"
 
-#include <random>
-
-#include "platform/random_source.h"
+#include <charconv>
 
 namespace kestrune {
 
-namespace {
-
-constexpr std::string_view kAlphabet =
-    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-constexpr std::size_t kRandomLength = 6;
-
-}  // namespace
-
 bool isTemporaryName(std::string_view name) {
-    if (name.size() != kTemporaryPrefix.size() + kRandomLength) return false;
-    if (name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix) return false;
-    return name.find_first_not_of(kAlphabet, kTemporaryPrefix.size()) == std::string_view::npos;
+    return name.size() > kTemporaryPrefix.size() &&
+           name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix;
 }
 
-std::string newTemporaryName() {
-    thread_local std::mt19937_64 engine(trueRandomSeed());
-    std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
+std::string temporaryNameFor(std::string_view runId, std::size_t index) {
     std::string name(kTemporaryPrefix);
-    for (std::size_t i = 0; i < kRandomLength; ++i) name += kAlphabet[pick(engine)];
+    name.append(runId).append("-").append(std::to_string(index));
     return name;
+}
+
+std::optional<TemporaryOwner> temporaryOwnerOf(std::string_view name) {
+    if (!isTemporaryName(name)) return std::nullopt;
+    const std::string_view rest = name.substr(kTemporaryPrefix.size());
+    const auto dash = rest.rfind('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == rest.size()) return std::nullopt;
+    TemporaryOwner owner{std::string(rest.substr(0, dash)), 0};
+    const char* end = rest.data() + rest.size();
+    const auto [at, error] = std::from_chars(rest.data() + dash + 1, end, owner.index);
+    if (error != std::errc() || at != end) return std::nullopt;
+    return owner;
 }
 
 }  // namespace kestrune

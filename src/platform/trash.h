@@ -1,54 +1,54 @@
 #pragma once
 
-#include <memory>
+#include <cstdint>
 #include <string>
-
-#include "platform/file_actions.h"
+#include <string_view>
 
 namespace kestrune {
 
-// Where a trashed entry went: the entry itself under the trash's files/ folder, and the
-// .trashinfo under its info/ folder that tells the desktop where it came from.
-struct TrashPlace {
-    std::string file;
-    std::string info;
-};
-
-struct TrashResult {
-    ActionResult result;
-    TrashPlace place;  // filled in on success
-};
-
-struct RestoreResult {
-    ActionResult result;
-    std::string path;  // the original path, filled in as soon as the .trashinfo was read
-};
-
 // The desktop's trash, kept as the freedesktop.org rules say, so a file manager lists what a
-// run put there and can put it back, and the run's undo can do so too.
-class Trash {
-  public:
-    virtual ~Trash() = default;
+// run put there and can put it back, and the run's undo can do so too. These are its rules;
+// the moves into and out of it are a plan's steps, carried out by the executor.
 
-    // Moves a file, link or folder into the trash of its file system: the home trash for the
-    // home file system, else the top-folder trash ($topdir/.Trash/$uid when $topdir/.Trash is
-    // a sticky folder and no link, else $topdir/.Trash-$uid), or the home trash by a copy
-    // where neither can be used. Nothing in the trash is ever replaced.
-    virtual TrashResult put(const std::string& path) = 0;
-
-    // Puts a trashed entry (its path under files/) back at the path its .trashinfo names,
-    // making missing parent folders, and removes the .trashinfo. Fails, touching nothing,
-    // when that path is taken.
-    virtual RestoreResult restore(const std::string& trashedFile) = 0;
+// A trash folder (holding files/ and info/) and the folder that its .trashinfo paths are
+// relative to: the top folder of its file system, or empty for the home trash, whose paths
+// are absolute.
+struct TrashChoice {
+    std::string folder;
+    std::string top;
 };
 
-// The trash with its home trash at homeTrash (a test's scratch folder, or homeTrashFolder()).
-std::unique_ptr<Trash> makeTrash(const std::string& homeTrash);
+// The trash for entries at `realFolder` (a folder path without links) on `device`: the home
+// trash when they lie on its file system; else the top folder's trash of their file system,
+// $topdir/.Trash/$uid when $topdir/.Trash is a real folder (no link) with the sticky bit,
+// else $topdir/.Trash-$uid, whichever exists as this user's own folder or can be made;
+// else the home trash, which they then reach by a copy. Nothing is made here.
+TrashChoice chooseTrash(const std::string& realFolder, std::uint64_t device,
+                        const std::string& homeTrash);
 
 // $XDG_DATA_HOME/Trash, by default ~/.local/share/Trash.
 std::string homeTrashFolder();
 
-// The .trashinfo that belongs to an entry under a trash's files/ folder.
-std::string trashInfoOf(const std::string& trashedFile);
+// The folders of a trash folder that hold the trashed entries and their records.
+std::string trashFilesFolder(const std::string& trashFolder);
+std::string trashInfoFolder(const std::string& trashFolder);
+
+// The names an entry gets in the trash at the given attempt (from 1): the entry's name in the
+// files folder, and its record's in the info folder.
+struct TrashNames {
+    std::string file;
+    std::string info;
+};
+TrashNames trashNames(const std::string& name, int attempt);
+// The record's name of a trashed entry's name.
+std::string trashInfoName(const std::string& trashedName);
+
+// The record of an entry at `realPath` (`size` bytes) trashed now into a trash whose paths
+// are relative to `top` (empty: absolute).
+std::string trashInfoText(const std::string& realPath, std::uint64_t size, const std::string& top);
+
+// The path a record names, made absolute with the trash's top folder; empty when it names
+// none.
+std::string trashInfoPath(const std::string& text, const std::string& top);
 
 }  // namespace kestrune

@@ -31,17 +31,19 @@ std::string RunProgress::current() const {
 
 namespace {
 
-// Feeds the progress and stops the run between two entries once Cancel was pressed.
+// Feeds the progress: the entries handled so far and the one at hand. (Cancel reaches the
+// executor itself, as its stop request.)
 class ProgressObserver final : public ExecutionObserver {
   public:
     ProgressObserver(const RunPlan& plan, RunProgress& progress)
         : plan_(plan), progress_(progress) {}
     void stepStarted(std::size_t index) override {
         progress_.setCurrent(plan_.steps[index].source);
+        progress_.done = index;
     }
-    bool stepDone(std::size_t, const StepResult&) override {
-        ++progress_.done;
-        return !progress_.cancel;
+    bool stepDone(std::size_t index, const StepResult&) override {
+        if (progress_.done < index + 1) progress_.done = index + 1;
+        return true;
     }
 
   private:
@@ -99,6 +101,7 @@ RunOutcome RunWorker::carryOut(const RunJob& job, std::size_t historySize) {
     outcome.job = job;
     try {
         ExecuteOptions options;
+        options.stop = &progress_.cancel;
         switch (job.kind) {
             case RunJob::Kind::Preview:
             case RunJob::Kind::Task: {

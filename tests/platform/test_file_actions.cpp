@@ -22,9 +22,9 @@ using test::writeFile;
 
 class FileActionsTest : public test::ScratchTest {
   protected:
-    OpenFolder open(const std::string& path, const std::string& relative = "") {
+    OpenFolder open(const std::string& path) {
         OpenFolder folder;
-        const ActionResult opened = files.openFolder(path, relative, folder);
+        const ActionResult opened = files.openRoot(path, folder);
         EXPECT_TRUE(opened.ok()) << opened.error;
         return folder;
     }
@@ -35,12 +35,12 @@ class FileActionsTest : public test::ScratchTest {
     }
     // Copies to a temporary name in `to`, flushes and places it as `name`.
     ActionResult copy(const std::string& from, const std::string& name, const std::string& to,
-                      const std::string& target, bool followLink = true) {
+                      const std::string& target) {
         const OpenFolder source = open(from);
         const OpenFolder folder = open(to);
         TemporaryCopy copy;
-        ActionResult result =
-            files.copyToTemporary(source, name, id(from + "/" + name), followLink, folder, copy);
+        ActionResult result = files.copyToTemporary(source, name, id(from + "/" + name), folder,
+                                                    temporaryNameFor("run", 1), nullptr, copy);
         if (!result.ok()) return result;
         EntryIdentity made;
         result = files.placeTemporary(folder, copy, target, made);
@@ -78,10 +78,10 @@ TEST_F(FileActionsTest, OpeningRefusesALinkBelowTheRoot) {
     fs::create_directories(scratch.file("root"));
     fs::create_symlink(scratch.file("outside"), scratch.file("root/sub"));
     OpenFolder folder;
-    const ActionResult opened = files.openFolder(scratch.file("root"), "sub/", folder);
+    const ActionResult opened = files.openBelow(open(scratch.file("root")), "sub", folder);
     EXPECT_FALSE(opened.ok());
     EXPECT_NE(opened.error.find("root/sub/ was replaced"), std::string::npos) << opened.error;
-    EXPECT_TRUE(files.openFolder(scratch.file("root/sub"), "", folder).ok());
+    EXPECT_TRUE(files.openRoot(scratch.file("root/sub"), folder).ok());
 }
 
 TEST_F(FileActionsTest, CopyKeepsContentModeAndModificationTimeAndLeavesNoTemporary) {
@@ -98,18 +98,22 @@ TEST_F(FileActionsTest, CopyKeepsContentModeAndModificationTimeAndLeavesNoTempor
     EXPECT_EQ(entriesIn(scratch.file("dst")), 1u);
 }
 
-TEST_F(FileActionsTest, CopyRefusesTakenNamesFoldersAndPipesAndFollowsLinksOnlyWhenAsked) {
+// A link is copied as a link, as a move takes it; a folder whole, with its own times.
+TEST_F(FileActionsTest, CopyRefusesTakenNamesAndPipesAndTakesLinksAndFoldersAsTheyAre) {
     makeFile(scratch.file("src/a"), "new");
     makeFile(scratch.file("dst/a"), "old");
     EXPECT_EQ(copy(scratch.file("src"), "a", scratch.file("dst"), "a").code, EEXIST);
     EXPECT_EQ(readFile(scratch.file("dst/a")), "old");
-    fs::create_directories(scratch.file("src/folder"));
-    EXPECT_EQ(copy(scratch.file("src"), "folder", scratch.file("dst"), "f").code, EISDIR);
+    makeFile(scratch.file("src/folder/inner/x"), "x");
+    fs::create_symlink("../a", scratch.file("src/folder/up"));
+    const auto when = fs::file_time_type(std::chrono::seconds(1600000000));
+    fs::last_write_time(scratch.file("src/folder/inner"), when);
+    ASSERT_TRUE(copy(scratch.file("src"), "folder", scratch.file("dst"), "f").ok());
+    EXPECT_EQ(readFile(scratch.file("dst/f/inner/x")), "x");
+    EXPECT_EQ(fs::read_symlink(scratch.file("dst/f/up")), "../a");
+    EXPECT_EQ(fs::last_write_time(scratch.file("dst/f/inner")), when);
     fs::create_symlink("a", scratch.file("src/link"));
-    ASSERT_TRUE(copy(scratch.file("src"), "link", scratch.file("dst"), "followed").ok());
-    EXPECT_FALSE(fs::is_symlink(scratch.file("dst/followed")));
-    EXPECT_EQ(readFile(scratch.file("dst/followed")), "new");
-    ASSERT_TRUE(copy(scratch.file("src"), "link", scratch.file("dst"), "kept", false).ok());
+    ASSERT_TRUE(copy(scratch.file("src"), "link", scratch.file("dst"), "kept").ok());
     EXPECT_EQ(fs::read_symlink(scratch.file("dst/kept")), "a");
     ASSERT_EQ(mkfifo(scratch.file("src/pipe").c_str(), 0600), 0);
     EXPECT_FALSE(copy(scratch.file("src"), "pipe", scratch.file("dst"), "p").ok());
@@ -137,6 +141,7 @@ TEST_F(FileActionsTest, CopyHittingAWriteLimitLeavesNothingBehind) {
     EXPECT_EQ(readFile(scratch.file("src/big")), std::string(1 << 20, 'b'));
 }
 
+// A user's delete leaves a read-only file; removing what a run made takes it, if unchanged.
 TEST_F(FileActionsTest, RemoveTakesFilesAndLinksButNotFoldersOrReadOnlyFiles) {
     writeFile(scratch.file("file"), "f");
     fs::create_symlink(scratch.file("file"), scratch.file("link"));
@@ -147,33 +152,43 @@ TEST_F(FileActionsTest, RemoveTakesFilesAndLinksButNotFoldersOrReadOnlyFiles) {
     const OpenFolder here = open(scratch.folder());
     EXPECT_TRUE(files.remove(here, "link", id(scratch.file("link"))).ok());
     EXPECT_TRUE(fs::exists(scratch.file("file")));
-    EXPECT_FALSE(files.remove(here, "locked", id(scratch.file("locked"))).ok());
+    EXPECT_EQ(files.remove(here, "locked", id(scratch.file("locked"))).error, "Read-only file");
     EXPECT_EQ(files.remove(here, "full", id(scratch.file("full"))).code, EISDIR);
     EXPECT_EQ(files.removeFolder(here, "full", id(scratch.file("full"))).code, ENOTEMPTY);
     EXPECT_TRUE(files.removeFolder(here, "empty", id(scratch.file("empty"))).ok());
     EXPECT_EQ(files.remove(here, "missing", {}).code, ENOENT);
-    EXPECT_TRUE(fs::exists(scratch.file("locked")));
-    EXPECT_TRUE(fs::exists(scratch.file("full/x")));
+    const EntryIdentity locked = id(scratch.file("locked"));
+    ASSERT_EQ(chmod(scratch.file("locked").c_str(), 0400), 0);
+    EXPECT_TRUE(files.removeMade(here, "locked", locked).ok());
+    EXPECT_TRUE(files.removeMade(here, "full", id(scratch.file("full"))).ok());
+    EXPECT_FALSE(fs::exists(scratch.file("full")));
 }
 
-TEST_F(FileActionsTest, ExistsSeesDanglingLinksAndMakeFolderReportsATakenName) {
+TEST_F(FileActionsTest, MakeFolderReportsATakenNameAndAPrivateOneMustBeOwn) {
     fs::create_symlink("nowhere", scratch.file("dangling"));
     EXPECT_TRUE(files.exists(scratch.file("dangling")));
     EXPECT_FALSE(files.isFolder(scratch.file("dangling")));
-    EXPECT_FALSE(files.exists(scratch.file("missing")));
-    EXPECT_TRUE(files.makeFolder(scratch.file("made")).ok());
-    EXPECT_EQ(files.makeFolder(scratch.file("made")).code, EEXIST);
-    EXPECT_EQ(files.makeFolder(scratch.file("dangling")).code, EEXIST);
+    const OpenFolder here = open(scratch.folder());
+    EXPECT_TRUE(files.makeFolder(here, "made").ok());
+    EXPECT_EQ(files.makeFolder(here, "made").code, EEXIST);
+    EXPECT_EQ(files.makeFolder(here, "dangling").code, EEXIST);
+    EXPECT_EQ(files.makeFolder(here, "made", true).code, EEXIST);
+    EXPECT_EQ(files.makeFolder(here, "dangling", true).code, EPERM);
+    EXPECT_TRUE(files.makeFolder(here, "private", true).ok());
+    EXPECT_EQ(fs::status(scratch.file("private")).permissions(), fs::perms::owner_all);
 }
 
-TEST(TemporaryName, NewNamesAreRecognisedAndOthersAreNot) {
-    const std::string name = newTemporaryName();
+// A temporary copy names its run and step, so recovery takes only its own run's.
+TEST(TemporaryName, NamesItsRunAndStep) {
+    const std::string name = temporaryNameFor("20261209T051233.000001Z", 42);
     EXPECT_TRUE(isTemporaryName(name)) << name;
-    EXPECT_NE(name, newTemporaryName());
-    for (const char* other : {".kestrune-tmp-", ".kestrune-tmp-abc", ".kestrune-tmp-abcdefg",
-                              ".kestrune-tmp-ab.def", "x.kestrune-tmp-abcdef"}) {
-        EXPECT_FALSE(isTemporaryName(other)) << other;
-    }
+    const std::optional<TemporaryOwner> owner = temporaryOwnerOf(name);
+    ASSERT_TRUE(owner);
+    EXPECT_EQ(owner->runId, "20261209T051233.000001Z");
+    EXPECT_EQ(owner->index, 42u);
+    EXPECT_TRUE(isTemporaryName(".kestrune-tmp-abcdef"));  // an older release's
+    EXPECT_FALSE(temporaryOwnerOf(".kestrune-tmp-abcdef"));
+    EXPECT_FALSE(isTemporaryName("x.kestrune-tmp-abcdef"));
 }
 
 // A folder in RAM against the scratch folder on disk.
@@ -203,7 +218,8 @@ TEST_F(AcrossFileSystems, RenameSaysSoAndACopiedSourceGoesOnlyUnchanged) {
     EntryIdentity made;
     EXPECT_EQ(files.rename(here, "a", id(scratch.file("a")), there, "a", made).code, EXDEV);
     TemporaryCopy copy;
-    ASSERT_TRUE(files.copyToTemporary(here, "a", id(scratch.file("a")), false, there, copy).ok());
+    ASSERT_TRUE(
+        files.copyToTemporary(here, "a", id(scratch.file("a")), there, "t1", nullptr, copy).ok());
     ASSERT_TRUE(files.placeTemporary(there, copy, "a", made).ok());
     writeFile(scratch.file("a"), "content and more");
     EXPECT_EQ(files.removeCopiedSource(here, "a", copy).error,
@@ -211,11 +227,28 @@ TEST_F(AcrossFileSystems, RenameSaysSoAndACopiedSourceGoesOnlyUnchanged) {
     EXPECT_EQ(readFile(scratch.file("a")), "content and more");
     EXPECT_EQ(readFile(other + "/a"), "content");
     TemporaryCopy again;
-    ASSERT_TRUE(files.copyToTemporary(here, "a", id(scratch.file("a")), false, there, again).ok());
+    ASSERT_TRUE(
+        files.copyToTemporary(here, "a", id(scratch.file("a")), there, "t2", nullptr, again).ok());
     ASSERT_TRUE(files.placeTemporary(there, again, "b", made).ok());
     EXPECT_TRUE(files.removeCopiedSource(here, "a", again).ok());
     EXPECT_FALSE(fs::exists(scratch.file("a")));
     EXPECT_EQ(entriesIn(other), 2u);
+}
+
+// A folder's source goes entry by entry as copied: what came since stays, with its folder.
+TEST_F(AcrossFileSystems, AFolderCopiedAcrossKeepsWhatArrivedSinceInItsSource) {
+    makeFile(scratch.file("f/old"), "old");
+    const OpenFolder here = open(scratch.folder());
+    const OpenFolder there = open(other);
+    TemporaryCopy copy;
+    ASSERT_TRUE(
+        files.copyToTemporary(here, "f", id(scratch.file("f")), there, "t", nullptr, copy).ok());
+    makeFile(scratch.file("f/new"), "new");
+    const ActionResult removed = files.removeCopiedSource(here, "f", copy);
+    EXPECT_EQ(removed.code, ENOTEMPTY) << removed.error;
+    EXPECT_FALSE(fs::exists(scratch.file("f/old")));
+    EXPECT_EQ(readFile(scratch.file("f/new")), "new");
+    EXPECT_EQ(readFile(other + "/t/old"), "old");
 }
 
 }  // namespace

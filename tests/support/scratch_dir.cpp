@@ -60,4 +60,20 @@ void makeFile(const std::filesystem::path& path, const std::string& content) {
     writeFile(path.string(), content);
 }
 
+ScopedVariable::ScopedVariable(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+        had_ = true;
+        old_ = old;
+    }
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedVariable::~ScopedVariable() {
+    if (had_) {
+        ::setenv(name_, old_.c_str(), 1);
+    } else {
+        ::unsetenv(name_);
+    }
+}
+
 }  // namespace kestrune::test

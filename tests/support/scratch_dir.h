@@ -30,6 +30,20 @@ class ScratchTest : public ::testing::Test {
     ScratchDir scratch;
 };
 
+// An environment variable set for a scope, and as it was again afterwards.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const std::string& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+  private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 // writeFile that first creates every missing folder above the file.

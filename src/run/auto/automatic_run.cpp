@@ -3,6 +3,7 @@
 #include "run/history/journal.h"
 #include "run/history/journaled_run.h"
 #include "run/history/run_history.h"
+#include "run/plan/path_rules.h"
 #include "run/plan/run_planner.h"
 #include "store/errors.h"
 #include "store/program_files.h"
@@ -36,9 +37,16 @@ class OwnChanges final : public ExecutionObserver {
         paths.push_back(path);
         if (next_ != nullptr) next_->folderRemoved(path, shape);
     }
-    void durable() override {
-        if (next_ != nullptr) next_->durable();
+    // A copy waits under a temporary name in its target folder: the watch sees it come.
+    void copied(std::size_t index, const std::string& temporary,
+                const EntryIdentity& identity) override {
+        paths.push_back(folderPart(plan_.steps[index].target) + temporary);
+        if (next_ != nullptr) next_->copied(index, temporary, identity);
     }
+    void placed(std::size_t index, const StepResult& result) override {
+        if (next_ != nullptr) next_->placed(index, result);
+    }
+    bool durable() override { return next_ == nullptr || next_->durable(); }
 
     std::vector<std::string> paths;
 

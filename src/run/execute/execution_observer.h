@@ -38,7 +38,9 @@ class ExecutionObserver {
     virtual void placed(std::size_t /*index*/, const StepResult& /*result*/) {}
     virtual bool stepDone(std::size_t index, const StepResult& result) = 0;
     virtual void folderRemoved(const std::string& /*path*/, const FolderShape& /*shape*/) {}
-    virtual void durable() {}
+    // False when the observer's own records could not be put on disk: the run then stops
+    // before its next change, as it cannot be followed any further.
+    virtual bool durable() { return true; }
 };
 
 }  // namespace kestrune

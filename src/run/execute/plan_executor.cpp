@@ -1,58 +1,34 @@
 #include "run/execute/plan_executor.h"
 
 #include <cerrno>
-#include <deque>
-#include <memory>
-#include <unordered_map>
 
-#include "platform/file_actions.h"
 #include "platform/trash.h"
+#include "run/execute/executor.h"
 #include "run/plan/name_source.h"
 #include "run/plan/path_rules.h"
+#include "run/plan/plan_roots.h"
 #include "run/plan/run_planner.h"
 
 namespace kestrune {
+
+namespace execute {
 
 namespace {
 
 // Another program may take a planned name just before the action; the action then fails
 // without harm and the entry gets a fresh name.
 constexpr int kAttempts = 3;
-// Copies wait under temporary names until one flush puts a whole batch on disk; only then
-// are they renamed into place. A flush waits for the disk, so batches are large; bounded
-// so that a kill loses little work and the folders held open stay well below the limit
-// of open files.
-constexpr std::size_t kBatchFiles = 4096;
-constexpr std::uint64_t kBatchBytes = 256ULL << 20;
-constexpr std::size_t kBatchFolders = 256;
-
-bool isWithin(const std::string& path, const std::string& folder) {
-    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           (path.size() == folder.size() || path[folder.size()] == '/');
-}
+// Names tried in the trash before giving up: "name", "name_2", ...
+constexpr int kTrashAttempts = 10000;
 
 std::string nameOf(const std::string& path) {
     return path.substr(folderPart(path).size());
 }
 
-// One open folder, kept while the steps of that folder go on.
-struct CachedFolder {
-    std::string relative;
-    OpenFolder folder;
-    ActionResult opened;
-    bool valid = false;
-};
-
-// A step carried out, or a copy waiting for its batch's flush, reported in the plan's order.
-struct Queued {
-    std::size_t index = 0;
-    StepResult result;
-    bool waiting = false;  // a temporary copy still to be put in place
-    bool move = false;
-    TemporaryCopy copy;
-    OpenFolder from;
-    OpenFolder to;
-};
+bool isWithin(const std::string& path, const std::string& folder) {
+    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
 
 StepResult failure(std::string error, std::string target = {}) {
     StepResult result;
@@ -61,348 +37,390 @@ StepResult failure(std::string error, std::string target = {}) {
     return result;
 }
 
-class Executor {
-  public:
-    Executor(const RunPlan& plan, const ExecuteOptions& options)
-        : plan_(plan),
-          observer_(options.observer),
-          files_(options.files != nullptr ? *options.files : systemFileActions()),
-          names_(options.names != nullptr ? *options.names : randomNames()),
-          trash_(options.trash),
-          sourceRoot_(sourceRootOf(plan.record.sourceFolder)),
-          targetRoot_(withoutTrailingSlashes(plan.record.targetFolder) + "/") {}
+StepResult done(std::string target, const EntryIdentity& made = {}) {
+    StepResult result;
+    result.status = StepStatus::Done;
+    result.target = std::move(target);
+    result.made = made;
+    return result;
+}
 
-    RunTotals run() {
-        if (!plan_.error.empty()) {
-            totals_.error = plan_.error;
-            return totals_;
-        }
-        totals_.failed = plan_.unreadable.size();
-        if (!makeFolders()) return totals_;
-        for (std::size_t i = 0; i < plan_.steps.size() && !totals_.stopped; ++i) {
-            if (observer_ != nullptr) observer_->stepStarted(i);
-            perform(i);
-            if (waitingCopies_ >= kBatchFiles || waitingBytes_ >= kBatchBytes ||
-                heldFolders_ >= kBatchFolders) {
-                settle();
-            }
-        }
-        settle();
-        if (!totals_.stopped && action() != Action::Copy) {
-            removeEmptied();
-        }
-        // Renames and removals need no flush of their own on the way; one at the end makes
-        // the whole run durable.
-        if (flushTouched().ok() && observer_ != nullptr) observer_->durable();
-        return totals_;
-    }
+// An undo speaks of the run it takes back: the entry the run left is gone or changed.
+std::string reasonFor(const ActionResult& outcome, const PlanStep& step, bool undo) {
+    if (!undo) return outcome.error;
+    if (outcome.code == ENOENT) return "it is no longer at " + step.source;
+    if (outcome.code == ESTALE) return "it changed since the run";
+    if (outcome.code == EEXIST) return "the path is taken since the run";
+    return outcome.error;
+}
 
-  private:
-    Action action() const { return static_cast<Action>(plan_.record.action); }
-
-    // The mirror step: every folder an entry goes to exists before any entry is touched.
-    // A folder that cannot be made fails the entries bound for it; the target folder
-    // itself, or a folder above it, ends the run.
-    bool makeFolders() {
-        const std::string target = withoutTrailingSlashes(plan_.record.targetFolder);
-        for (const std::string& folder : plan_.foldersToMake) {
-            std::string problem = folderProblem(folderPart(folder));
-            if (problem.empty()) {
-                const ActionResult made = files_.makeFolder(folder);
-                if (made.ok()) {
-                    if (observer_ != nullptr) observer_->folderMade(folder);
-                } else if (made.code != EEXIST || !files_.isFolder(folder)) {
-                    problem = "cannot create folder " + folder + ": " + made.error;
-                }
-            }
-            if (problem.empty()) continue;
-            if (isWithin(target, folder)) {
-                totals_.error = cannotRunMessage(plan_.task, problem);
-                return false;
-            }
-            unmade_[folder] = problem;
-        }
-        return true;
-    }
-
-    // Why that folder could not be made, or empty.
-    std::string folderProblem(const std::string& folder) const {
-        if (unmade_.empty()) return {};
-        const auto found = unmade_.find(withoutTrailingSlashes(folder));
-        return found == unmade_.end() ? std::string() : found->second;
-    }
-
-    // The open folder of a path below root; opened once for all the steps in it.
-    const ActionResult& open(const std::string& root, const std::string& path,
-                             CachedFolder& cache) {
-        const std::string folder = folderPart(path);
-        const std::string relative = folder.size() > root.size() ? folder.substr(root.size()) : "";
-        if (!cache.valid || cache.relative != relative) {
-            cache.relative = relative;
-            cache.folder.reset();
-            cache.opened = files_.openFolder(root, relative, cache.folder);
-            cache.valid = true;
-            if (!queue_.empty()) ++heldFolders_;
-        }
-        return cache.opened;
-    }
-
-    void touch(const OpenFolder& folder) {
-        for (const OpenFolder& known : touched_) {
-            if (known->device() == folder->device()) return;
-        }
-        touched_.push_back(folder);
-    }
-
-    void perform(std::size_t index) {
-        const PlanStep& step = plan_.steps[index];
-        if (step.status == StepStatus::Failed) return report(index, failure(step.error));
-        if (step.status == StepStatus::Merged) {
-            if (std::string problem = folderProblem(step.target); !problem.empty()) {
-                return report(index, failure(std::move(problem)));
-            }
-            StepResult result;
-            result.status = StepStatus::Merged;
-            result.target = step.target;
-            return report(index, std::move(result));
-        }
-        // Left where it is: the planner found the content at the target, or a writer busy.
-        if (step.status == StepStatus::Same || step.status == StepStatus::Busy) {
-            StepResult result;
-            result.status = step.status;
-            result.target = step.target;
-            return report(index, std::move(result));
-        }
-        const ActionResult& source = open(sourceRoot_, step.source, source_);
-        if (!source.ok()) return report(index, failure(source.error, step.target));
-        const std::string name = nameOf(step.source);
-        if (step.action == Action::Trash) return report(index, putInTrash(step, name));
-        if (step.action == Action::Delete) {
-            touch(source_.folder);
-            const ActionResult removed = files_.remove(source_.folder, name, step.identity);
-            return report(index, removed.ok() ? done({}) : failure(removed.error));
-        }
-        if (std::string problem = folderProblem(folderPart(step.target)); !problem.empty()) {
-            return report(index, failure(std::move(problem), step.target));
-        }
-        const ActionResult& target = open(targetRoot_, step.target, target_);
-        if (!target.ok()) return report(index, failure(target.error, step.target));
-        touch(target_.folder);
-        if (step.action == Action::Move) {
-            touch(source_.folder);
-            if (source_.folder->device() == target_.folder->device()) {
-                if (rename(index, step, name)) return;
-            } else if (step.identity.type == EntryType::Folder) {
-                return report(
-                    index, failure("a folder cannot be moved to another file system", step.target));
-            }
-        }
-        startCopy(index, step, name);
-    }
-
-    // The trash works on paths, so the entry is checked through its open folder just before.
-    StepResult putInTrash(const PlanStep& step, const std::string& name) {
-        EntryIdentity now;
-        if (const int code = readIdentityIn(source_.folder, name, now); code != 0) {
-            return failure(ActionResult::failure(code).error);
-        }
-        if (!asListed(now, step.identity)) return failure("the entry changed since it was listed");
-        if (trash_ == nullptr) {
-            ownTrash_ = makeTrash(homeTrashFolder());
-            trash_ = ownTrash_.get();
-        }
-        touch(source_.folder);
-        const TrashResult put = trash_->put(step.source);
-        if (!put.result.ok()) return failure(put.result.error);
-        // The .trashinfo is not flushed on its own: the trash's file system is flushed with
-        // the rest of the run.
-        const std::string files = folderPart(put.place.file);
-        if (trashFolder_.relative != files) {
-            trashFolder_.relative = files;
-            trashFolder_.folder.reset();
-            trashFolder_.opened = files_.openFolder(files, "", trashFolder_.folder);
-        }
-        if (trashFolder_.opened.ok()) touch(trashFolder_.folder);
-        StepResult result = done(put.place.file);
-        readIdentity(put.place.file, result.made);
-        return result;
-    }
-
-    StepResult done(std::string target) {
-        StepResult result;
-        result.status = StepStatus::Done;
-        result.target = std::move(target);
-        return result;
-    }
-
-    // A fresh target name beside the planned one, for a name taken since planning.
-    std::string freshName(const std::string& source) {
-        return names_.next() + (plan_.record.flat ? "_" : "") + nameOf(source);
-    }
-
-    // False when the rename found the target on another file system after all (a bind
-    // mount), so that the entry is copied instead.
-    bool rename(std::size_t index, const PlanStep& step, const std::string& name) {
-        const std::string folder = folderPart(step.target);
-        std::string target = nameOf(step.target);
-        ActionResult outcome;
-        EntryIdentity made;
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (attempt > 0) target = freshName(step.source);
-            outcome =
-                files_.rename(source_.folder, name, step.identity, target_.folder, target, made);
-            if (outcome.code != EEXIST) break;
-        }
-        if (outcome.code == EXDEV && step.identity.type != EntryType::Folder) return false;
-        StepResult result =
-            outcome.ok() ? done(folder + target) : failure(outcome.error, folder + target);
-        result.made = made;
-        report(index, std::move(result));
-        return true;
-    }
-
-    void startCopy(std::size_t index, const PlanStep& step, const std::string& name) {
-        Queued queued;
-        queued.index = index;
-        queued.move = step.action == Action::Move;
-        const ActionResult copied = files_.copyToTemporary(
-            source_.folder, name, step.identity, !queued.move, target_.folder, queued.copy);
-        if (!copied.ok()) return report(index, failure(copied.error, step.target));
-        queued.result.target = step.target;
-        queued.waiting = true;
-        queued.from = source_.folder;
-        queued.to = target_.folder;
-        ++waitingCopies_;
-        waitingBytes_ += queued.copy.size;
-        queue_.push_back(std::move(queued));
-    }
-
-    // Results wait behind the copies before them, so the observer hears of every step in
-    // the plan's order.
-    void report(std::size_t index, StepResult result) {
-        if (queue_.empty()) return deliver(index, result);
-        Queued queued;
-        queued.index = index;
-        queued.result = std::move(result);
-        queue_.push_back(std::move(queued));
-    }
-
-    void deliver(std::size_t index, const StepResult& result) {
-        if (result.status == StepStatus::Merged) merged_.push_back(index);
-        ++(result.status == StepStatus::Failed ? totals_.failed : totals_.succeeded);
-        ++sinceDurable_;
-        if (observer_ != nullptr && !observer_->stepDone(index, result)) totals_.stopped = true;
-    }
-
-    // Returns the first failure; every file system touched is flushed all the same.
-    ActionResult flushTouched() {
-        ActionResult first;
-        for (const OpenFolder& folder : touched_) {
-            const ActionResult flushed = files_.flush(folder);
-            if (first.ok() && !flushed.ok()) first = flushed;
-        }
-        touched_.clear();
-        return first;
-    }
-
-    // One flush for the batch: the waiting copies' data, and whatever was reported before,
-    // reach the disk; then the copies go into place.
-    void settle() {
-        if (queue_.empty()) return;
-        const ActionResult flushed = flushTouched();
-        if (flushed.ok() && observer_ != nullptr && sinceDurable_ > 0) observer_->durable();
-        sinceDurable_ = 0;
-        while (!queue_.empty()) {
-            Queued queued = std::move(queue_.front());
-            queue_.pop_front();
-            if (!queued.waiting) {
-                deliver(queued.index, queued.result);
-                continue;
-            }
-            if (totals_.stopped || !flushed.ok()) {
-                files_.discardTemporary(queued.to, queued.copy);
-                if (!totals_.stopped)
-                    deliver(queued.index, failure(flushed.error, queued.result.target));
-                continue;
-            }
-            place(queued);
-            deliver(queued.index, queued.result);
-        }
-        waitingCopies_ = 0;
-        waitingBytes_ = 0;
-        heldFolders_ = 0;
-    }
-
-    void place(Queued& queued) {
-        const PlanStep& step = plan_.steps[queued.index];
-        const std::string folder = folderPart(step.target);
-        std::string target = nameOf(step.target);
-        ActionResult outcome;
-        for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (attempt > 0) target = freshName(step.source);
-            outcome = files_.placeTemporary(queued.to, queued.copy, target, queued.result.made);
-            if (outcome.code != EEXIST) break;
-        }
-        queued.result.target = folder + target;
-        if (!outcome.ok()) {
-            files_.discardTemporary(queued.to, queued.copy);
-            queued.result.error = outcome.error;
-            return;
-        }
-        touch(queued.to);
-        if (queued.move) {
-            touch(queued.from);
-            // A source changed since its copy began stays beside the complete copy.
-            const ActionResult removed =
-                files_.removeCopiedSource(queued.from, nameOf(step.source), queued.copy);
-            if (!removed.ok()) {
-                queued.result.error = removed.error;
-                return;
-            }
-        }
-        queued.result.status = StepStatus::Done;
-    }
-
-    // Deepest first: a merged folder's own merged subfolders come after it in the plan.
-    // A folder with anything left in it stays.
-    void removeEmptied() {
-        for (auto it = merged_.rbegin(); it != merged_.rend(); ++it) {
-            const PlanStep& step = plan_.steps[*it];
-            if (!open(sourceRoot_, step.source, source_).ok()) continue;
-            touch(source_.folder);
-            if (!files_.removeFolder(source_.folder, nameOf(step.source), step.identity).ok()) {
-                continue;
-            }
-            if (observer_ != nullptr) observer_->folderRemoved(step.source, {});
-        }
-    }
-
-    const RunPlan& plan_;
-    ExecutionObserver* observer_;
-    FileActions& files_;
-    NameSource& names_;
-    Trash* trash_;
-    std::unique_ptr<Trash> ownTrash_;  // the desktop's, made at the first trashed entry
-    CachedFolder trashFolder_;         // its files/ folder, flushed with the run
-    const std::string sourceRoot_;
-    const std::string targetRoot_;
-    RunTotals totals_;
-    std::unordered_map<std::string, std::string> unmade_;  // folder -> why it was not made
-    CachedFolder source_;
-    CachedFolder target_;
-    std::vector<OpenFolder> touched_;  // one folder per file system written since the last flush
-    std::deque<Queued> queue_;
-    std::size_t waitingCopies_ = 0;
-    std::uint64_t waitingBytes_ = 0;
-    std::size_t heldFolders_ = 0;   // folders opened while copies wait, held by them
-    std::size_t sinceDurable_ = 0;  // steps reported since the last flush
-    std::vector<std::size_t> merged_;
-};
+StepResult leftAlone(const PlanStep& step) {
+    StepResult result;
+    result.status = step.status;
+    result.target = step.target;
+    return result;
+}
 
 }  // namespace
 
+Executor::Executor(const RunPlan& plan, const ExecuteOptions& options)
+    : plan_(plan),
+      observer_(options.observer),
+      files_(options.files != nullptr ? *options.files : systemFileActions()),
+      names_(options.names != nullptr ? *options.names : randomNames()),
+      stop_(options.stop),
+      runId_(options.runId.empty() ? names_.next() : options.runId),
+      folders_(files_, plan.roots) {}
+
+bool Executor::stopAsked() const {
+    return stop_ != nullptr && stop_->load(std::memory_order_relaxed);
+}
+
+RunTotals Executor::run() {
+    if (!plan_.error.empty()) {
+        totals_.error = plan_.error;
+        return totals_;
+    }
+    totals_.failed = plan_.unreadable.size();
+    if (!makeFolders()) return totals_;
+    for (std::size_t i = 0; i < plan_.steps.size() && !totals_.stopped; ++i) {
+        if (stopAsked()) {
+            totals_.stopped = true;
+            break;
+        }
+        if (observer_ != nullptr) observer_->stepStarted(i);
+        perform(i);
+        settleIfFull();
+    }
+    settle();
+    if (!abandoned_) {
+        removeEmptied();
+        restoreShapes();
+    }
+    // Renames and removals need no flush of their own on the way; one at the end makes
+    // the whole run durable.
+    if (flushTouched().ok()) durable();
+    return totals_;
+}
+
+ActionResult Executor::openFolderOf(const std::string& path, OpenFolder& out) {
+    return folders_.open(folderPart(path), out);
+}
+
+// The mirror step: every folder an entry goes to exists before any entry is touched, made
+// in its parent's open folder. A folder that cannot be made fails the entries bound for it;
+// the target folder itself, or a folder above it, ends the run.
+bool Executor::makeFolders() {
+    const std::string target = withoutTrailingSlashes(plan_.record.targetFolder);
+    for (const std::string& folder : plan_.foldersToMake) {
+        std::string problem = folderProblem(folderPart(folder));
+        OpenFolder parent;
+        if (problem.empty()) {
+            const ActionResult opened = openFolderOf(folder, parent);
+            if (!opened.ok()) problem = opened.error;
+        }
+        if (problem.empty()) {
+            const std::string name = nameOf(folder);
+            const ActionResult made = files_.makeFolder(parent, name);
+            EntryIdentity there;
+            if (made.ok()) {
+                touch(parent);
+                if (observer_ != nullptr) observer_->folderMade(folder);
+            } else if (made.code != EEXIST || readIdentityIn(parent, name, there) != 0 ||
+                       there.type != EntryType::Folder) {
+                problem = "cannot create folder " + folder + ": " + made.error;
+            }
+        }
+        if (problem.empty()) continue;
+        if (isWithin(target, folder)) {
+            totals_.error = cannotRunMessage(plan_.task, problem);
+            return false;
+        }
+        unmade_[folder] = problem;
+    }
+    return true;
+}
+
+// Why that folder could not be made, or empty.
+std::string Executor::folderProblem(const std::string& folder) const {
+    if (unmade_.empty()) return {};
+    const auto found = unmade_.find(withoutTrailingSlashes(folder));
+    return found == unmade_.end() ? std::string() : found->second;
+}
+
+void Executor::perform(std::size_t index) {
+    const PlanStep& step = plan_.steps[index];
+    if (step.status == StepStatus::Failed) return report(index, failure(step.error, step.target));
+    if (step.status == StepStatus::Merged) {
+        if (std::string problem = folderProblem(step.target); !problem.empty()) {
+            return report(index, failure(std::move(problem)));
+        }
+        StepResult result = leftAlone(step);
+        return report(index, std::move(result));
+    }
+    // Left where it is: the planner found the content at the target, or a writer busy.
+    if (step.status != StepStatus::Planned) return report(index, leftAlone(step));
+    if (!step.target.empty()) {
+        if (std::string problem = folderProblem(folderPart(step.target)); !problem.empty()) {
+            return report(index, failure(std::move(problem), step.target));
+        }
+    }
+    switch (step.action) {
+        case Action::Move:
+        case Action::Place:
+            return move(index, step);
+        case Action::Copy:
+            return copy(index, step);
+        case Action::Delete:
+            return remove(index, step, false);
+        case Action::RemoveCopy:
+            return remove(index, step, true);
+        case Action::Trash:
+            return trash(index, step);
+        case Action::PutBack:
+            return putBack(index, step);
+        case Action::None:
+            break;
+    }
+    report(index, failure("nothing to do", step.target));
+}
+
+std::string Executor::freshName(const PlanStep& step) const {
+    return names_.next() + (plan_.record.flat ? "_" : "") + nameOf(step.source);
+}
+
+// Renames the entry to its target and reports how it went; OtherFileSystem, reporting
+// nothing, when the target lies on another file system after all (a bind mount), so that
+// the entry is copied instead.
+Executor::Renamed Executor::renameInto(std::size_t index, const PlanStep& step,
+                                       const OpenFolder& from, const OpenFolder& to) {
+    const std::string folder = folderPart(step.target);
+    std::string target = nameOf(step.target);
+    ActionResult outcome;
+    EntryIdentity made;
+    const int attempts = plan_.exactTargets ? 1 : kAttempts;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0) target = freshName(step);
+        outcome = files_.rename(from, nameOf(step.source), step.identity, to, target, made);
+        if (outcome.code != EEXIST) break;
+    }
+    if (outcome.code == EXDEV && step.identity.type != EntryType::Folder) {
+        return Renamed::OtherFileSystem;
+    }
+    touch(from);
+    touch(to);
+    report(index, outcome.ok()
+                      ? done(folder + target, made)
+                      : failure(reasonFor(outcome, step, plan_.exactTargets), folder + target));
+    return outcome.ok() ? Renamed::Done : Renamed::Failed;
+}
+
+void Executor::move(std::size_t index, const PlanStep& step) {
+    OpenFolder from, to;
+    ActionResult opened = openFolderOf(step.source, from);
+    if (opened.ok()) opened = openFolderOf(step.target, to);
+    if (!opened.ok()) return report(index, failure(opened.error, step.target));
+    if (from->device() == to->device()) {
+        if (renameInto(index, step, from, to) != Renamed::OtherFileSystem) return;
+    } else if (step.identity.type == EntryType::Folder) {
+        return report(index,
+                      failure("a folder cannot be moved to another file system", step.target));
+    }
+    Pending pending;
+    pending.index = index;
+    pending.to = to;
+    pending.targetFolder = folderPart(step.target);
+    pending.finalName = nameOf(step.target);
+    pending.removeSource = true;
+    pending.freshNames = !plan_.exactTargets;
+    queueCopy(std::move(pending), from, nameOf(step.source), step.identity);
+}
+
+void Executor::copy(std::size_t index, const PlanStep& step) {
+    if (step.identity.type == EntryType::Folder) {
+        return report(index, failure(ActionResult::failure(EISDIR).error, step.target));
+    }
+    OpenFolder from, to;
+    ActionResult opened = openFolderOf(step.source, from);
+    if (opened.ok()) opened = openFolderOf(step.target, to);
+    if (!opened.ok()) return report(index, failure(opened.error, step.target));
+    Pending pending;
+    pending.index = index;
+    pending.to = to;
+    pending.targetFolder = folderPart(step.target);
+    pending.finalName = nameOf(step.target);
+    pending.freshNames = !plan_.exactTargets;
+    queueCopy(std::move(pending), from, nameOf(step.source), step.identity);
+}
+
+// A delete removes what the user has (a read-only file stays, as the platform's delete
+// leaves it); removing a copy a run made takes it whatever its mode.
+void Executor::remove(std::size_t index, const PlanStep& step, bool made) {
+    OpenFolder folder;
+    ActionResult result = openFolderOf(step.source, folder);
+    if (result.ok()) {
+        const std::string name = nameOf(step.source);
+        result = made ? files_.removeMade(folder, name, step.identity)
+                      : files_.remove(folder, name, step.identity);
+        touch(folder);
+    }
+    report(index, result.ok() ? done({})
+                              : failure(reasonFor(result, step, plan_.exactTargets), step.target));
+}
+
+// The trash folder and its files and info folders, made private where missing: at the first
+// trash step, once.
+ActionResult Executor::ensureTrash() {
+    if (trashTried_) return trashState_;
+    trashTried_ = true;
+    const std::string& trash = plan_.trash.folder;
+    const std::optional<std::size_t> root = rootIndexOf(plan_.roots, trash);
+    if (trash.empty() || !root) {
+        return trashState_ = ActionResult::failure(EINVAL, "No trash can be used");
+    }
+    // The folders from the root down to the trash folder, then its files and info folders.
+    std::vector<std::string> chain;
+    for (std::size_t at = plan_.roots[*root].path.size(); at < trash.size();) {
+        const std::size_t end = trash.find('/', at + 1);
+        chain.push_back(trash.substr(0, end));
+        at = end == std::string::npos ? trash.size() : end;
+    }
+    chain.push_back(trashFilesFolder(trash));
+    chain.push_back(trashInfoFolder(trash));
+    for (const std::string& folder : chain) {
+        OpenFolder parent;
+        trashState_ = openFolderOf(folder, parent);
+        if (!trashState_.ok()) return trashState_;
+        // Folders above the trash folder may be anybody's (a shared .Trash); the trash
+        // folder and its two must be this user's own.
+        const bool own = folder.size() >= trash.size();
+        const ActionResult made = files_.makeFolder(parent, nameOf(folder), true);
+        if (made.ok()) touch(parent);
+        if (!made.ok() && made.code != EEXIST && (own || made.code != EPERM)) {
+            return trashState_ = made;
+        }
+    }
+    trashState_ = folders_.open(trashFilesFolder(trash), trashFiles_);
+    if (trashState_.ok()) trashState_ = folders_.open(trashInfoFolder(trash), trashInfo_);
+    return trashState_;
+}
+
+// The path the entry has through the links its root was reached by: what the trash records.
+std::string Executor::realPathOf(const std::string& path) const {
+    const std::optional<std::size_t> root = rootIndexOf(plan_.roots, path);
+    if (!root) return path;
+    return plan_.roots[*root].real + path.substr(plan_.roots[*root].path.size());
+}
+
+// The entry's record goes into the trash's info folder first; the entry follows once the
+// record is on disk, so the trash never holds an entry it cannot say the origin of.
+void Executor::trash(std::size_t index, const PlanStep& step) {
+    const ActionResult ready = ensureTrash();
+    if (!ready.ok()) return report(index, failure(ready.error));
+    OpenFolder from;
+    const ActionResult opened = openFolderOf(step.source, from);
+    if (!opened.ok()) return report(index, failure(opened.error));
+    const std::string name = nameOf(step.source);
+    EntryIdentity now;
+    if (const int code = readIdentityIn(from, name, now); code != 0) {
+        return report(index, failure(ActionResult::failure(code).error));
+    }
+    if (!asListed(now, step.identity)) {
+        return report(index, failure("the entry changed since it was listed"));
+    }
+    const std::string record = trashInfoText(realPathOf(step.source), now.size, plan_.trash.top);
+    Pending pending;
+    pending.index = index;
+    pending.to = trashFiles_;
+    pending.targetFolder = trashFilesFolder(plan_.trash.folder) + "/";
+    for (int attempt = 1; attempt <= kTrashAttempts; ++attempt) {
+        const TrashNames names = trashNames(name, attempt);
+        EntryIdentity taken;
+        if (readIdentityIn(trashFiles_, names.file, taken) == 0) continue;
+        const ActionResult written = files_.writeNewFile(trashInfo_, names.info, record);
+        if (written.code == EEXIST) continue;
+        if (!written.ok()) return report(index, failure(written.error));
+        pending.finalName = names.file;
+        pending.record = names.info;
+        break;
+    }
+    if (pending.finalName.empty()) return report(index, failure("No free name in the trash"));
+    touch(trashInfo_);
+    if (from->device() != trashFiles_->device()) {
+        pending.removeSource = true;
+        return queueCopy(std::move(pending), from, name, step.identity);
+    }
+    pending.kind = Pending::Kind::TrashMove;
+    pending.from = from;
+    pending.name = name;
+    pending.identity = step.identity;
+    queueWaiting(std::move(pending));
+}
+
+void Executor::removeTrashRecord(const std::string& trashedName) {
+    OpenFolder info;
+    if (!folders_.open(trashInfoFolder(plan_.trash.folder), info).ok()) return;
+    const std::string name = trashInfoName(trashedName);
+    EntryIdentity record;
+    if (readIdentityIn(info, name, record) != 0) return;
+    // The entry is back; a record that outlives it only shows as a broken line in a file
+    // manager's trash, which empties it.
+    if (files_.removeMade(info, name, record).ok()) touch(info);
+}
+
+void Executor::putBack(std::size_t index, const PlanStep& step) {
+    OpenFolder from, to;
+    ActionResult opened = openFolderOf(step.source, from);
+    if (opened.ok()) opened = openFolderOf(step.target, to);
+    if (!opened.ok()) return report(index, failure(opened.error, step.target));
+    if (from->device() == to->device()) {
+        const Renamed renamed = renameInto(index, step, from, to);
+        if (renamed == Renamed::Done) removeTrashRecord(nameOf(step.source));
+        if (renamed != Renamed::OtherFileSystem) return;
+    }
+    Pending pending;
+    pending.index = index;
+    pending.to = to;
+    pending.targetFolder = folderPart(step.target);
+    pending.finalName = nameOf(step.target);
+    pending.removeSource = true;
+    pending.putsBack = true;
+    queueCopy(std::move(pending), from, nameOf(step.source), step.identity);
+}
+
+// Children first, as the plan lists them. A folder with anything left in it stays: that is
+// no failure, the run did not empty it.
+void Executor::removeEmptied() {
+    for (const std::string& folder : plan_.foldersToRemove) {
+        OpenFolder parent;
+        if (!folderProblem(folder).empty() || !openFolderOf(folder, parent).ok()) continue;
+        const std::string name = nameOf(folder);
+        EntryIdentity now;
+        FolderShape shape;
+        if (readIdentityIn(parent, name, now) != 0 || now.type != EntryType::Folder ||
+            !files_.readShape(parent, name, shape).ok()) {
+            continue;
+        }
+        if (!files_.removeFolder(parent, name, now).ok()) continue;
+        folders_.forget(folder);
+        touch(parent);
+        if (observer_ != nullptr) observer_->folderRemoved(folder, shape);
+    }
+}
+
+// After the entries went back in, which changed the folders' times.
+void Executor::restoreShapes() {
+    for (const auto& [folder, shape] : plan_.shapes) {
+        OpenFolder parent;
+        if (!openFolderOf(folder, parent).ok()) continue;
+        if (files_.giveShape(parent, nameOf(folder), shape).ok()) touch(parent);
+    }
+}
+
+}  // namespace execute
+
 RunTotals executePlan(const RunPlan& plan, const ExecuteOptions& options) {
-    return Executor(plan, options).run();
+    return execute::Executor(plan, options).run();
 }
 
 }  // namespace kestrune

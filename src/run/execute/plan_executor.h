@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -10,26 +11,31 @@ namespace kestrune {
 
 class FileActions;
 class NameSource;
-class Trash;
 
 struct ExecuteOptions {
     ExecutionObserver* observer = nullptr;
     FileActions* files = nullptr;  // the system's file actions when null
     NameSource* names = nullptr;   // for a target taken since planning; the program's when null
-    Trash* trash = nullptr;        // the desktop's trash (homeTrashFolder()) when null
+    // Set by another thread to stop the run: looked at before every step and while a large
+    // file is copied. What was done stays done.
+    const std::atomic<bool>* stop = nullptr;
+    // The run's id, which its temporary copies carry (the journal's id for a journaled run).
+    std::string runId;
 };
 
 struct RunTotals {
     std::size_t succeeded = 0;
     // Failed steps, and the folders below the source that could not be listed.
     std::size_t failed = 0;
-    bool stopped = false;  // the observer asked to stop before every step was done
+    bool stopped = false;  // asked to stop, or its journal could not follow, before the end
     // Non-empty when the run could not start (the plan's error, or a target folder that
     // could not be made); nothing was touched then.
     std::string error;
 };
 
-// Carries out the plan step by step. One failing step never stops the run.
+// Carries out the plan step by step, every step through open folders below the plan's roots,
+// checked against the identity the step expects: a run's, an undo's and a recovery's plans
+// alike. One failing step never stops the run.
 RunTotals executePlan(const RunPlan& plan, const ExecuteOptions& options = {});
 
 }  // namespace kestrune

@@ -41,12 +41,8 @@ std::string headerLines(const std::string& id, const RunPlan& plan,
 
 // The state folder too may be new: it is made on its first write.
 void makeFolders(const std::string& folder) {
-    FileActions& files = systemFileActions();
-    if (files.isFolder(folder)) return;
-    const auto slash = folder.find_last_of('/', folder.size() - 1);
-    if (slash != std::string::npos && slash > 0) makeFolders(folder.substr(0, slash));
-    const ActionResult made = files.makeFolder(folder);
-    if (!made.ok()) throw JournalError("Cannot create folder " + folder + ": " + made.error);
+    const std::string error = makeStateFolders(folder);
+    if (!error.empty()) throw JournalError("Cannot create folder " + folder + ": " + error);
 }
 
 std::string pathLine(std::string_view tagName, const std::string& path) {
@@ -87,6 +83,10 @@ const char* runStateWord(RunState state) {
             return "undone";
         case RunState::PartlyUndone:
             return "partly undone";
+        case RunState::Running:
+            return "running";
+        case RunState::Unreadable:
+            return "unreadable";
     }
     return "interrupted";
 }
@@ -189,8 +189,9 @@ void JournalWriter::folderRemoved(const std::string& path, const FolderShape& /*
     pending_ += pathLine(tag::removed, path);
 }
 
-void JournalWriter::durable() {
+bool JournalWriter::durable() {
     writePending(true);
+    return error_.empty();
 }
 
 void JournalWriter::finish(RunState end) {

@@ -52,7 +52,7 @@ class JournalWriter final : public ExecutionObserver {
     void placed(std::size_t index, const StepResult& result) override;
     bool stepDone(std::size_t index, const StepResult& result) override;
     void folderRemoved(const std::string& path, const FolderShape& shape) override;
-    void durable() override;
+    bool durable() override;
 
     // Records the end (Done, or Interrupted for a run stopped part-way) with the run's
     // figures and puts it on disk.

@@ -40,9 +40,10 @@ class BothObservers final : public ExecutionObserver {
         journal_.folderRemoved(path, shape);
         if (other_ != nullptr) other_->folderRemoved(path, shape);
     }
-    void durable() override {
-        journal_.durable();
-        if (other_ != nullptr) other_->durable();
+    bool durable() override {
+        const bool journalGoesOn = journal_.durable();
+        const bool otherGoesOn = other_ == nullptr || other_->durable();
+        return journalGoesOn && otherGoesOn;
     }
 
   private:
@@ -54,13 +55,14 @@ class BothObservers final : public ExecutionObserver {
 
 JournaledRun runJournaled(const RunPlan& plan, const std::string& stateFolder,
                           const ExecuteOptions& options, std::size_t historySize,
-                          const std::string& undoes, PlanRunner carryOut) {
+                          const std::string& undoes) {
     JournalWriter journal(stateFolder, plan, std::chrono::system_clock::now(), undoes);
     BothObservers observers(journal, options.observer);
     ExecuteOptions withJournal = options;
     withJournal.observer = &observers;
+    withJournal.runId = journal.id();
     JournaledRun run;
-    run.totals = carryOut(plan, withJournal);
+    run.totals = executePlan(plan, withJournal);
     run.journalId = journal.id();
     run.journalPath = journal.path();
     // A run stopped part-way, by its user or by a journal that could not follow, reads as

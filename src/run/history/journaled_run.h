@@ -14,16 +14,14 @@ struct JournaledRun {
     std::string journalPath;
 };
 
-// What carries out a plan: executePlan for a run, carryOutUndo for an undo.
-using PlanRunner = RunTotals (*)(const RunPlan&, const ExecuteOptions&);
-
 // Carries out a plan that changes the disk, with its journal: the plan is on disk in the
 // state folder's history before the first step, each step's outcome follows it in batches,
 // and the history then keeps the newest `historySize` runs. options.observer is told of
 // every step as well. Throws JournalError, touching nothing, when the journal cannot be
-// written; `undoes` names the run that this run undoes.
+// written; `undoes` names the run that this run undoes. The run's temporary copies carry
+// its id.
 JournaledRun runJournaled(const RunPlan& plan, const std::string& stateFolder,
                           const ExecuteOptions& options, std::size_t historySize,
-                          const std::string& undoes = {}, PlanRunner carryOut = executePlan);
+                          const std::string& undoes = {});
 
 }  // namespace kestrune

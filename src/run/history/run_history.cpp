@@ -70,6 +70,8 @@ std::vector<HistoryEntry> readHistory(const std::string& stateFolder) {
     for (const std::string& path : paths) {
         HistoryEntry entry;
         entry.path = path;
+        const std::string name = path.substr(path.rfind('/') + 1);
+        entry.id = name.substr(0, name.size() - journal::kSuffix.size());
         try {
             entry.journal = readJournal(path, JournalDetail::Summary);
         } catch (const JournalError& error) {
@@ -78,7 +80,9 @@ std::vector<HistoryEntry> readHistory(const std::string& stateFolder) {
         history.push_back(std::move(entry));
     }
     const States states(history);
-    for (HistoryEntry& entry : history) entry.state = states.of(entry);
+    for (HistoryEntry& entry : history) {
+        entry.state = entry.problem.empty() ? states.of(entry) : RunState::Unreadable;
+    }
     return history;
 }
 
@@ -97,6 +101,25 @@ void pruneHistory(const std::string& stateFolder, std::size_t keep) {
     const std::vector<std::string> paths = journalPaths(stateFolder);
     if (paths.size() <= keep) return;
     for (std::size_t i = 0; i < paths.size() - keep; ++i) removeAppendFile(paths[i]);
+}
+
+}  // namespace kestrune
+
+namespace kestrune {
+
+std::vector<std::size_t> stepsUndone(const std::string& stateFolder, const std::string& id) {
+    std::vector<std::size_t> undone;
+    for (const HistoryEntry& entry : readHistory(stateFolder)) {
+        if (entry.journal.undoes != id || entry.state == RunState::Undone) continue;
+        const JournalContent undo = readJournal(entry.path);
+        for (const StepOutcome& outcome : undo.outcomes) {
+            const std::size_t origin = undo.plan.steps[outcome.index].origin;
+            if (outcome.result.status == StepStatus::Done && origin != kNoOrigin) {
+                undone.push_back(origin);
+            }
+        }
+    }
+    return undone;
 }
 
 }  // namespace kestrune

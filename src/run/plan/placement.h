@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -52,5 +53,13 @@ class Placement {
     NameSet planned_;
     std::unordered_map<std::string, std::unordered_set<std::string>> reserved_;
 };
+
+}  // namespace kestrune
+
+namespace kestrune {
+
+// Whether `name` is `plain` with a random name part before it, as a name taken when the
+// entry was placed gets one.
+bool hasRandomPart(std::string_view name, std::string_view plain);
 
 }  // namespace kestrune

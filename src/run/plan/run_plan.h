@@ -91,6 +91,9 @@ struct RunPlan {
     std::vector<std::string> foldersToRemove;
     // Given back their mode and times after the steps: folders a run removed, made again.
     std::vector<std::pair<std::string, FolderShape>> shapes;
+    // An undo puts each entry back exactly where it was: a target taken since fails its step
+    // instead of taking another name.
+    bool exactTargets = false;
 };
 
 }  // namespace kestrune

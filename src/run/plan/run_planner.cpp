@@ -8,12 +8,14 @@
 #include "platform/file_actions.h"
 #include "platform/file_io.h"
 #include "platform/folder_listing.h"
+#include "platform/trash.h"
 #include "run/plan/busy_check.h"
 #include "run/plan/folder_walk.h"
 #include "run/plan/name_set.h"
 #include "run/plan/name_source.h"
 #include "run/plan/path_rules.h"
 #include "run/plan/placement.h"
+#include "run/plan/plan_roots.h"
 
 namespace kestrune {
 
@@ -77,11 +79,32 @@ class Planner {
         plan_.steps.reserve(walk.selection.size());
         for (const SelectedEntry& entry : walk.selection)
             step(walk, entry, plan_.steps.emplace_back());
+        planRemovals();
         return std::move(plan_);
     }
 
   private:
     Action action() const { return static_cast<Action>(plan_.record.action); }
+
+    // The folders the run reaches its entries through, found once, now: links at and above
+    // them followed as the user expects; below them the executor follows none.
+    void planRoots(const FolderId& source) {
+        const PlanRoot& from = plan_.roots.emplace_back(rootOf(plan_.record.sourceFolder));
+        if (placing()) plan_.roots.push_back(rootOf(plan_.record.targetFolder));
+        if (action() != Action::Trash) return;
+        const TrashChoice trash = chooseTrash(from.real, source.device, homeTrashFolder());
+        plan_.trash = {trash.folder, trash.top};
+        plan_.roots.push_back(rootOf(trash.top.empty() ? trash.folder : trash.top));
+    }
+
+    // A move, a delete and a trash empty the selected folders they enter: each goes when it
+    // is empty at the end, children first. A copy leaves them.
+    void planRemovals() {
+        if (action() == Action::Copy) return;
+        for (auto step = plan_.steps.rbegin(); step != plan_.steps.rend(); ++step) {
+            if (step->status == StepStatus::Merged) plan_.foldersToRemove.push_back(step->source);
+        }
+    }
     bool placing() const { return placesEntries(plan_.record.action); }
 
     void fail(const std::string& reason) { plan_.error = cannotRunMessage(plan_.task, reason); }
@@ -111,6 +134,7 @@ class Planner {
             // again one level deeper.
             request.skip = target;
         }
+        if (options_.identities) planRoots(source);
         return request;
     }
 

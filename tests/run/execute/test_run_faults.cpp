@@ -101,6 +101,13 @@ Census census(const Files& original, const std::string& source, const std::strin
     return result;
 }
 
+ExecuteOptions through(FileActions* files, ExecutionObserver* observer = nullptr) {
+    ExecuteOptions options;
+    options.files = files;
+    options.observer = observer;
+    return options;
+}
+
 TaskRecord record(const std::string& source, const std::string& target, int action) {
     return {source, target, action, 0, "*.*", false};
 }
@@ -122,10 +129,16 @@ class FailingFiles : public test::ForwardingFiles {
                               const EntryIdentity& expected) override {
         return fail() ? io() : system.removeFolder(folder, name, expected);
     }
+    ActionResult removeMade(const OpenFolder& folder, const std::string& name,
+                            const EntryIdentity& expected) override {
+        return fail() ? io() : system.removeMade(folder, name, expected);
+    }
     ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
-                                 const EntryIdentity& expected, bool followLink,
-                                 const OpenFolder& to, TemporaryCopy& out) override {
-        return fail() ? io() : system.copyToTemporary(from, name, expected, followLink, to, out);
+                                 const EntryIdentity& expected, const OpenFolder& to,
+                                 const std::string& temporaryName, const std::atomic<bool>* stop,
+                                 TemporaryCopy& out) override {
+        return fail() ? io()
+                      : system.copyToTemporary(from, name, expected, to, temporaryName, stop, out);
     }
     ActionResult flush(const OpenFolder& folder) override {
         return fail() ? io() : system.flush(folder);
@@ -138,8 +151,13 @@ class FailingFiles : public test::ForwardingFiles {
                                     const TemporaryCopy& copy) override {
         return fail() ? io() : system.removeCopiedSource(from, name, copy);
     }
-    ActionResult makeFolder(const std::string& path) override {
-        return fail() ? io() : system.makeFolder(path);
+    ActionResult makeFolder(const OpenFolder& parent, const std::string& name,
+                            bool private_) override {
+        return fail() ? io() : system.makeFolder(parent, name, private_);
+    }
+    ActionResult writeNewFile(const OpenFolder& folder, const std::string& name,
+                              const std::string& content) override {
+        return fail() ? io() : system.writeNewFile(folder, name, content);
     }
     bool failed() const { return calls_ > failAt_; }
 
@@ -176,7 +194,7 @@ TEST_F(RunFaults, FailureAtAnyOneStepLosesNothingAndLeavesNoPartFile) {
                 const Files original = makeTree(source, 6, 5000);
                 FailingFiles files(failAt);
                 const RunPlan plan = planRecord(record(source, target, action), "Faults", {&files});
-                const RunTotals totals = executePlan(plan, {nullptr, &files, nullptr});
+                const RunTotals totals = executePlan(plan, through(&files));
                 const Census after = census(original, source, target);
                 const std::string where = target + " action " + std::to_string(action) +
                                           " failing call " + std::to_string(failAt);
@@ -222,9 +240,11 @@ TEST_F(RunFaults, KilledMoveLosesAndDuplicatesNothing) {
             const std::string where = target + " killed after " + std::to_string(delayMs) + " ms";
             EXPECT_EQ(after.lost, 0u) << where;
             EXPECT_EQ(after.wrong, 0u) << where;
-            // Across file systems the one file between its placing and the removal of its
-            // source may stand twice; the journal's recovery finishes it.
-            EXPECT_LE(after.both, across ? 1u : 0u) << where;
+            // Across file systems the copies put in place whose sources were still to go
+            // stand twice until the journal's recovery finishes them (the next test).
+            if (!across) {
+                EXPECT_EQ(after.both, 0u) << where;
+            }
         }
     }
 }
@@ -264,9 +284,23 @@ TEST_F(RunFaults, KilledJournaledMoveIsRecoveredAndUndoesToTheStateBefore) {
             const std::vector<HistoryEntry> history = readHistory(state);
             if (history.empty()) continue;  // killed before its journal began: nothing done
             EXPECT_TRUE(history[0].journal.ended) << where << history[0].problem;
+            if (history[0].journal.figures.done == 0) {
+                EXPECT_THROW(planUndoOf(state), UndoError) << where;  // nothing to undo
+                continue;
+            }
 
-            const JournaledRun undone = runUndo(planUndoOf(state), state, {}, kDefaultHistorySize);
-            EXPECT_EQ(undone.totals.failed, 0u) << where;
+            struct : ExecutionObserver {
+                std::string failures;
+                bool stepDone(std::size_t, const StepResult& result) override {
+                    if (result.status == StepStatus::Failed) failures += result.error + "\n";
+                    return true;
+                }
+            } heard;
+            ExecuteOptions options;
+            options.observer = &heard;
+            const JournaledRun undone =
+                runUndo(planUndoOf(state), state, options, kDefaultHistorySize);
+            EXPECT_EQ(undone.totals.failed, 0u) << where << "\n" << heard.failures;
             EXPECT_EQ(filesBelow(source), original) << where;
             EXPECT_TRUE(filesBelow(target).empty()) << where;
         }
@@ -295,7 +329,7 @@ TEST_F(RunFaults, MoveCutShortBetweenCopyAndRemovalIsFinishedUnlessTheSourceChan
         if (child == 0) {
             DyingFiles files;
             const RunPlan plan = planRecord(record(source, target, 1), "Cut", {&files});
-            runJournaled(plan, state, {nullptr, &files, nullptr}, kDefaultHistorySize);
+            runJournaled(plan, state, through(&files), kDefaultHistorySize);
             _exit(0);
         }
         int status = 0;
@@ -372,7 +406,9 @@ TEST_F(RunFaults, FolderSwappedForALinkAfterPlanningIsNotFollowed) {
         }
     } observer;
     observer.errors = &errors;
-    executePlan(plan, {&observer, nullptr, nullptr});
+    ExecuteOptions options;
+    options.observer = &observer;
+    executePlan(plan, options);
     EXPECT_EQ(readFile(scratch.file("outside/a.txt")), "theirs");
     EXPECT_EQ(readFile(scratch.file("old/a.txt")), "mine");
     ASSERT_EQ(errors.size(), 1u);
@@ -384,10 +420,11 @@ class ChangingFiles : public test::ForwardingFiles {
   public:
     explicit ChangingFiles(bool saveOver) : saveOver_(saveOver) {}
     ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
-                                 const EntryIdentity& expected, bool followLink,
-                                 const OpenFolder& to, TemporaryCopy& out) override {
+                                 const EntryIdentity& expected, const OpenFolder& to,
+                                 const std::string& temporaryName, const std::atomic<bool>* stop,
+                                 TemporaryCopy& out) override {
         const ActionResult copied =
-            system.copyToTemporary(from, name, expected, followLink, to, out);
+            system.copyToTemporary(from, name, expected, to, temporaryName, stop, out);
         const std::string path = from->path() + name;
         if (saveOver_) {
             test::writeFile(path + ".new", "saved over");
@@ -411,7 +448,7 @@ TEST_F(RunFaults, SourceChangedDuringAMoveAcrossFileSystemsIsKept) {
         makeFile(source + "/a.txt", "first");
         ChangingFiles files(saveOver);
         const RunPlan plan = planRecord(record(source, other + "/t", 1), "Change", {&files});
-        const RunTotals totals = executePlan(plan, {nullptr, &files, nullptr});
+        const RunTotals totals = executePlan(plan, through(&files));
         EXPECT_EQ(totals.failed, 1u);
         EXPECT_EQ(readFile(source + "/a.txt"), saveOver ? "saved over" : "first and more");
         EXPECT_EQ(readFile(other + "/t/a.txt"), "first");
@@ -423,10 +460,11 @@ TEST_F(RunFaults, SourceChangedDuringAMoveAcrossFileSystemsIsKept) {
 class OrderLog : public test::ForwardingFiles, public ExecutionObserver {
   public:
     ActionResult copyToTemporary(const OpenFolder& from, const std::string& name,
-                                 const EntryIdentity& expected, bool followLink,
-                                 const OpenFolder& to, TemporaryCopy& out) override {
+                                 const EntryIdentity& expected, const OpenFolder& to,
+                                 const std::string& temporaryName, const std::atomic<bool>* stop,
+                                 TemporaryCopy& out) override {
         log.push_back("copy " + name);
-        return system.copyToTemporary(from, name, expected, followLink, to, out);
+        return system.copyToTemporary(from, name, expected, to, temporaryName, stop, out);
     }
     ActionResult flush(const OpenFolder& folder) override {
         log.push_back("flush");
@@ -446,7 +484,13 @@ class OrderLog : public test::ForwardingFiles, public ExecutionObserver {
         log.push_back("done " + result.target.substr(result.target.rfind('/') + 1));
         return true;
     }
-    void durable() override { log.push_back("durable"); }
+    void placed(std::size_t, const StepResult& result) override {
+        log.push_back("placed " + result.target.substr(result.target.rfind('/') + 1));
+    }
+    bool durable() override {
+        log.push_back("durable");
+        return true;
+    }
     std::vector<std::string> log;
 };
 
@@ -462,7 +506,7 @@ TEST_F(RunFaults, CopiesReachTheDiskBeforeTheirNamesAndSourcesGoLast) {
         for (const char* name : {"a.txt", "b.txt", "c.txt"}) makeFile(source + "/" + name, name);
         OrderLog order;
         const RunPlan plan = planRecord(record(source, root + "/o", action), "Order", {&order});
-        executePlan(plan, {&order, &order, nullptr});
+        executePlan(plan, through(&order, &order));
         const auto& log = order.log;
         for (const std::string name : {"a.txt", "b.txt", "c.txt"}) {
             const auto copied = at(log, "copy " + name);
@@ -471,8 +515,16 @@ TEST_F(RunFaults, CopiesReachTheDiskBeforeTheirNamesAndSourcesGoLast) {
             EXPECT_LT(flushed, placed) << name;
             EXPECT_LT(placed, at(log, "done " + name)) << name;
             if (action == 1) {
-                EXPECT_LT(placed, at(log, "remove " + name)) << name;
-                EXPECT_LT(at(log, "remove " + name), at(log, "done " + name)) << name;
+                // The copy's name is on disk, and the journal says so, before its source goes.
+                const auto told = at(log, "placed " + name);
+                const auto removed = at(log, "remove " + name);
+                const auto flushedAgain =
+                    std::find(log.begin() + placed, log.end(), "flush") - log.begin();
+                const auto journaled =
+                    std::find(log.begin() + told, log.end(), "durable") - log.begin();
+                EXPECT_LT(flushedAgain, told) << name;
+                EXPECT_LT(journaled, removed) << name;
+                EXPECT_LT(removed, at(log, "done " + name)) << name;
             }
         }
         ASSERT_GE(log.size(), 2u);

@@ -142,7 +142,9 @@ TEST_F(RunUndo, UndoOverwritesNothingAndReportsWhatChanged) {
     const UndoPlan plan = planUndoOf(state());
     observer.plan = &plan.plan;
     observer.failures = &failures;
-    const JournaledRun undone = runUndo(plan, state(), {&observer, nullptr, nullptr}, 100);
+    ExecuteOptions options;
+    options.observer = &observer;
+    const JournaledRun undone = runUndo(plan, state(), options, 100);
 
     EXPECT_EQ(failures, (std::map<std::string, std::string>{
                             {"a.txt", "it changed since the run"},
