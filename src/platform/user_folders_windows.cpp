@@ -1,6 +1,7 @@
+#include <windows.h>
+
 #include <knownfolders.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <atomic>
 #include <cstdlib>

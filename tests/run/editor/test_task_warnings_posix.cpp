@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "run/editor/task_warnings.h"
+#include "run/plan/task_record.h"
 #include "support/scratch_dir.h"
 
 namespace kestrune {
