@@ -1,9 +1,9 @@
-#include <csignal>
 #include <iostream>
 #include <string>
 
 #include "cli/commands.h"
 #include "cli/field_escape.h"
+#include "platform/stop_requests.h"
 #include "run/history/journal.h"
 #include "run/history/run_history.h"
 #include "run/history/run_recovery.h"
@@ -82,7 +82,7 @@ int historyCommand(const std::string& folder) {
 }
 
 int undoCommand(const std::string& folder, const std::string& id) {
-    std::signal(SIGPIPE, SIG_IGN);
+    keepRunningWhenOutputCloses();
     reportRecovery(folder);
     const SettingsFile settings(settingsPath(folder));
     try {

@@ -1,4 +1,3 @@
-#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -9,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/field_escape.h"
 #include "cli/run_lines.h"
+#include "platform/stop_requests.h"
 #include "run/execute/plan_executor.h"
 #include "run/history/journal.h"
 #include "run/history/journaled_run.h"
@@ -103,7 +103,7 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
     // The entries are printed while the run goes on. A reader that goes away early
     // (`| head`) must not end the run between two entries: the rest of the output is lost,
     // the run is done to its end as ever.
-    std::signal(SIGPIPE, SIG_IGN);
+    keepRunningWhenOutputCloses();
     const SettingsFile settings(settingsPath(folder));
     if (!preview) reportRecovery(folder);
     int status = kOk;

@@ -1,7 +1,4 @@
-#include <signal.h>
-
 #include <atomic>
-#include <csignal>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -12,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/field_escape.h"
 #include "cli/run_lines.h"
+#include "platform/stop_requests.h"
 #include "run/auto/auto_runner.h"
 #include "run/auto/automatic_run.h"
 #include "store/program_files.h"
@@ -23,27 +21,24 @@ namespace {
 
 std::atomic<AutoRunner*> watching{nullptr};
 
-extern "C" void stopWatching(int /*signal*/) {
+void stopWatching() {
     if (AutoRunner* runner = watching.load()) runner->stop();
 }
 
-// SIGINT and SIGTERM end the watch between two runs, or a run between two entries.
-class StopOnSignals {
+// A request to end (Ctrl+C, a termination request) ends the watch between two runs, or a run
+// between two entries. The runner is named before requests are taken, and requests end the
+// process again before it is forgotten.
+class StopOnRequest {
   public:
-    explicit StopOnSignals(AutoRunner& runner) {
-        watching.store(&runner);
-        struct sigaction action {};
-        action.sa_handler = stopWatching;
-        sigemptyset(&action.sa_mask);
-        for (const int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
-    }
-    ~StopOnSignals() {
-        struct sigaction action {};
-        action.sa_handler = SIG_DFL;
-        sigemptyset(&action.sa_mask);
-        for (const int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
-        watching.store(nullptr);
-    }
+    explicit StopOnRequest(AutoRunner& runner) : runner_(runner) {}
+
+  private:
+    struct Named {
+        explicit Named(AutoRunner& runner) { watching.store(&runner); }
+        ~Named() { watching.store(nullptr); }
+    };
+    const Named runner_;
+    const StopRequests requests_{stopWatching};
 };
 
 // Prints an automatic run as `run` prints a task: its line, each step, and the totals.
@@ -109,7 +104,7 @@ int watchCommand(const std::string& folder, const std::vector<std::string>& name
     try {
         if (!allNodes(folder, names)) return kCannotRun;
         reportRecovery(folder);
-        std::signal(SIGPIPE, SIG_IGN);  // as `run`: a reader gone early ends no run midway
+        keepRunningWhenOutputCloses();  // as `run`: a reader gone early ends no run midway
         AutoRunnerOptions options;
         options.tasks = names;
         options.notice = [](const AutoNotice& notice) { std::cerr << notice.text << '\n'; };
@@ -124,7 +119,7 @@ int watchCommand(const std::string& folder, const std::vector<std::string>& name
             std::move(options));
         self = &runner;
         view.emplace(runner);
-        const StopOnSignals signals(runner);
+        const StopOnRequest stopOnRequest(runner);
         runner.run();
         return kOk;
     } catch (const std::system_error& e) {

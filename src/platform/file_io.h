@@ -1,7 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,24 +31,34 @@ class FileIo {
     virtual std::string replace(const std::string& path, std::string_view content) const = 0;
 };
 
+// An open file as the system names it: a descriptor, or on Windows a HANDLE.
+#ifdef _WIN32
+using NativeFile = void*;
+#else
+using NativeFile = int;
+#endif
+
 // The real disk: a temporary file in the same folder, written, flushed, renamed over the
 // old file, then the folder flushed so the rename itself survives a power cut.
-class PosixFileIo : public FileIo {
+class SystemFileIo : public FileIo {
   public:
     FileContent read(const std::string& path) const override;
     std::string replace(const std::string& path, std::string_view content) const override;
 
   protected:
-    // One write(2) call; a test overrides it to make the disk fill up part-way.
-    virtual ssize_t writeSome(int fd, const char* data, std::size_t size) const;
+    // One write of at most size bytes: the count written, or -1 with errno set. A test
+    // overrides it to make the disk fill up part-way.
+    virtual std::int64_t writeSome(NativeFile file, const char* data, std::size_t size) const;
 
   private:
-    std::string writeAll(int fd, std::string_view content) const;
+    std::string writeAll(NativeFile file, std::string_view content) const;
 };
 
 const FileIo& systemFileIo();
 
-// strerror without the trailing blanks, line breaks and full stops, ready to follow ". ".
+// The system's text for an errno value (on Windows also for the codes its platform code
+// gives Windows errors), without the trailing blanks, line breaks and full stops, ready to follow
+// ". ".
 std::string systemErrorText(int code);
 
 // Makes a folder of the state (the history) with the missing ones above it, private to the

@@ -77,7 +77,7 @@ std::string makeStateFolders(const std::string& folder) {
     return makeFolders(folder) ? std::string() : systemErrorText(errno);
 }
 
-FileContent PosixFileIo::read(const std::string& path) const {
+FileContent SystemFileIo::read(const std::string& path) const {
     FileContent result;
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
@@ -102,11 +102,11 @@ FileContent PosixFileIo::read(const std::string& path) const {
     return result;
 }
 
-ssize_t PosixFileIo::writeSome(int fd, const char* data, std::size_t size) const {
+std::int64_t SystemFileIo::writeSome(NativeFile fd, const char* data, std::size_t size) const {
     return ::write(fd, data, size);
 }
 
-std::string PosixFileIo::writeAll(int fd, std::string_view content) const {
+std::string SystemFileIo::writeAll(int fd, std::string_view content) const {
     const auto writeSomeOf = [this](int to, const char* data, std::size_t size) {
         return writeSome(to, data, size);
     };
@@ -114,7 +114,7 @@ std::string PosixFileIo::writeAll(int fd, std::string_view content) const {
     return code == 0 ? std::string() : systemErrorText(code);
 }
 
-std::string PosixFileIo::replace(const std::string& linkOrPath, std::string_view content) const {
+std::string SystemFileIo::replace(const std::string& linkOrPath, std::string_view content) const {
     const std::string path = resolveLink(linkOrPath);
     const std::string folder = folderOf(path);
     const std::string base = folder + "/." + nameOf(path) + ".new-";
@@ -139,7 +139,7 @@ std::string PosixFileIo::replace(const std::string& linkOrPath, std::string_view
 }
 
 const FileIo& systemFileIo() {
-    static const PosixFileIo io;
+    static const SystemFileIo io;
     return io;
 }
 

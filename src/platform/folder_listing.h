@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error_codes.h"
 #include "platform/folder_handle.h"
 
 namespace kestrune {
@@ -21,7 +22,7 @@ struct FolderEntry {
 
 struct FolderListing {
     bool listed = false;               // false when the folder could not be opened
-    int error = 0;                     // why not, an errno value
+    int error = 0;                     // why not, an errno value (ESTALE: replaced since listed)
     std::vector<FolderEntry> entries;  // in byte order of names, without "." and ".."
     OpenFolder folder;                 // the listed folder, open while the listing is kept
 };

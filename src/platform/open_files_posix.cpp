@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -70,15 +69,6 @@ void scanProcess(int procFolder, const char* pid, std::vector<FileKey>& files) {
 }
 
 }  // namespace
-
-OpenForWriting::OpenForWriting(std::vector<FileKey> files) : files_(std::move(files)) {
-    std::sort(files_.begin(), files_.end());
-    files_.erase(std::unique(files_.begin(), files_.end()), files_.end());
-}
-
-bool OpenForWriting::contains(std::uint64_t device, std::uint64_t inode) const {
-    return std::binary_search(files_.begin(), files_.end(), FileKey{device, inode});
-}
 
 OpenForWriting scanOpenForWriting() {
     std::vector<FileKey> files;

@@ -36,6 +36,10 @@ ConfigHome userConfigHome() {
     return {withSlash(home) + ".config/", "$HOME/.config"};
 }
 
+std::vector<std::string> systemProgramFolders() {
+    return {"/usr/", "/opt/"};
+}
+
 bool folderWritable(const std::string& folder) {
     return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }

@@ -1,5 +1,6 @@
 #include "store/state_folder.h"
 
+#include "platform/path_text.h"
 #include "platform/program_folder.h"
 #include "platform/user_folders.h"
 
@@ -7,22 +8,18 @@ namespace kestrune {
 
 namespace {
 
-std::string withSlash(std::string folder) {
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder;
-}
-
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
 // Why the program counts as installed, or an empty string for a portable copy. Root may write
 // anywhere, so the places where installed programs live are known by name too.
 std::string installedBecause(const StateFolderFacts& facts) {
     const std::string& folder = facts.programFolder;
-    if (folder == facts.installFolder) return "the program is installed in " + folder;
-    for (const char* system : {"/usr/", "/opt/"}) {
-        if (startsWith(folder, system)) return "the program lies in the system folder " + folder;
+    const bool sameFolder = pathStartsWith(folder, facts.installFolder) &&
+                            pathStartsWith(facts.installFolder, folder);  // as the system compares
+    if (sameFolder) {
+        return "the program is installed in " + folder;
+    }
+    for (const std::string& system : facts.systemFolders) {
+        if (pathStartsWith(folder, system))
+            return "the program lies in the system folder " + folder;
     }
     if (!facts.programFolderWritable) return "the program folder " + folder + " is not writable";
     return {};
@@ -36,7 +33,7 @@ StateFolder chooseStateFolder(const StateFolderFacts& facts) {
         return {facts.programFolder,
                 "the program folder is writable: a portable copy keeps its files beside it"};
     }
-    return {facts.configHome + "kestrune/",
+    return {facts.configHome + facts.ownFolder,
             installed + ", so the files live in the user's folder (" + facts.configSource + ")"};
 }
 
@@ -44,15 +41,17 @@ StateFolder stateFolder() {
     const ConfigHome config = userConfigHome();
     StateFolderFacts facts;
     facts.programFolder = programFolder();
-    facts.installFolder = withSlash(KESTRUNE_INSTALL_BINDIR);
+    facts.installFolder = withSeparator(KESTRUNE_INSTALL_BINDIR);
+    facts.systemFolders = systemProgramFolders();
     facts.programFolderWritable = folderWritable(facts.programFolder);
     facts.configHome = config.path;
     facts.configSource = config.source;
+    facts.ownFolder = kOwnConfigFolder;
     return chooseStateFolder(facts);
 }
 
 StateFolder namedStateFolder(const std::string& folder) {
-    return {withSlash(folder), "named by --folder"};
+    return {withSeparator(folder), "named by --folder"};
 }
 
 }  // namespace kestrune

@@ -24,7 +24,11 @@ TEST(ContentCompare, SameOnlyForTwoRegularFilesWithEqualBytes) {
     writeFile(scratch.file("shorter"), big.substr(1));
     writeFile(scratch.file("empty"), "");
     writeFile(scratch.file("empty-too"), "");
-    fs::create_symlink(scratch.file("big"), scratch.file("link"));
+    // Windows makes links only for those given the right (Wine for none): the link case then
+    // goes untried.
+    std::error_code noLinks;
+    fs::create_symlink(test::pathOf(scratch.file("big")), test::pathOf(scratch.file("link")),
+                       noLinks);
     fs::create_directory(scratch.file("folder"));
 
     struct Case {
@@ -39,6 +43,7 @@ TEST(ContentCompare, SameOnlyForTwoRegularFilesWithEqualBytes) {
         {"folder", "empty", Outcome::Different}, {"missing", "big", Outcome::Failed},
     };
     for (const Case& c : cases) {
+        if (noLinks && std::string(c.second) == "link") continue;
         const ContentComparison result =
             compareContent(scratch.file(c.first), scratch.file(c.second));
         EXPECT_EQ(result.outcome, c.outcome) << c.first << " against " << c.second;

@@ -1,33 +1,38 @@
 #include "support/scratch_dir.h"
 
-#include <sys/stat.h>
-#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace kestrune::test {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-std::filesystem::path makeUniqueFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/kestrune-test-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    return pattern;
+// A new folder of the user's alone under the system's temporary folder ($TMPDIR, %TEMP%).
+fs::path makeUniqueFolder() {
+    static std::mt19937_64 engine{std::random_device{}()};
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path folder = base / ("kestrune-test-" + std::to_string(engine() % 1000000000));
+        if (fs::create_directory(folder)) {
+            fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace);
+            return folder;
+        }
+    }
+    throw std::runtime_error("cannot make a scratch folder in " + textOf(base));
 }
 
 // Tests make folders read-only on purpose; give write access back so the folder can go.
-void makeWritable(const std::filesystem::path& root) {
+void makeWritable(const fs::path& root) {
     std::error_code error;
-    std::filesystem::permissions(root, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, error);
-    for (auto it = std::filesystem::recursive_directory_iterator(root, error);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+    fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
+    for (auto it = fs::recursive_directory_iterator(root, error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
         if (it->is_directory(error) && !it->is_symlink(error)) {
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, error);
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
         }
     }
 }
@@ -39,25 +44,25 @@ ScratchDir::ScratchDir() : path_(makeUniqueFolder()) {}
 ScratchDir::~ScratchDir() {
     makeWritable(path_);
     std::error_code error;
-    std::filesystem::remove_all(path_, error);
+    fs::remove_all(path_, error);
 }
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathOf(path), std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
 }
 
 void writeFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(pathOf(path), std::ios::binary | std::ios::trunc);
     out << content;
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-void makeFile(const std::filesystem::path& path, const std::string& content) {
-    std::filesystem::create_directories(path.parent_path());
-    writeFile(path.string(), content);
+void makeFile(const fs::path& path, const std::string& content) {
+    fs::create_directories(path.parent_path());
+    writeFile(textOf(path), content);
 }
 
 ScopedVariable::ScopedVariable(const char* name, const std::string& value) : name_(name) {

@@ -7,6 +7,16 @@
 
 namespace kestrune::test {
 
+// Paths cross the program in UTF-8; std::filesystem takes a narrow string in the system's
+// code page on Windows, so the tests convert through these.
+inline std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string textOf(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 // A fresh, empty folder for one test, removed with everything in it afterwards.
 class ScratchDir {
   public:
@@ -16,9 +26,11 @@ class ScratchDir {
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    // The folder as a string ending with "/", as the program folder is given.
-    std::string folder() const { return path_.string() + "/"; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    // The folder as a string ending with the system's separator, as the program folder is given.
+    std::string folder() const {
+        return textOf(path_) + static_cast<char>(std::filesystem::path::preferred_separator);
+    }
+    std::string file(const std::string& name) const { return textOf(path_ / pathOf(name)); }
 
   private:
     std::filesystem::path path_;
@@ -48,5 +60,8 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 // writeFile that first creates every missing folder above the file.
 void makeFile(const std::filesystem::path& path, const std::string& content = "");
+inline void makeFile(const std::string& path, const std::string& content = "") {
+    makeFile(pathOf(path), content);
+}
 
 }  // namespace kestrune::test

@@ -12,10 +12,19 @@ namespace {
 
 using Clock = std::chrono::system_clock;
 
+// The calendar of <chrono> rather than the C library's, which has no portable UTC functions.
 std::tm utc(Clock::time_point when) {
-    const std::time_t seconds = Clock::to_time_t(std::chrono::floor<std::chrono::seconds>(when));
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(when);
+    const auto days = std::chrono::floor<std::chrono::days>(seconds);
+    const std::chrono::year_month_day date(days);
+    const std::chrono::hh_mm_ss time(seconds - days);
     std::tm parts{};
-    gmtime_r(&seconds, &parts);
+    parts.tm_year = static_cast<int>(date.year()) - 1900;
+    parts.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+    parts.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
+    parts.tm_hour = static_cast<int>(time.hours().count());
+    parts.tm_min = static_cast<int>(time.minutes().count());
+    parts.tm_sec = static_cast<int>(time.seconds().count());
     return parts;
 }
 
@@ -70,10 +79,24 @@ std::string isoTime(Clock::time_point when) {
 }
 
 std::optional<Clock::time_point> timeFromIso(const std::string& text) {
-    std::tm parts{};
-    const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
-    if (end == nullptr || *end != '\0') return std::nullopt;
-    return Clock::from_time_t(timegm(&parts));
+    int year = 0;
+    unsigned month = 0, day = 0;
+    int hour = 0, minute = 0, second = 0;
+    char zone = 0;
+    int length = 0;
+    if (std::sscanf(text.c_str(), "%d-%u-%uT%d:%d:%d%c%n", &year, &month, &day, &hour, &minute,
+                    &second, &zone, &length) != 7 ||
+        zone != 'Z' || static_cast<std::size_t>(length) != text.size()) {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(month),
+                                           std::chrono::day(day)};
+    if (!date.ok() || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
+        second > 60) {
+        return std::nullopt;
+    }
+    return std::chrono::sys_days(date) + std::chrono::hours(hour) + std::chrono::minutes(minute) +
+           std::chrono::seconds(second);
 }
 
 void appendIdentity(std::string& line, const EntryIdentity& identity) {

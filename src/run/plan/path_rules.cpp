@@ -1,10 +1,13 @@
 #include "run/plan/path_rules.h"
 
+#include "platform/path_text.h"
+
 namespace kestrune {
 
 std::string folderPart(std::string_view path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+    std::size_t slash = path.size();
+    while (slash > 0 && !isPathSeparator(path[slash - 1])) --slash;
+    return slash == 0 ? std::string() : std::string(path.substr(0, slash));
 }
 
 std::string extensionPart(std::string_view path) {
@@ -15,7 +18,7 @@ std::string extensionPart(std::string_view path) {
 // the two characters at every position.
 std::string_view extensionOf(std::string_view path) {
     for (std::size_t i = path.size(); i-- > 0;) {
-        if (path[i] == '/') break;
+        if (isPathSeparator(path[i])) break;
         if (path[i] == '.') return path.substr(i);
     }
     return {};
@@ -56,16 +59,16 @@ std::string_view trimBlanks(std::string_view text) {
 }
 
 bool isAbsolutePath(std::string_view path) {
-    return !path.empty() && path.front() == '/';
+    return isAbsolutePathText(path);
 }
 
 std::string withoutTrailingSlashes(std::string_view path) {
-    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    while (!path.empty() && isPathSeparator(path.back())) path.remove_suffix(1);
     return std::string(path);
 }
 
 std::string sourceRootOf(const std::string& folder) {
-    return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
+    return !folder.empty() && isPathSeparator(folder.back()) ? folder : folder + "/";
 }
 
 }  // namespace kestrune

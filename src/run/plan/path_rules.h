@@ -6,11 +6,12 @@
 
 namespace kestrune {
 
-// Path and string rules of a task run. Paths are byte strings; "/" is the only separator.
+// Path and string rules of a task run. Paths are byte strings; "/" separates, and on Windows
+// "\" too (platform/path_text.h).
 
-// Up to and including the last "/"; empty when there is none.
+// Up to and including the last separator; empty when there is none.
 std::string folderPart(std::string_view path);
-// From the last "." to the end when that dot comes after the last "/"; else empty.
+// From the last "." to the end when that dot comes after the last separator; else empty.
 // a.b.txt gives .txt, README gives "", .profile gives .profile, old.d/file gives "".
 std::string extensionPart(std::string_view path);
 // The same, as a view into the path.
@@ -21,14 +22,15 @@ std::string upperAscii(std::string_view text);
 std::vector<std::string> split(std::string_view text, char delimiter);
 // Without leading and trailing blanks (spaces and tabs).
 std::string_view trimBlanks(std::string_view text);
-// Begins at the root: the only kind of folder a task may name.
+// Begins at a root ("/"; on Windows "C:\" or "\\server\share"): the only kind of folder a
+// task may name.
 bool isAbsolutePath(std::string_view path);
 // The folder followed by one "/", unless it ends with one already: the walk's first folder.
 std::string sourceRootOf(const std::string& folder);
 // The two end to end, made in one allocation (a + b makes two): a run joins a folder and a
 // name for every entry.
 std::string joined(std::string_view first, std::string_view second);
-// Without trailing "/"; "/" itself gives "".
+// Without trailing separators; "/" itself gives "".
 std::string withoutTrailingSlashes(std::string_view path);
 
 }  // namespace kestrune

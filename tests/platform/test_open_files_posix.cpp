@@ -1,3 +1,4 @@
+// Open descriptors of other processes, seen through /proc.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

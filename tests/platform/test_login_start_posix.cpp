@@ -1,3 +1,4 @@
+// The desktop's autostart entry under $XDG_CONFIG_HOME.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

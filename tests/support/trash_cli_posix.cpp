@@ -1,3 +1,4 @@
+// The freedesktop trash as Debian's trash-cli sees it.
 #include "support/trash_cli.h"
 
 #include <cstdio>
