@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <string>
 
 #include "platform/file_lock.h"
 #include "platform/file_support_windows.h"
@@ -41,10 +42,44 @@ int FileLock::tryLock(const std::string& path) {
     return 0;
 }
 
+int FileLock::tryLockNamed(const std::string& path, const std::string& note) {
+    release();
+    windows::Handle made(CreateFileW(windows::systemPath(path).c_str(), GENERIC_WRITE,
+                                     windows::kShareAll, nullptr, OPEN_ALWAYS, 0, nullptr));
+    if (!made.valid()) return windows::lastErrorCode();
+    made.reset();
+    const int locked = tryLock(path);
+    if (locked != 0) return locked;
+    windows::Handle writer(CreateFileW(windows::systemPath(path).c_str(), GENERIC_WRITE,
+                                       windows::kShareAll, nullptr, TRUNCATE_EXISTING, 0, nullptr));
+    DWORD written = 0;
+    if (!writer.valid() ||
+        !WriteFile(writer.get(), note.data(), static_cast<DWORD>(note.size()), &written, nullptr)) {
+        const int code = windows::lastErrorCode();
+        release();
+        return code;
+    }
+    return 0;
+}
+
 // Closing the handle drops its locks; so does the end of the process in any way.
 void FileLock::release() {
     windows::closeDescriptor(fd_);
     fd_ = -1;
+}
+
+std::string lockNote(const std::string& path) {
+    windows::Handle file(CreateFileW(windows::systemPath(path).c_str(), GENERIC_READ,
+                                     windows::kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.valid()) return {};
+    char text[64];
+    DWORD got = 0;
+    if (!ReadFile(file.get(), text, sizeof text, &got, nullptr)) return {};
+    return std::string(text, got);
+}
+
+long processId() {
+    return static_cast<long>(GetCurrentProcessId());
 }
 
 }  // namespace kestrune

@@ -18,8 +18,17 @@ std::optional<AutoScheduler::Time> earlier(std::optional<AutoScheduler::Time> a,
 }  // namespace
 
 void AutoScheduler::setRule(const AutoRule& rule, std::optional<Time> lastRun, Time now) {
+    const auto known = tasks_.find(rule.task);
+    const bool watchedBefore = known != tasks_.end() && known->second.rule.watch;
     TaskState& state = tasks_[rule.task];
     state.rule = rule;
+    // What arrived while nobody watched (automatic runs paused, the program not running, the
+    // task just set to watch) is taken in by one full run shortly.
+    if (rule.watch && !watchedBefore) {
+        state.fullRun = true;
+        state.firstChange = now;
+        state.changesDue = now + timing_.afterStart;
+    }
     if (!rule.watch) {
         state.changesDue.reset();
         state.firstChange.reset();
@@ -107,7 +116,7 @@ std::vector<DueRun> AutoScheduler::takeDue(Time now) {
 
 void AutoScheduler::runFinished(const std::string& task, Time now,
                                 const std::vector<std::string>& ownChanges,
-                                const std::string& problem) {
+                                const std::string& problem, bool again) {
     const auto it = tasks_.find(task);
     if (it == tasks_.end()) return;
     TaskState& state = it->second;
@@ -121,6 +130,15 @@ void AutoScheduler::runFinished(const std::string& task, Time now,
                     [&](const std::string& path) { return state.ownChanges.count(path) == 0; });
     state.duringRun.clear();
     if (others) gather(state, now);
+    // A run that did not do its work (stopped, or its task run elsewhere) keeps what called
+    // for it: the task runs again, a while later.
+    if (again) {
+        state.fullRun = state.fullRun || state.rule.watch;
+        if (state.rule.watch) state.changesDue = earlier(state.changesDue, now + timing_.longest);
+        if (state.rule.everyMinutes > 0) {
+            state.intervalDue = earlier(state.intervalDue, now + timing_.longest);
+        }
+    }
     if (problem.empty()) {
         state.reported.clear();
     } else if (problem != state.reported) {

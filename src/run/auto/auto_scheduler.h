@@ -50,7 +50,8 @@ class AutoScheduler {
     explicit AutoScheduler(AutoTiming timing = {}) : timing_(timing) {}
 
     // Adds or replaces a task's rule. lastRun: when it last ran, if ever; an interval that has
-    // passed since (or a task that never ran) runs shortly after now.
+    // passed since (or a task that never ran) runs shortly after now, and so does a full run
+    // of a task that starts to watch.
     void setRule(const AutoRule& rule, std::optional<Time> lastRun, Time now);
     void removeRule(const std::string& task);
 
@@ -67,9 +68,10 @@ class AutoScheduler {
     // The runs due at now, each marked as running until runFinished().
     std::vector<DueRun> takeDue(Time now);
     // The task's run ended. ownChanges: the full paths the run created, moved or removed,
-    // whose events are not to count. problem: why the run could not start, or empty.
+    // whose events are not to count. problem: why the run could not start, or empty. again:
+    // it did not do its work (stopped, dropped, or run elsewhere): it is due again later.
     void runFinished(const std::string& task, Time now, const std::vector<std::string>& ownChanges,
-                     const std::string& problem = {});
+                     const std::string& problem = {}, bool again = false);
 
     // When takeDue() next has something, if ever; the caller sleeps until then at most.
     std::optional<Time> nextDue() const;

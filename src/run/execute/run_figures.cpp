@@ -18,8 +18,22 @@ void RunFigures::add(StepStatus status) {
             ++merged;
             return;
         case StepStatus::Planned:
+            ++planned;
             return;
     }
+}
+
+std::string figuresText(const RunFigures& figures) {
+    const bool preview = figures.planned > 0 && figures.done == 0;
+    std::string text = preview ? std::to_string(figures.planned) + " planned"
+                               : std::to_string(figures.done) + " done";
+    text += ", " + std::to_string(figures.failed) + " failed";
+    if (figures.leftAlone > 0) text += ", " + std::to_string(figures.leftAlone) + " left alone";
+    if (figures.merged > 0) {
+        text += ", " + std::to_string(figures.merged) +
+                (figures.merged == 1 ? " folder merged" : " folders merged");
+    }
+    return text;
 }
 
 }  // namespace kestrune

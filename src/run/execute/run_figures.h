@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "run/plan/run_plan.h"
 
@@ -14,10 +15,15 @@ struct RunFigures {
     std::size_t failed = 0;     // entries that failed, and folders that could not be listed
     std::size_t leftAlone = 0;  // entries left where they are: busy, or the same at the target
     std::size_t merged = 0;     // selected folders entered and handled entry by entry: no entries
+    std::size_t planned = 0;    // entries a preview plans to act on
 
-    // Counts one outcome; a step still planned (a run stopped before it) counts nowhere.
+    // Counts one outcome, or one step of a preview's plan.
     void add(StepStatus status);
     bool operator==(const RunFigures&) const = default;
 };
+
+// The figures in the words every view uses: "16 done, 1 failed, 3 left alone", with "2 folders
+// merged" when there are; a preview's "16 planned, 1 failed".
+std::string figuresText(const RunFigures& figures);
 
 }  // namespace kestrune

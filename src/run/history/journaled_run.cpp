@@ -68,6 +68,8 @@ JournaledRun runJournaled(const RunPlan& plan, const std::string& stateFolder,
     // A run stopped part-way, by its user or by a journal that could not follow, reads as
     // interrupted: it can be undone as far as it went.
     journal.finish(run.totals.stopped ? RunState::Interrupted : RunState::Done);
+    run.figures = journal.figures();
+    run.journalError = journal.error();
     pruneHistory(stateFolder, historySize);
     return run;
 }

@@ -4,13 +4,16 @@
 #include <string>
 
 #include "run/execute/plan_executor.h"
+#include "run/execute/run_figures.h"
 #include "run/plan/run_plan.h"
 
 namespace kestrune {
 
 struct JournaledRun {
     RunTotals totals;
-    std::string journalId;  // the run's id in the history
+    RunFigures figures;        // as the journal counted the outcomes, unreadable folders failed
+    std::string journalError;  // why the journal stopped following (the run stopped there)
+    std::string journalId;     // the run's id in the history
     std::string journalPath;
 };
 

@@ -28,13 +28,22 @@ class Scheduler : public ::testing::Test {
         scheduler.runFinished(task, at, own, problem);
     }
     std::size_t notices() { return scheduler.takeNotices().size(); }
+    // Sets the task to watch a while before kStart and lets its first, full run take in what
+    // came while nobody watched.
+    void watching(const std::string& task) {
+        const Time before = kStart - 10min;
+        scheduler.setRule({task, true, 0}, std::nullopt, before);
+        EXPECT_EQ(scheduler.nextDue(), before + 10s);
+        EXPECT_EQ(due(before + 10s), Words{task + ":full"});
+        finish(task, before + 11s);
+    }
 
     AutoScheduler scheduler{AutoTiming{3s, 60s, 10s}};
     using Words = std::vector<std::string>;
 };
 
 TEST_F(Scheduler, ChangesRunOnceAfterTheyCalmDownButNeverWaitLongerThanTheLongest) {
-    scheduler.setRule({"w", true, 0}, std::nullopt, kStart);
+    watching("w");
     scheduler.setRule({"still", false, 0}, std::nullopt, kStart);
     EXPECT_FALSE(scheduler.nextDue());
     scheduler.changed("still", "/in/a", kStart);
@@ -52,7 +61,7 @@ TEST_F(Scheduler, ChangesRunOnceAfterTheyCalmDownButNeverWaitLongerThanTheLonges
 }
 
 TEST_F(Scheduler, OwnChangesDoNotRunTheTaskAgainButOthersDuringItsRunDo) {
-    scheduler.setRule({"w", true, 0}, std::nullopt, kStart);
+    watching("w");
     scheduler.changed("w", "/in/a", kStart);
     ASSERT_EQ(due(kStart + 3s), Words{"w:changes"});
     scheduler.changed("w", "/in/made", kStart + 4s);
@@ -66,6 +75,16 @@ TEST_F(Scheduler, OwnChangesDoNotRunTheTaskAgainButOthersDuringItsRunDo) {
     scheduler.changed("w", "/in/new", kStart + 11s);
     finish("w", kStart + 12s, {"/in/made"});
     EXPECT_EQ(due(kStart + 15s), Words{"w:changes"});
+}
+
+// A run stopped, or left to another process that runs the task, does not forget why it was due.
+TEST_F(Scheduler, ARunThatDidNotDoItsWorkIsDueAgainLater) {
+    watching("w");
+    scheduler.changed("w", "/in/a", kStart);
+    ASSERT_EQ(due(kStart + 3s), Words{"w:changes"});
+    scheduler.runFinished("w", kStart + 4s, {}, {}, true);
+    EXPECT_EQ(scheduler.nextDue(), kStart + 64s);
+    EXPECT_EQ(due(kStart + 64s), Words{"w:full"});
 }
 
 TEST_F(Scheduler, IntervalRunsOnTimeAndOnceSoonAfterStartWhenOverdue) {
