@@ -14,7 +14,7 @@ bool holdsLineBreak(std::string_view text) {
 }
 
 // Names and values that would change the file's structure (a line break starting a new key or
-// section, a key that reads as a header) are refused rather than written.
+// section, a key that reads as a header or a comment) are refused rather than written.
 bool storableSection(std::string_view section) {
     return !profileNameKey(section).empty() && !holdsLineBreak(section);
 }
@@ -22,7 +22,8 @@ bool storableSection(std::string_view section) {
 bool storable(std::string_view section, std::string_view key, std::string_view value) {
     const std::string keyKey = profileNameKey(key);
     return storableSection(section) && !keyKey.empty() && keyKey.front() != '[' &&
-           keyKey.find('=') == std::string::npos && !holdsLineBreak(key) && !holdsLineBreak(value);
+           keyKey.front() != ';' && keyKey.find('=') == std::string::npos && !holdsLineBreak(key) &&
+           !holdsLineBreak(value);
 }
 
 }  // namespace
@@ -137,15 +138,9 @@ void SettingsFile::apply(const SettingsEdit& edit) {
             case Kind::Erase:
                 changed = text.eraseSection(change.section) || changed;
                 break;
-            case Kind::Copy: {
-                if (profileNameKey(change.key) == profileNameKey(change.section)) break;
-                const auto entries = text.entries(change.key);
-                if (entries.empty()) break;
-                text.removeKeys(change.section);
-                for (const auto& [key, value] : entries) text.set(change.section, key, value);
-                changed = true;
+            case Kind::Copy:
+                changed = text.copySection(change.key, change.section) || changed;
                 break;
-            }
         }
     }
     if (changed && !io_->replace(path_, text.text()).empty()) refuse();
