@@ -29,8 +29,10 @@ class DeleteChange : public TreeChange {
     void apply() override {
         std::vector<SettingsPatch> erased;
         try {
+            // Each erase changes only its own record, so one reading tells which exist.
+            const SettingsSnapshot records = settings_.snapshot();
             for (const std::string& name : tree_.recordsOnlyIn(node_)) {
-                if (!settings_.sectionExists(name)) continue;
+                if (!records.sectionExists(name)) continue;
                 erased.push_back(settings_.tracked([&] { settings_.eraseSection(name); }));
             }
         } catch (...) {
