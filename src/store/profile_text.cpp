@@ -198,9 +198,12 @@ bool ProfileText::copySection(std::string_view from, std::string_view to) {
     return true;
 }
 
+// Only the sections' own bytes go: the line before a section that ended the text keeps its
+// line end, so that what was taken out is whole lines that can stand anywhere.
 bool ProfileText::eraseSection(std::string_view section) {
     const auto it = byName_.find(profileNameKey(section));
     if (it == byName_.end()) return false;
+    if (isLast(sections_[it->second.back()])) finalLineEnd_ = true;
     for (const std::size_t at : it->second) sections_[at] = Section{{}, {}, {}, true};
     byName_.erase(it);
     return true;
