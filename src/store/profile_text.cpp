@@ -35,7 +35,8 @@ std::string storedValue(std::string_view value) {
     const bool needsQuotes =
         !value.empty() && (isBlank(value.front()) || isBlank(value.back()) || quoted(value));
     if (!needsQuotes) return std::string(value);
-    return "\"" + std::string(value) + "\"";
+    std::string stored = "\"";
+    return stored.append(value).append("\"");
 }
 
 struct Line {
@@ -115,8 +116,8 @@ ProfileText::Section& ProfileText::findOrAdd(std::string_view section) {
         return sections_[it->second.front()];
     }
     byName_[name].push_back(sections_.size());
-    std::string header = "[" + std::string(trim(section)) + "]";
-    if (crlf_) header += '\r';
+    std::string header = "[";
+    header.append(trim(section)).append(crlf_ ? "]\r" : "]");
     finalLineEnd_ = true;
     return sections_.emplace_back(Section{std::move(header), {}, {}, false});
 }
