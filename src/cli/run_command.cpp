@@ -17,6 +17,7 @@
 #include "store/errors.h"
 #include "store/program_files.h"
 #include "store/settings_file.h"
+#include "store/task_record.h"
 #include "store/task_tree.h"
 
 namespace kestrune::cli {
@@ -105,13 +106,18 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
     // the run is done to its end as ever.
     keepRunningWhenOutputCloses();
     const SettingsFile settings(settingsPath(folder));
+    // One reading gives every task's record, as the window reads them when it queues its runs:
+    // a file read again for each task of a large subtree costs more than the runs.
+    const SettingsSnapshot records = settings.snapshot();
+    const std::size_t historySize = historySizeOf(settings);
     if (!preview) reportRecovery(folder);
     int status = kOk;
     TaskCounts total;
     LinePrinter lines;
     for (const std::string& task : names) {
         std::cout << "task\t" << field(task) << '\n';
-        if (subtasks != Subtasks::None && !settings.sectionExists(task)) {
+        const std::optional<TaskRecord> record = readTaskRecord(records, task);
+        if (subtasks != Subtasks::None && !record) {
             std::cout << "skipped\tno task record\n";
             continue;
         }
@@ -121,7 +127,9 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
             options.sink = &printer;
             options.identities = false;
         }
-        const RunPlan plan = planTask(settings, task, options);
+        // planTask words the error of a task without a record.
+        const RunPlan plan =
+            record ? planRecord(*record, task, options) : planTask(settings, task, options);
         lines.flush();
         std::optional<TaskCounts> counts;
         if (!plan.error.empty()) {
@@ -130,7 +138,7 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
         } else if (preview) {
             counts = printer.counts;
         } else {
-            counts = execute(plan, lines, folder, historySizeOf(settings));
+            counts = execute(plan, lines, folder, historySize);
         }
         if (!counts) {
             status = kCannotRun;

@@ -25,39 +25,47 @@ bool quoted(std::string_view value) {
     return value.size() >= 2 && isQuote(value.front()) && value.front() == value.back();
 }
 
+std::string_view unquoted(std::string_view value) {
+    return quoted(value) ? value.substr(1, value.size() - 2) : value;
+}
+
 // A value that reading would change (surrounding blanks, enclosing quotes) is written inside
 // double quotes, so that it reads back exactly as it was written.
 std::string storedValue(std::string_view value) {
     const bool needsQuotes =
         !value.empty() && (isBlank(value.front()) || isBlank(value.back()) || quoted(value));
     if (!needsQuotes) return std::string(value);
-    return "\"" + std::string(value) + "\"";
+    std::string stored = "\"";
+    return stored.append(value).append("\"");
 }
 
 struct Line {
     enum class Kind { Other, Section, Key };
     Kind kind = Kind::Other;
     std::string_view name;
-    std::string_view value;
+    std::optional<std::string_view> value;  // none for a key line without "="
 };
 
 Line parseLine(std::string_view raw) {
     const std::string_view text = trim(raw);
-    if (!text.empty() && text.front() == '[') {
+    if (text.empty() || text.front() == ';') return {};
+    if (text.front() == '[') {
         const auto close = text.rfind(']');
         if (close != std::string_view::npos) {
             return {Line::Kind::Section, trim(text.substr(1, close - 1)), {}};
         }
     }
     const auto equals = text.find('=');
-    if (equals == std::string_view::npos) return {};
-    const std::string_view key = trim(text.substr(0, equals));
-    if (key.empty()) return {};
-    return {Line::Kind::Key, key, trim(text.substr(equals + 1))};
+    if (equals == std::string_view::npos) return {Line::Kind::Key, text, std::nullopt};
+    return {Line::Kind::Key, trim(text.substr(0, equals)), trim(text.substr(equals + 1))};
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    return profileNameKey(a) == profileNameKey(b);
+// The key as a line of its own that reads as the key read: its value written back as
+// set() writes one, or its name alone.
+std::string keyLineOf(const Line& line) {
+    std::string text(line.name);
+    if (line.value) text.append("=").append(storedValue(unquoted(*line.value)));
+    return text;
 }
 
 }  // namespace
@@ -78,153 +86,145 @@ ProfileText::ProfileText(std::string_view text) {
     if (text.empty() && !finalLineEnd_) return;
     for (;;) {
         const auto lf = text.find('\n');
-        lines_.emplace_back(text.substr(0, lf));
+        std::string raw(text.substr(0, lf));
+        const Line line = parseLine(raw);
+        if (line.kind == Line::Kind::Section) {
+            byName_[profileNameKey(line.name)].push_back(sections_.size());
+            sections_.push_back({std::move(raw), {}, {}, false});
+        } else if (sections_.empty()) {
+            preamble_.push_back(std::move(raw));
+        } else {
+            Section& section = sections_.back();
+            if (line.kind == Line::Kind::Key) {
+                section.keys.try_emplace(profileNameKey(line.name), section.lines.size());
+            }
+            section.lines.push_back(std::move(raw));
+        }
         if (lf == std::string_view::npos) break;
         text.remove_prefix(lf + 1);
     }
 }
 
-std::vector<std::size_t> ProfileText::sectionHeaders(std::string_view section) const {
-    std::vector<std::size_t> headers;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const Line line = parseLine(lines_[i]);
-        if (line.kind == Line::Kind::Section && sameName(line.name, section)) headers.push_back(i);
+const ProfileText::Section* ProfileText::find(std::string_view section) const {
+    const auto it = byName_.find(profileNameKey(section));
+    return it == byName_.end() ? nullptr : &sections_[it->second.front()];
+}
+
+ProfileText::Section& ProfileText::findOrAdd(std::string_view section) {
+    const std::string name = profileNameKey(section);
+    if (const auto it = byName_.find(name); it != byName_.end()) {
+        return sections_[it->second.front()];
     }
-    return headers;
+    byName_[name].push_back(sections_.size());
+    std::string header = "[";
+    header.append(trim(section)).append(crlf_ ? "]\r" : "]");
+    finalLineEnd_ = true;
+    return sections_.emplace_back(Section{std::move(header), {}, {}, false});
 }
 
-std::optional<std::size_t> ProfileText::firstHeader(std::string_view section) const {
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const Line line = parseLine(lines_[i]);
-        if (line.kind == Line::Kind::Section && sameName(line.name, section)) return i;
-    }
-    return std::nullopt;
-}
-
-std::size_t ProfileText::sectionEnd(std::size_t header) const {
-    std::size_t i = header + 1;
-    while (i < lines_.size() && parseLine(lines_[i]).kind != Line::Kind::Section) ++i;
-    return i;
-}
-
-std::optional<std::size_t> ProfileText::keyLine(std::string_view section,
-                                                std::string_view key) const {
-    const auto header = firstHeader(section);
-    if (!header) return std::nullopt;
-    const std::size_t end = sectionEnd(*header);
-    for (std::size_t i = *header + 1; i < end; ++i) {
-        const Line line = parseLine(lines_[i]);
-        if (line.kind == Line::Kind::Key && sameName(line.name, key)) return i;
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> ProfileText::value(std::string_view section,
-                                              std::string_view key) const {
-    const auto at = keyLine(section, key);
-    if (!at) return std::nullopt;
-    std::string_view found = parseLine(lines_[*at]).value;
-    if (quoted(found)) found = found.substr(1, found.size() - 2);
-    return std::string(found);
-}
-
-std::vector<std::pair<std::string, std::string>> ProfileText::entries(
-    std::string_view section) const {
-    std::vector<std::pair<std::string, std::string>> found;
-    const auto header = firstHeader(section);
-    if (!header) return found;
-    const std::size_t end = sectionEnd(*header);
-    for (std::size_t i = *header + 1; i < end; ++i) {
-        const Line line = parseLine(lines_[i]);
-        if (line.kind != Line::Kind::Key || keyLine(section, line.name) != i) continue;
-        found.emplace_back(std::string(line.name), *value(section, line.name));
-    }
-    return found;
-}
-
-bool ProfileText::hasKeys(std::string_view section) const {
-    const auto header = firstHeader(section);
-    if (!header) return false;
-    const std::size_t end = sectionEnd(*header);
-    for (std::size_t i = *header + 1; i < end; ++i) {
-        if (parseLine(lines_[i]).kind == Line::Kind::Key) return true;
+bool ProfileText::isLast(const Section& section) const {
+    for (auto it = sections_.rbegin(); it != sections_.rend(); ++it) {
+        if (!it->erased) return &*it == &section;
     }
     return false;
 }
 
-// One pass: a section's keys count only under the first header of its name.
+std::optional<std::string> ProfileText::value(std::string_view section,
+                                              std::string_view key) const {
+    const Section* found = find(section);
+    if (found == nullptr) return std::nullopt;
+    const auto at = found->keys.find(profileNameKey(key));
+    if (at == found->keys.end()) return std::nullopt;
+    const Line line = parseLine(found->lines[at->second]);
+    if (!line.value) return std::nullopt;
+    return std::string(unquoted(*line.value));
+}
+
+bool ProfileText::hasKeys(std::string_view section) const {
+    const Section* found = find(section);
+    return found != nullptr && !found->keys.empty();
+}
+
 std::unordered_set<std::string> ProfileText::sectionsWithKeys() const {
-    std::unordered_set<std::string> seen;
     std::unordered_set<std::string> keyed;
-    const std::string* current = nullptr;
-    for (const std::string& raw : lines_) {
-        const Line line = parseLine(raw);
-        if (line.kind == Line::Kind::Section) {
-            const auto [at, first] = seen.insert(profileNameKey(line.name));
-            current = first ? &*at : nullptr;
-        } else if (line.kind == Line::Kind::Key && current != nullptr) {
-            keyed.insert(*current);
-        }
+    for (const auto& [name, sections] : byName_) {
+        if (!sections_[sections.front()].keys.empty()) keyed.insert(name);
     }
     return keyed;
 }
 
-void ProfileText::insertLine(std::size_t at, std::string line) {
+// A line added after the section's last non-blank line moves only blank lines, which are no
+// keys, so the index of the section's keys stays right.
+void ProfileText::putKeyLine(Section& section, const std::string& nameKey, std::string line) {
+    if (const auto it = section.keys.find(nameKey); it != section.keys.end()) {
+        std::string& old = section.lines[it->second];
+        if (!old.empty() && old.back() == '\r') line += '\r';
+        old = std::move(line);
+        return;
+    }
     if (crlf_) line += '\r';
-    if (at == lines_.size()) finalLineEnd_ = true;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    std::size_t at = section.lines.size();
+    while (at > 0 && trim(section.lines[at - 1]).empty()) --at;
+    if (at == section.lines.size() && isLast(section)) finalLineEnd_ = true;
+    section.lines.insert(section.lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+    section.keys.emplace(nameKey, at);
 }
 
 void ProfileText::set(std::string_view section, std::string_view key, std::string_view value) {
-    std::string keyLineText = std::string(trim(key)) + "=" + storedValue(value);
-    if (const auto at = keyLine(section, key)) {
-        if (!lines_[*at].empty() && lines_[*at].back() == '\r') keyLineText += '\r';
-        lines_[*at] = std::move(keyLineText);
-        return;
-    }
-    const auto header = firstHeader(section);
-    if (!header) {
-        insertLine(lines_.size(), "[" + std::string(trim(section)) + "]");
-        insertLine(lines_.size(), std::move(keyLineText));
-        return;
-    }
-    // After the section's last non-blank line, so blank lines keep separating the sections.
-    std::size_t last = *header;
-    const std::size_t end = sectionEnd(last);
-    for (std::size_t i = last + 1; i < end; ++i) {
-        if (!trim(lines_[i]).empty()) last = i;
-    }
-    insertLine(last + 1, std::move(keyLineText));
+    putKeyLine(findOrAdd(section), profileNameKey(key),
+               std::string(trim(key)) + "=" + storedValue(value));
 }
 
-void ProfileText::removeKeys(std::string_view section) {
-    const auto header = firstHeader(section);
-    if (!header) return;
-    const auto begin = lines_.begin() + static_cast<std::ptrdiff_t>(*header + 1);
-    const auto end = lines_.begin() + static_cast<std::ptrdiff_t>(sectionEnd(*header));
-    lines_.erase(std::remove_if(begin, end,
-                                [](const std::string& line) {
-                                    return parseLine(line).kind == Line::Kind::Key;
-                                }),
-                 end);
+void ProfileText::removeKeys(Section& section) {
+    std::erase_if(section.lines,
+                  [](const std::string& line) { return parseLine(line).kind == Line::Kind::Key; });
+    section.keys.clear();
 }
 
+bool ProfileText::copySection(std::string_view from, std::string_view to) {
+    if (profileNameKey(from) == profileNameKey(to)) return false;
+    const Section* source = find(from);
+    if (source == nullptr || source->keys.empty()) return false;
+    // Gathered first: adding the section `to` may move the sections about.
+    std::vector<std::pair<std::string, std::string>> copied;
+    for (std::size_t i = 0; i < source->lines.size(); ++i) {
+        const Line line = parseLine(source->lines[i]);
+        if (line.kind != Line::Kind::Key) continue;
+        std::string name = profileNameKey(line.name);
+        if (source->keys.at(name) == i) copied.emplace_back(std::move(name), keyLineOf(line));
+    }
+    Section& target = findOrAdd(to);
+    removeKeys(target);
+    for (auto& [name, line] : copied) putKeyLine(target, name, std::move(line));
+    return true;
+}
+
+// Only the sections' own bytes go: the line before a section that ended the text keeps its
+// line end, so that what was taken out is whole lines that can stand anywhere.
 bool ProfileText::eraseSection(std::string_view section) {
-    const auto headers = sectionHeaders(section);
-    for (auto it = headers.rbegin(); it != headers.rend(); ++it) {
-        const std::size_t end = sectionEnd(*it);
-        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*it),
-                     lines_.begin() + static_cast<std::ptrdiff_t>(end));
-    }
-    return !headers.empty();
+    const auto it = byName_.find(profileNameKey(section));
+    if (it == byName_.end()) return false;
+    if (isLast(sections_[it->second.back()])) finalLineEnd_ = true;
+    for (const std::size_t at : it->second) sections_[at] = Section{{}, {}, {}, true};
+    byName_.erase(it);
+    return true;
 }
 
 std::string ProfileText::text() const {
     std::string out;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        out += lines_[i];
-        if (i + 1 < lines_.size() || finalLineEnd_) out += '\n';
+    bool first = true;
+    const auto put = [&](const std::string& line) {
+        if (!first) out += '\n';
+        out += line;
+        first = false;
+    };
+    for (const std::string& line : preamble_) put(line);
+    for (const Section& section : sections_) {
+        if (section.erased) continue;
+        put(section.header);
+        for (const std::string& line : section.lines) put(line);
     }
+    if (!first && finalLineEnd_) out += '\n';
     return out;
 }
 

@@ -14,7 +14,7 @@ bool holdsLineBreak(std::string_view text) {
 }
 
 // Names and values that would change the file's structure (a line break starting a new key or
-// section, a key that reads as a header) are refused rather than written.
+// section, a key that reads as a header or a comment) are refused rather than written.
 bool storableSection(std::string_view section) {
     return !profileNameKey(section).empty() && !holdsLineBreak(section);
 }
@@ -22,7 +22,8 @@ bool storableSection(std::string_view section) {
 bool storable(std::string_view section, std::string_view key, std::string_view value) {
     const std::string keyKey = profileNameKey(key);
     return storableSection(section) && !keyKey.empty() && keyKey.front() != '[' &&
-           keyKey.find('=') == std::string::npos && !holdsLineBreak(key) && !holdsLineBreak(value);
+           keyKey.front() != ';' && keyKey.find('=') == std::string::npos && !holdsLineBreak(key) &&
+           !holdsLineBreak(value);
 }
 
 }  // namespace
@@ -86,13 +87,6 @@ SettingsSnapshot SettingsFile::snapshot() const {
     return SettingsSnapshot(ProfileText(content.ok() ? content.bytes : std::string()));
 }
 
-// A file that exists but cannot be read must not be replaced by one holding only the change.
-ProfileText SettingsFile::loadForChange() const {
-    const FileContent content = io_->read(path_);
-    if (content.status == FileContent::Status::Failed) refuse();
-    return ProfileText(content.bytes);
-}
-
 std::string SettingsFile::readString(std::string_view section, std::string_view key,
                                      std::string_view fallback) const {
     return snapshot().readString(section, key, fallback);
@@ -111,19 +105,21 @@ bool SettingsFile::sectionExists(std::string_view section) const {
     return snapshot().sectionExists(section);
 }
 
-// Every change is checked before the file is read, and the file is replaced once, so a refused
-// change or a failing disk leaves it as it was. A write is stored even when it changes no byte
-// (it creates the file); erasing what is not there writes nothing.
-void SettingsFile::apply(const SettingsEdit& edit) {
+// A change that cannot be stored is refused before the file is read.
+void SettingsFile::check(const SettingsEdit& edit) const {
     using Kind = SettingsEdit::Kind;
-    if (edit.empty()) return;
     for (const auto& change : edit.changes_) {
         const bool ok = change.kind == Kind::Write
                             ? storable(change.section, change.key, change.value)
                             : change.kind != Kind::Copy || storableSection(change.section);
         if (!ok) refuse();
     }
-    ProfileText text = loadForChange();
+}
+
+// A write changes the text even when it changes no byte (it creates the file); erasing what
+// is not there changes nothing.
+bool SettingsFile::applyTo(ProfileText& text, const SettingsEdit& edit) {
+    using Kind = SettingsEdit::Kind;
     bool changed = false;
     for (const auto& change : edit.changes_) {
         switch (change.kind) {
@@ -137,18 +133,45 @@ void SettingsFile::apply(const SettingsEdit& edit) {
             case Kind::Erase:
                 changed = text.eraseSection(change.section) || changed;
                 break;
-            case Kind::Copy: {
-                if (profileNameKey(change.key) == profileNameKey(change.section)) break;
-                const auto entries = text.entries(change.key);
-                if (entries.empty()) break;
-                text.removeKeys(change.section);
-                for (const auto& [key, value] : entries) text.set(change.section, key, value);
-                changed = true;
+            case Kind::Copy:
+                changed = text.copySection(change.key, change.section) || changed;
                 break;
-            }
         }
     }
-    if (changed && !io_->replace(path_, text.text()).empty()) refuse();
+    return changed;
+}
+
+// The file is replaced once, so a refused change or a failing disk leaves it as it was.
+void SettingsFile::apply(const SettingsEdit& edit) {
+    if (edit.empty()) return;
+    check(edit);
+    ProfileText text(bytes());
+    if (applyTo(text, edit)) storeBytes(text.text());
+}
+
+// What each edit did to the bytes, found by making them again on the bytes before them.
+std::vector<SettingsPatch> SettingsFile::patchesOf(const TrackedEdits& tracked) {
+    std::string before = tracked.before;
+    ProfileText text(before);
+    std::vector<SettingsPatch> patches;
+    for (const SettingsEdit& edit : tracked.edits) {
+        if (!applyTo(text, edit)) continue;
+        std::string after = text.text();
+        patches.push_back(SettingsPatch::between(before, after));
+        before = std::move(after);
+    }
+    return patches;
+}
+
+TrackedEdits SettingsFile::trackedEach(std::vector<SettingsEdit> edits) {
+    for (const SettingsEdit& edit : edits) check(edit);
+    TrackedEdits tracked{bytes(), {}, std::move(edits)};
+    ProfileText text(tracked.before);
+    bool changed = false;
+    for (const SettingsEdit& edit : tracked.edits) changed = applyTo(text, edit) || changed;
+    tracked.after = changed ? text.text() : tracked.before;
+    if (changed) storeBytes(tracked.after);
+    return tracked;
 }
 
 void SettingsFile::writeString(std::string_view section, std::string_view key,
@@ -165,17 +188,15 @@ void SettingsFile::eraseSection(std::string_view section) {
     apply(SettingsEdit().eraseSection(section));
 }
 
+// A file that exists but cannot be read must not be replaced by one holding only the change.
 std::string SettingsFile::bytes() const {
     const FileContent content = io_->read(path_);
-    if (content.status == FileContent::Status::Failed) {
-        throw SettingsWriteError("Unable to write to " + path_);
-    }
+    if (content.status == FileContent::Status::Failed) refuse();
     return content.bytes;
 }
 
 void SettingsFile::storeBytes(const std::string& bytes) {
-    if (!io_->replace(path_, bytes).empty())
-        throw SettingsWriteError("Unable to write to " + path_);
+    if (!io_->replace(path_, bytes).empty()) refuse();
 }
 
 SettingsPatch SettingsFile::tracked(const std::function<void()>& change) {
@@ -186,16 +207,28 @@ SettingsPatch SettingsFile::tracked(const std::function<void()>& change) {
 
 bool SettingsFile::revert(const SettingsPatch& patch) {
     if (patch.empty()) return true;
-    const std::optional<std::string> reverted = patch.revertedIn(bytes());
-    if (!reverted) return false;
-    storeBytes(*reverted);
+    std::string content = bytes();
+    if (!patch.revertIn(content)) return false;
+    storeBytes(content);
     return true;
 }
 
-void SettingsFile::append(const std::string& text) {
-    std::string content = bytes();
-    if (!content.empty() && content.back() != '\n') content += '\n';
-    storeBytes(content + text);
+// Finding each edit's change costs a pass over the file an edit: only done when the file has
+// changed since.
+void SettingsFile::restore(const TrackedEdits& tracked) {
+    const std::string now = bytes();
+    if (now == tracked.after) {
+        if (now != tracked.before) storeBytes(tracked.before);
+        return;
+    }
+    std::string content = now;
+    const std::vector<SettingsPatch> patches = patchesOf(tracked);
+    for (auto patch = patches.rbegin(); patch != patches.rend(); ++patch) {
+        if (patch->revertIn(content)) continue;
+        if (!content.empty() && content.back() != '\n') content += '\n';
+        content += patch->removed();
+    }
+    if (content != now) storeBytes(content);
 }
 
 void SettingsFile::close() {}

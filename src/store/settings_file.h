@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "store/profile_text.h"
+#include "store/settings_patch.h"
 
 namespace kestrune {
 
@@ -43,8 +44,8 @@ class SettingsEdit {
     SettingsEdit& eraseSection(std::string_view section);
     // Erases the section only when it holds a key: a bare header stays.
     SettingsEdit& eraseSectionWithKeys(std::string_view section);
-    // Makes the section `to` hold exactly the keys and values of `from`; nothing when `from`
-    // holds no key or names the same section.
+    // Makes the section `to` hold exactly the keys of `from` as they read (a key without a
+    // value stays one); nothing when `from` holds no key or names the same section.
     SettingsEdit& copySection(std::string_view from, std::string_view to);
 
     bool empty() const { return changes_.empty(); }
@@ -60,7 +61,14 @@ class SettingsEdit {
     };
     std::vector<Change> changes_;
 };
-class SettingsPatch;
+
+// Edits made together by SettingsFile::trackedEach, with the file's bytes before and after
+// them, from which each edit's change can be found again.
+struct TrackedEdits {
+    std::string before;
+    std::string after;
+    std::vector<SettingsEdit> edits;
+};
 
 // Setting.cfg: the window position and one section per task, in INI form.
 // Nothing is cached: every read looks at the file as it is now, and every write
@@ -97,19 +105,28 @@ class SettingsFile {
     // Runs the change (writes and erases through this object) and returns what it did to the
     // file's bytes. The change's errors pass through.
     SettingsPatch tracked(const std::function<void()>& change);
+    // Makes the edits one after another, all in one replace of the file, and keeps what is
+    // needed to take each back on its own. Throws SettingsWriteError as apply() does; the file
+    // is then exactly as it was.
+    TrackedEdits trackedEach(std::vector<SettingsEdit> edits);
     // Takes a tracked change back. False, writing nothing, when the file has since changed
     // where the patch lies. Throws SettingsWriteError when the file cannot be replaced.
     bool revert(const SettingsPatch& patch);
-    // Adds the text at the end of the file, on a line of its own. Throws SettingsWriteError.
-    void append(const std::string& text);
+    // Takes tracked edits back in one replace: the file as it was before them when nothing has
+    // changed it since; else each edit's change, the last first, where the file still holds it
+    // in its old surroundings, or else the bytes it took out at the end of the file: moved, but
+    // never lost. Throws SettingsWriteError; nothing is then taken back.
+    void restore(const TrackedEdits& tracked);
 
     // Writes reach the disk as they happen, so closing only ends the object's use.
     void close();
 
   private:
+    void check(const SettingsEdit& edit) const;
+    static bool applyTo(ProfileText& text, const SettingsEdit& edit);
+    static std::vector<SettingsPatch> patchesOf(const TrackedEdits& tracked);
     std::string bytes() const;
     void storeBytes(const std::string& bytes);
-    ProfileText loadForChange() const;
     [[noreturn]] void refuse() const;
 
     std::string path_;

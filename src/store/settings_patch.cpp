@@ -35,32 +35,38 @@ SettingsPatch SettingsPatch::between(const std::string& before, const std::strin
     const std::size_t lead = std::min(prefix, kContext);
     patch.leading_ = after.substr(prefix - lead, lead);
     patch.trailing_ = after.substr(after.size() - suffix, std::min(suffix, kContext));
+    patch.endsText_ = suffix == 0;
     return patch;
 }
 
 bool SettingsPatch::fitsAt(const std::string& text, std::size_t at) const {
     if (at < leading_.size() || at + added_.size() + trailing_.size() > text.size()) return false;
+    if (endsText_ && at + added_.size() != text.size()) return false;
     return text.compare(at - leading_.size(), leading_.size(), leading_) == 0 &&
            text.compare(at, added_.size(), added_) == 0 &&
            text.compare(at + added_.size(), trailing_.size(), trailing_) == 0;
 }
 
-std::optional<std::string> SettingsPatch::revertedIn(const std::string& text) const {
+// Where the changed stretch stands now: at its old offset, else the one place that holds it
+// in its old surroundings.
+std::optional<std::size_t> SettingsPatch::placeIn(const std::string& text) const {
+    if (fitsAt(text, offset_)) return offset_;
     std::optional<std::size_t> found;
-    if (fitsAt(text, offset_)) {
-        found = offset_;
-    } else {
-        const std::string whole = leading_ + added_ + trailing_;
-        for (std::size_t at = text.find(whole); at != std::string::npos;
-             at = text.find(whole, at + 1)) {
-            if (found) return std::nullopt;
-            found = at + leading_.size();
-        }
+    const std::string whole = leading_ + added_ + trailing_;
+    for (std::size_t at = text.find(whole); at != std::string::npos;
+         at = text.find(whole, at + 1)) {
+        if (!fitsAt(text, at + leading_.size())) continue;
+        if (found) return std::nullopt;
+        found = at + leading_.size();
     }
-    if (!found) return std::nullopt;
-    std::string reverted = text;
-    reverted.replace(*found, added_.size(), removed_);
-    return reverted;
+    return found;
+}
+
+bool SettingsPatch::revertIn(std::string& text) const {
+    const std::optional<std::size_t> at = placeIn(text);
+    if (!at) return false;
+    text.replace(*at, added_.size(), removed_);
+    return true;
 }
 
 }  // namespace kestrune

@@ -5,7 +5,10 @@
 namespace kestrune {
 
 std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name) {
-    const SettingsSnapshot file = settings.snapshot();
+    return readTaskRecord(settings.snapshot(), name);
+}
+
+std::optional<TaskRecord> readTaskRecord(const SettingsSnapshot& file, const std::string& name) {
     if (!file.sectionExists(name)) return std::nullopt;
     TaskRecord record;
     record.sourceFolder = file.readString(name, keys::kSourceFolder, "");

@@ -8,6 +8,7 @@
 namespace kestrune {
 
 class SettingsFile;
+class SettingsSnapshot;
 
 // The key names of a task's section in Setting.cfg.
 namespace keys {
@@ -48,5 +49,7 @@ struct TaskRecord {
 // Every key from one reading of the file, so a record being saved meanwhile is seen whole,
 // old or new. nullopt when the settings file holds no record of that name.
 std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name);
+// The record as that reading found it: reading many records, take one snapshot for all.
+std::optional<TaskRecord> readTaskRecord(const SettingsSnapshot& file, const std::string& name);
 
 }  // namespace kestrune

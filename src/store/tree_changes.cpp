@@ -26,24 +26,22 @@ class DeleteChange : public TreeChange {
     DeleteChange(TaskTree& tree, SettingsFile& settings, TreeNode* node)
         : tree_(tree), settings_(settings), node_(node) {}
 
+    // All the records in one replace of the file, so that a failure leaves the file and the
+    // tree as they were; each record's erase is kept apart, to come back alone.
     void apply() override {
-        std::vector<SettingsPatch> erased;
-        try {
-            for (const std::string& name : tree_.recordsOnlyIn(node_)) {
-                if (!settings_.sectionExists(name)) continue;
-                erased.push_back(settings_.tracked([&] { settings_.eraseSection(name); }));
-            }
-        } catch (...) {
-            restore(erased);
-            throw;
+        std::vector<SettingsEdit> erases;
+        for (const std::string& name : tree_.recordsOnlyIn(node_)) {
+            erases.push_back(SettingsEdit().eraseSectionWithKeys(name));
         }
-        erased_ = std::move(erased);
+        erased_ = settings_.trackedEach(std::move(erases));
         place_ = placeOf(node_);
         held_ = tree_.detach(node_);
     }
 
+    // A record whose place has changed since goes back at the end of the file: moved, but
+    // never lost.
     void revert() override {
-        restore(erased_);
+        settings_.restore(erased_);
         tree_.attach(std::move(held_), place_.parent, place_.row);
     }
 
@@ -51,22 +49,12 @@ class DeleteChange : public TreeChange {
     TreeNode* focus(bool applied) const override { return applied ? nullptr : node_; }
 
   private:
-    // Newest first, so each patch meets the file as it left it. A record whose place has
-    // changed since goes back at the end of the file: moved, but never lost. Each record
-    // leaves the list once it is back, so a retry after a failed write puts back only the rest.
-    void restore(std::vector<SettingsPatch>& erased) {
-        while (!erased.empty()) {
-            if (!settings_.revert(erased.back())) settings_.append(erased.back().removed());
-            erased.pop_back();
-        }
-    }
-
     TaskTree& tree_;
     SettingsFile& settings_;
     TreeNode* node_;
     Place place_;
     std::unique_ptr<TreeNode> held_;
-    std::vector<SettingsPatch> erased_;
+    TrackedEdits erased_;
 };
 
 class AddChange : public TreeChange {

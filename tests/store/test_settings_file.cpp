@@ -85,6 +85,7 @@ TEST_F(SettingsFileTest, RefusesWritesThatWouldBreakTheFileStructure) {
     EXPECT_THROW(settings.writeString("T", "v", "x\n[Settings]"), SettingsWriteError);
     EXPECT_THROW(settings.writeString("T\r\n", "v", "x"), SettingsWriteError);
     EXPECT_THROW(settings.writeString("T", "a=b", "x"), SettingsWriteError);
+    EXPECT_THROW(settings.writeString("T", "; note", "x"), SettingsWriteError);
     EXPECT_THROW(settings.writeString("", "v", "x"), SettingsWriteError);
     EXPECT_EQ(readFile(path()), before);
 }
@@ -118,6 +119,43 @@ TEST_F(SettingsFileTest, OnlyTheFirstSectionOfANameCounts) {
         EXPECT_EQ(readTaskRecord(settings, "T").has_value(), c.exists) << c.file;
         settings.writeInteger("T", "b", 9);
         EXPECT_EQ(readFile(path()), c.afterWrite) << c.file;
+    }
+}
+
+// Lines edited by hand, read as the platform's profile functions read them: a name without "="
+// is a key without a value (absent, yet the first of its name), "=value" a key with an empty
+// name, and a ";" line a comment. A write and a copy keep each line's meaning.
+TEST_F(SettingsFileTest, HandEditedKeyLinesReadAsThePlatformReadsThem) {
+    struct Case {
+        const char* file;
+        bool exists;
+        const char* afterWrite;  // the file after T's "s_folder" is set to /x
+        const char* copy;        // what copying T to U adds at the end
+    };
+    const Case cases[] = {
+        {"[T]\ns_folder\nS_FOLDER=/a b\nactions=2\n", true,
+         "[T]\ns_folder=/x\nS_FOLDER=/a b\nactions=2\n", "[U]\ns_folder\nactions=2\n"},
+        {"[T]\r\n  S_Folder  \r\ns_folder=/a\r\n", true, "[T]\r\ns_folder=/x\r\ns_folder=/a\r\n",
+         "[U]\r\nS_Folder\r\n"},
+        {"[T]\n=novalue\n", true, "[T]\n=novalue\ns_folder=/x\n", "[U]\n=novalue\n"},
+        {"[T]\nnotes\n\n[V]\nk=1\n", true, "[T]\nnotes\ns_folder=/x\n\n[V]\nk=1\n", "[U]\nnotes\n"},
+        {"[T]\n; s_folder=/c\n", false, "[T]\n; s_folder=/c\ns_folder=/x\n", ""},
+    };
+    for (const Case& c : cases) {
+        writeFile(path(), c.file);
+        EXPECT_EQ(settings.readString("T", "s_folder", "-"), "-") << c.file;
+        EXPECT_EQ(settings.sectionExists("T"), c.exists) << c.file;
+        EXPECT_EQ(settings.snapshot().sectionsWithKeys().contains("t"), c.exists) << c.file;
+        EXPECT_EQ(readTaskRecord(settings, "T").has_value(), c.exists) << c.file;
+        settings.writeString("T", "s_folder", "/x");
+        EXPECT_EQ(readFile(path()), c.afterWrite) << c.file;
+        EXPECT_EQ(settings.readString("T", "s_folder", "-"), "/x") << c.file;
+
+        writeFile(path(), c.file);
+        settings.apply(SettingsEdit().copySection("T", "U"));
+        EXPECT_EQ(readFile(path()), std::string(c.file) + c.copy) << c.file;
+        EXPECT_EQ(settings.sectionExists("U"), c.exists) << c.file;
+        EXPECT_EQ(settings.readString("U", "s_folder", "-"), "-") << c.file;
     }
 }
 

@@ -61,6 +61,21 @@ TEST_F(TreeChangesTest, UndoingAGroupDeleteBringsBackNodesAndRecordsByteForByte)
     history.undo();
     EXPECT_EQ(stored(), kSettings);
     EXPECT_EQ(find("Old Logs")->parent, find("Downloads Cleanup"));
+
+    // "Photos" ended the file without a line end. Since the delete, the record before it has
+    // grown and another ends the file: every line stays with its own record.
+    history.redo();
+    settings.writeString("Shared", "filters", "*.x");
+    settings.writeString("Later", "k", "1");
+    history.undo();
+    EXPECT_EQ(settings.readString("Shared", "filters", ""), "*.x");
+    EXPECT_EQ(settings.readString("Later", "k", ""), "1");
+    EXPECT_EQ(settings.readString("Later", "actions", "-"), "-");
+    EXPECT_EQ(settings.readInteger("Photos", "actions", 0), 2);
+    EXPECT_EQ(settings.readString("Photos", "filters", "-"), "-");
+    EXPECT_EQ(settings.readString("Old Logs", "filters", ""), "*.log");
+    EXPECT_EQ(settings.readString("Downloads Cleanup", "filters", ""), "*.iso");
+    EXPECT_EQ(settings.readInteger("Shared", "actions", 0), 3);
 }
 
 // Later writes move the erased records' places or touch their neighbours; nothing is lost.
@@ -80,6 +95,19 @@ TEST_F(TreeChangesTest, RecordsComeBackAfterTheFileChangedAroundThem) {
     EXPECT_EQ(settings.readString("Old Logs", "filters", ""), "*.log");
     EXPECT_EQ(settings.readString("Desktop Tidy", "actions", ""), "2");
     EXPECT_EQ(settings.readString("Shared", "actions", ""), "1");
+}
+
+// The renamed task was saved before the undo: its copy, changed since, stays, and the record
+// before it (which ended the file) is left as it was.
+TEST_F(TreeChangesTest, AnUndoneRenameLeavesACopyChangedSinceAndItsNeighbourWhole) {
+    TreeNode* photos = find("Photos");
+    history.perform(renameChange(tree, settings, photos, "Holiday"));
+    settings.writeString("Holiday", "filters", "*.jpg");
+    history.undo();
+    EXPECT_EQ(photos->text, "Photos");
+    EXPECT_EQ(settings.readInteger("Photos", "actions", 0), 2);
+    EXPECT_EQ(settings.readString("Photos", "filters", "-"), "-");
+    EXPECT_EQ(settings.readString("Holiday", "filters", ""), "*.jpg");
 }
 
 TEST_F(TreeChangesTest, AddDropAndRenameTakeBackAndRedoTheSameNodes) {

@@ -3,14 +3,11 @@
 #include <algorithm>
 
 #include "platform/folder_listing.h"
+#include "run/auto/automatic_rules.h"
 #include "run/history/journal_format.h"
 #include "run/history/run_history.h"
 #include "run/plan/path_rules.h"
-#include "run/plan/run_planner.h"
-#include "run/plan/task_record.h"
 #include "store/program_files.h"
-#include "store/settings_file.h"
-#include "store/task_tree.h"
 
 namespace kestrune {
 
@@ -38,10 +35,6 @@ WalkRequest walkOf(const TaskRecord& record) {
     FolderId target;
     if (folderIdentity(record.targetFolder, target)) request.skip = target;
     return request;
-}
-
-bool runsByItself(const TaskRecord& record) {
-    return record.watch || record.everyMinutes > 0;
 }
 
 }  // namespace
@@ -121,48 +114,27 @@ void AutoRunner::takeEnded() {
 // Reads which tasks take part and with what rule; only what changed is set again.
 void AutoRunner::readRules() {
     rulesChanged_ = false;
-    TaskTree tree;
+    AutomaticRules read;
     try {
-        tree.LoadTreeIfPresent(treePath(stateFolder_));
+        read = readAutomaticRules(stateFolder_, options_.tasks);
     } catch (const std::exception& e) {
         tell({}, e.what());
         return;  // the rules as they were go on until the tree can be read
     }
-    std::set<std::string> nodes;
-    for (const TreeNode* node : tree.allNodes()) nodes.insert(node->text);
-    const bool named = !options_.tasks.empty();
-    const std::vector<std::string> names =
-        named ? options_.tasks : std::vector<std::string>(nodes.begin(), nodes.end());
-
-    const SettingsFile settings(settingsPath(stateFolder_));
-    std::map<std::string, TaskRecord> wanted;
-    for (const std::string& name : names) {
-        const std::optional<TaskRecord> record =
-            nodes.count(name) != 0 ? readTaskRecord(settings, name) : std::nullopt;
-        if (!record || !runsByItself(*record)) {
-            // A node without a record is a group; one without rules is run by hand.
-            if (named) {
-                tell(name, "Task \"" + name + "\" " +
-                               (!record ? "is not a task of the tree"
-                                        : "is set to run neither on changes nor at intervals"));
-            }
-            continue;
-        }
-        if (const std::string problem = recordProblem(*record); !problem.empty()) {
-            tell(name, cannotRunMessage(name, problem));
-            continue;
-        }
-        wanted.emplace(name, *record);
-    }
+    for (const AutoNotice& problem : read.problems) tell(problem.task, problem.text);
 
     std::vector<std::string> gone;
     for (const auto& [task, record] : rules_) {
-        if (wanted.count(task) == 0) gone.push_back(task);
+        if (read.tasks.count(task) == 0) gone.push_back(task);
     }
     for (const std::string& task : gone) dropTask(task);
-    for (const auto& [task, record] : wanted) {
+    // The history is read once, when the first task that runs at intervals needs its last run.
+    std::optional<std::vector<HistoryEntry>> history;
+    for (const auto& [task, record] : read.tasks) {
         const auto it = rules_.find(task);
-        if (it == rules_.end() || !(it->second == record)) setTask(task, record);
+        if (it != rules_.end() && it->second == record) continue;
+        if (record.everyMinutes > 0 && !history) history = readHistory(stateFolder_);
+        setTask(task, record, history ? lastRunOf(*history, task) : std::nullopt);
     }
     tellTasks();
 }
@@ -177,12 +149,10 @@ void AutoRunner::tellTasks() {
     if (options_.notice) options_.notice({{}, text});
 }
 
-void AutoRunner::setTask(const std::string& task, const TaskRecord& record) {
+void AutoRunner::setTask(const std::string& task, const TaskRecord& record,
+                         std::optional<Time> lastRun) {
     rules_[task] = record;
-    // Read once per changed task: only at the start is it many.
-    const std::vector<HistoryEntry> history =
-        record.everyMinutes > 0 ? readHistory(stateFolder_) : std::vector<HistoryEntry>{};
-    scheduler_.setRule({task, record.watch, record.everyMinutes}, lastRunOf(history, task), now());
+    scheduler_.setRule({task, record.watch, record.everyMinutes}, lastRun, now());
     if (!record.watch) {
         apply(watchSet_.removeTask(task));
         return;

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,7 +66,7 @@ class AutoRunner {
 
     Time now() const;
     void readRules();
-    void setTask(const std::string& task, const TaskRecord& record);
+    void setTask(const std::string& task, const TaskRecord& record, std::optional<Time> lastRun);
     void dropTask(const std::string& task);
     bool watchSource(const std::string& task, const TaskRecord& record);
     void watchReturnedSources();
