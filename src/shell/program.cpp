@@ -114,7 +114,7 @@ void Program::showUnlessHidden() {
 // the report.
 void Program::terminationRequested() {
     if (form1_) {
-        form1_->ExitProgram();
+        form1_->EndProgram();
     } else {
         QCoreApplication::exit(1);
     }
@@ -124,7 +124,7 @@ void Program::terminationRequested() {
 // close the main window, which only hides it; Exit ends the program with its save instead.
 bool Program::eventFilter(QObject* watched, QEvent* event) {
     if (watched == qApp && event->type() == QEvent::Quit && form1_) {
-        form1_->ExitProgram();
+        form1_->EndProgram();
         return true;
     }
     return QObject::eventFilter(watched, event);

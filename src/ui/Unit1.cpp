@@ -506,9 +506,26 @@ void TForm1::EnableTaskCommands(const TaskItems& items) {
 }
 
 void TForm1::ExitProgram() {
+    exitProgram(true);
+}
+
+void TForm1::EndProgram() {
+    exitProgram(false);
+}
+
+// A run under way is stopped before its next entry, journaled; the window goes at once and
+// the program ends when the worker says the run is over, so nothing waits on a frozen window.
+void TForm1::exitProgram(bool ask) {
+    if (exiting_) return;
     if (runGoing()) {
-        if (!askStop_()) return;
-        runs_->cancelAll();  // the worker ends the run between two entries, journaled
+        if (ask && !askStop_()) return;
+        exiting_ = true;
+        if (autoRuns_ != nullptr) autoRuns_->setActive(false);
+        runs_->cancelAll();
+        hide();
+        progress_->stop();
+        if (tray_) tray_->remove();
+        return;
     }
     if (tray_) tray_->remove();
     emit exitRequested();

@@ -86,8 +86,9 @@ class TForm1 : public QMainWindow {
 
     // Runs one task node's record, as "Execute It" does on the selection.
     void runNode(kestrune::TreeNode* node);
-    // Queues a run of the task's record as a click does, for the automatic runs. It speaks
-    // only through the tray's notification, and opens its report when entries failed.
+    // Queues an automatic run of the task, the core's, as kestrune-cli watch carries it out.
+    // It speaks only through the tray's notification and the status bar, and opens its
+    // report when entries failed.
     void runAutomatically(const std::string& task);
     // A run, a preview's planning or an undo is under way or waiting.
     bool runGoing() const;
@@ -125,8 +126,11 @@ class TForm1 : public QMainWindow {
     void UndoTreeChange();
     void RedoTreeChange();
     void EnableTaskCommands(const TaskItems& items);
-    // The exit sequence: removes the tray icon and asks the program to end.
+    // The exit sequence: removes the tray icon and asks the program to end. During a run it
+    // asks once whether to stop it; the program ends as soon as the run has stopped.
     void ExitProgram();
+    // The same without the question: a termination signal, the end of the session.
+    void EndProgram();
 
   signals:
     void exitRequested();
@@ -151,8 +155,8 @@ class TForm1 : public QMainWindow {
     QAction* makeAction(const char* name, const QString& caption);
     void releaseTreeView();
 
-    void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord,
-                  bool automatic = false);
+    void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord);
+    void exitProgram(bool ask);
     void queueRun(kestrune::ui::RunJob job);
     void undoRun(const std::string& runId);
     void runFinished(const kestrune::ui::RunOutcome& outcome);
@@ -162,7 +166,6 @@ class TForm1 : public QMainWindow {
     void setRunning(bool running);
     void showLastRunInTip();
     void showResultInTip();
-    std::size_t historySize() const;
     std::string stateFolder() const { return programFolder_.toStdString(); }
     void treeChanged();
     void performChange(std::unique_ptr<kestrune::TreeChange> change);
@@ -204,4 +207,5 @@ class TForm1 : public QMainWindow {
     TForm2* editor_ = nullptr;
     TForm3* about_ = nullptr;
     bool sized_ = false;
+    bool exiting_ = false;  // the program ends once the run under way has stopped
 };

@@ -44,13 +44,13 @@ void AutoRuns::setActive(bool active) {
     });
 }
 
-void AutoRuns::runEnded(const QString& task, const QStringList& ownChanges,
-                        const QString& problem) {
+void AutoRuns::runEnded(const QString& task, const QStringList& ownChanges, const QString& problem,
+                        bool again) {
     if (!runner_) return;  // paused meanwhile: the next start reads the history anew
     std::vector<std::string> paths;
     paths.reserve(static_cast<std::size_t>(ownChanges.size()));
     for (const QString& path : ownChanges) paths.push_back(path.toStdString());
-    runner_->runEnded(task.toStdString(), std::move(paths), problem.toStdString());
+    runner_->runEnded(task.toStdString(), std::move(paths), problem.toStdString(), again);
 }
 
 }  // namespace kestrune::ui

@@ -28,8 +28,10 @@ class AutoRuns : public QObject {
     bool active() const { return runner_ != nullptr; }
 
     // The run that runDue() asked for is over (on the window's thread). ownChanges: the full paths
-    // it created, moved or removed; problem: why it failed, or empty.
-    void runEnded(const QString& task, const QStringList& ownChanges, const QString& problem);
+    // it created, moved or removed; problem: why it failed, or empty; again: it did not do its
+    // work (dropped, stopped, or run by another process): the task is due again later.
+    void runEnded(const QString& task, const QStringList& ownChanges, const QString& problem,
+                  bool again);
 
   signals:
     // From the loop's thread, so connections to the window are queued.

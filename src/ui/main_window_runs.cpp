@@ -1,13 +1,17 @@
 // The main window's runs: every run, preview and undo goes to the one worker thread, and
 // each reports when it ends.
 #include <QAction>
+#include <QDateTime>
+#include <QLocale>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
 
 #include "run/history/journal_reader.h"
 #include "run/history/run_history.h"
+#include "run/service/run_summary.h"
 #include "store/task_record.h"
 #include "ui/Unit1.h"
 #include "ui/auto_runs.h"
@@ -27,56 +31,32 @@ constexpr int kProgressDelayMs = 500;
 // The tray's tip is cut to what the notification area shows on one line.
 constexpr int kTipLength = 60;
 
-const char* doneWord(kestrune::Action action) {
-    switch (action) {
-        case kestrune::Action::Move:
-            return "moved";
-        case kestrune::Action::Copy:
-            return "copied";
-        case kestrune::Action::Delete:
-            return "deleted";
-        case kestrune::Action::Trash:
-            return "trashed";
-        default:
-            return "done";
-    }
-}
-
-struct Result {
-    std::string task;
-    bool undo = false;
-    kestrune::Action action = kestrune::Action::None;
-    std::size_t succeeded = 0;
-    std::size_t failed = 0;
-    bool stopped = false;
-    bool notRun = false;
-};
-
-QString resultLine(const Result& result) {
-    const QString task = QString::fromStdString(result.task);
-    const QString name = result.undo ? QStringLiteral("Undo %1").arg(task) : task;
-    if (result.notRun) return QStringLiteral("%1: not run").arg(name);
-    QString line = QStringLiteral("%1: %2 %3, %4 failed")
-                       .arg(name)
-                       .arg(result.succeeded)
-                       .arg(QString::fromLatin1(result.undo ? "undone" : doneWord(result.action)))
-                       .arg(result.failed);
-    if (result.stopped) line += QStringLiteral(", stopped");
-    return line;
-}
-
 QString resultLine(const RunOutcome& outcome) {
-    const kestrune::RunTotals& totals = outcome.run.totals;
-    return resultLine({outcome.job.task, outcome.job.kind == RunJob::Kind::Undo, outcome.action,
-                       totals.succeeded, totals.failed, totals.stopped, !outcome.error.empty()});
+    return QString::fromStdString(kestrune::summaryText(outcome.summary));
 }
 
 // The same line for a run of an earlier session, from its journal.
 QString resultLine(const kestrune::JournalContent& run) {
-    return resultLine({run.plan.task, !run.undoes.empty(),
-                       static_cast<kestrune::Action>(run.plan.record.action), run.figures.done,
-                       run.figures.failed, run.ownState() == kestrune::RunState::Interrupted,
-                       false});
+    return QString::fromStdString(kestrune::summaryText(kestrune::summaryOf(run)));
+}
+
+// What the automatic runs are to hear of a run they asked for: why it failed, or that some
+// entries did.
+QString problemOf(const kestrune::RunSummary& summary) {
+    if (!summary.error.empty()) return QString::fromStdString(summary.error);
+    if (summary.figures.failed == 0) return {};
+    return QStringLiteral("Task \"%1\": %2 failed")
+        .arg(QString::fromStdString(summary.task))
+        .arg(summary.figures.failed == 1
+                 ? QStringLiteral("1 entry")
+                 : QStringLiteral("%1 entries").arg(summary.figures.failed));
+}
+
+// A journal's start, in UTC, as the user's local time.
+QString localTime(const std::string& iso) {
+    const QDateTime when = QDateTime::fromString(QString::fromStdString(iso), Qt::ISODate);
+    return when.isValid() ? QLocale().toString(when.toLocalTime(), QLocale::ShortFormat)
+                          : QString::fromStdString(iso);
 }
 
 QString elided(const QString& text, int length) {
@@ -89,28 +69,20 @@ bool TForm1::runGoing() const {
     return runs_ != nullptr && runs_->busy();
 }
 
-std::size_t TForm1::historySize() const {
-    const std::int32_t size =
-        settings_->readInteger(kestrune::keys::kSettingsSection, kestrune::keys::kHistorySize,
-                               static_cast<std::int32_t>(kestrune::kDefaultHistorySize));
-    return size > 0 ? static_cast<std::size_t>(size) : kestrune::kDefaultHistorySize;
-}
-
 void TForm1::queueRun(RunJob job) {
     const bool wasIdle = !runGoing();
-    runs_->submit(std::move(job), historySize());
+    runs_->submit(std::move(job));
     if (wasIdle) setRunning(true);
 }
 
-// The record is read here, on the window's thread, where the settings file lives; the walk
-// and the run happen on the worker.
-void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecord, bool automatic) {
+// Each run reads its record when it starts, on the worker; a run of a subtree passes over the
+// nodes without a record (its groups), found in one reading of the settings file.
+void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecord) {
+    const kestrune::SettingsSnapshot records = settings_->snapshot();
     for (const TreeNode* node : nodes) {
+        if (skipWithoutRecord && !records.sectionExists(node->text)) continue;
         RunJob job;
         job.task = node->text;
-        job.record = kestrune::readTaskRecord(*settings_, node->text);
-        job.automatic = automatic;
-        if (skipWithoutRecord && !job.record) continue;
         queueRun(std::move(job));
     }
 }
@@ -122,13 +94,10 @@ void TForm1::runNode(TreeNode* node) {
 }
 
 void TForm1::runAutomatically(const std::string& task) {
-    guarded([this, &task] {
-        RunJob job;
-        job.task = task;
-        job.record = kestrune::readTaskRecord(*settings_, task);
-        job.automatic = true;
-        queueRun(std::move(job));
-    });
+    RunJob job;
+    job.kind = RunJob::Kind::Automatic;
+    job.task = task;
+    queueRun(std::move(job));
 }
 
 // The toolbar's buttons still run their command unasked for by the menus; while a run goes
@@ -164,7 +133,6 @@ void TForm1::PreviewSelected() {
         RunJob job;
         job.kind = RunJob::Kind::Preview;
         job.task = node->text;
-        job.record = kestrune::readTaskRecord(*settings_, node->text);
         queueRun(std::move(job));
     });
 }
@@ -222,57 +190,66 @@ void TForm1::runFinished(const RunOutcome& outcome) {
         reportRun(outcome);
     }
     // The tasks of one command that could not run are told in one box, not one box each.
-    if (!runGoing() && !unrun_.isEmpty()) {
+    if (!runGoing() && !unrun_.isEmpty() && !exiting_) {
         const QString message = unrun_.join(QLatin1Char('\n'));
         unrun_.clear();
         reportError_(message);
     }
-    if (outcome.job.automatic) tellAutomaticRunEnded(outcome);
+    if (outcome.job.kind == RunJob::Kind::Automatic) tellAutomaticRunEnded(outcome);
     emit runEnded();
+    if (exiting_ && !runGoing()) emit exitRequested();
 }
 
-// The scheduler waits for the end of each run it started; a problem it is told is shown once.
+// The scheduler waits for the end of each run it started, with the paths the run touched; a
+// problem it is told is shown once. A run that did not do its work (dropped, stopped, or
+// left to another process running the task) is due again later.
 void TForm1::tellAutomaticRunEnded(const RunOutcome& outcome) {
-    QString problem = QString::fromStdString(outcome.error);
-    if (problem.isEmpty() && outcome.run.totals.failed > 0) {
-        problem = QStringLiteral("%1 entries failed").arg(outcome.run.totals.failed);
-    }
-    autoRuns_->runEnded(QString::fromStdString(outcome.job.task), {}, problem);
+    const kestrune::RunSummary& summary = outcome.summary;
+    const bool again = outcome.dropped || summary.stopped || summary.runningElsewhere;
+    QStringList own;
+    for (const std::string& path : summary.ownChanges) own << QString::fromStdString(path);
+    autoRuns_->runEnded(QString::fromStdString(outcome.job.task), own,
+                        summary.runningElsewhere ? QString() : problemOf(summary), again);
 }
 
 // A run that could not start says why: in a box for a click (once the command's runs ended), in the
 // notification for a run nobody is watching. Entries that failed open the report at once.
 void TForm1::reportRun(const RunOutcome& outcome) {
+    const kestrune::RunSummary& summary = outcome.summary;
+    const bool automatic = outcome.job.kind == RunJob::Kind::Automatic;
+    // An automatic run that waits for another process is no news.
+    if (automatic && summary.runningElsewhere) return;
     lastResult_ = resultLine(outcome);
-    if (!outcome.run.journalPath.empty()) lastJournal_ = outcome.run.journalPath;
+    if (!summary.journalPath.empty()) lastJournal_ = summary.journalPath;
+    statusBar()->showMessage(lastResult_);
     if (tray_) {
         showResultInTip();
         tray_->notify(windowTitle(), lastResult_);
     }
-    if (!outcome.error.empty()) {
-        if (!outcome.job.automatic) unrun_ << QString::fromStdString(outcome.error);
+    if (!summary.recovery.empty()) {
+        statusBar()->showMessage(QString::fromStdString(summary.recovery.front()));
+    }
+    if (!summary.error.empty()) {
+        if (!automatic) unrun_ << QString::fromStdString(summary.error);
         return;
     }
+    if (!summary.journalError.empty()) unrun_ << QString::fromStdString(summary.journalError);
     const bool undo = outcome.job.kind == RunJob::Kind::Undo;
-    if (undo || outcome.run.totals.failed > 0) showReport(outcome.run.journalPath);
+    if ((undo || summary.figures.failed > 0) && !exiting_) showReport(summary.journalPath);
 }
 
 void TForm1::showPreview(const RunOutcome& outcome) {
-    if (!outcome.error.empty()) {
-        reportError_(QString::fromStdString(outcome.error));
+    if (!outcome.summary.error.empty()) {
+        reportError_(QString::fromStdString(outcome.summary.error));
         return;
     }
     const kestrune::RunPlan& plan = *outcome.plan;
-    const std::vector<kestrune::ui::ReportRow> rows = kestrune::ui::reportRows(plan);
-    const auto failed = static_cast<std::size_t>(
-        std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.failed; }));
     auto* preview = new kestrune::ui::RunReport(
         kestrune::ui::RunReport::Mode::Preview,
         QStringLiteral("Preview \u2014 %1").arg(QString::fromStdString(plan.task)),
-        QStringLiteral("%1 entries planned, %2 cannot be done. Nothing has been touched yet.")
-            .arg(rows.size() - failed)
-            .arg(failed),
-        rows, this);
+        QStringLiteral("%1. Nothing has been touched yet.")
+            .arg(QString::fromStdString(kestrune::figuresText(outcome.summary.figures))),
+        kestrune::ui::reportRows(plan), this);
     preview->setFolderOpener(
         [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });
     std::shared_ptr<const kestrune::RunPlan> shown = outcome.plan;
@@ -300,11 +277,10 @@ kestrune::ui::RunReport* TForm1::showReport(const std::string& journalPath) {
         kestrune::ui::RunReport::Mode::Report,
         QStringLiteral("Run Report \u2014 %1%2")
             .arg(journal.undoes.empty() ? QString() : QStringLiteral("Undo "), task),
-        QStringLiteral("Started %1: %2 done, %3 failed; %4.")
-            .arg(QString::fromStdString(journal.started))
-            .arg(journal.figures.done)
-            .arg(journal.figures.failed)
-            .arg(QString::fromLatin1(kestrune::runStateWord(journal.ownState()))),
+        QStringLiteral("Started %1: %2; %3.")
+            .arg(localTime(journal.started),
+                 QString::fromStdString(kestrune::figuresText(journal.figures)),
+                 QString::fromLatin1(kestrune::runStateWord(journal.ownState()))),
         kestrune::ui::reportRows(journal), this);
     report->setFolderOpener(
         [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });

@@ -1,8 +1,6 @@
 #include "ui/run_worker.h"
 
-#include "run/history/run_undo.h"
-#include "run/plan/plan_check.h"
-#include "run/plan/run_planner.h"
+#include <algorithm>
 
 namespace kestrune::ui {
 
@@ -31,14 +29,17 @@ std::string RunProgress::current() const {
 
 namespace {
 
-// Feeds the progress: the entries handled so far and the one at hand. (Cancel reaches the
-// executor itself, as its stop request.)
-class ProgressObserver final : public ExecutionObserver {
+// Feeds the progress: the plan's size, the entries handled so far and the one at hand.
+class ProgressView final : public RunView {
   public:
-    ProgressObserver(const RunPlan& plan, RunProgress& progress)
-        : plan_(plan), progress_(progress) {}
+    ProgressView(RunProgress& progress, std::string title)
+        : progress_(progress), title_(std::move(title)) {}
+    void planned(const RunPlan& plan) override {
+        plan_ = &plan;
+        progress_.begin(title_.empty() ? plan.task : title_ + plan.task, plan.steps.size());
+    }
     void stepStarted(std::size_t index) override {
-        progress_.setCurrent(plan_.steps[index].source);
+        progress_.setCurrent(plan_->steps[index].source);
         progress_.done = index;
     }
     bool stepDone(std::size_t index, const StepResult&) override {
@@ -47,18 +48,15 @@ class ProgressObserver final : public ExecutionObserver {
     }
 
   private:
-    const RunPlan& plan_;
     RunProgress& progress_;
+    std::string title_;
+    const RunPlan* plan_ = nullptr;
 };
-
-Action actionOf(const RunPlan& plan) {
-    return static_cast<Action>(plan.record.action);
-}
 
 }  // namespace
 
 RunWorker::RunWorker(std::string stateFolder, QObject* parent)
-    : QObject(parent), stateFolder_(std::move(stateFolder)), inThread_(new QObject) {
+    : QObject(parent), service_(std::move(stateFolder)), inThread_(new QObject) {
     inThread_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, inThread_, &QObject::deleteLater);
     thread_.start();
@@ -71,24 +69,32 @@ RunWorker::~RunWorker() {
 }
 
 void RunWorker::cancelAll() {
-    if (!busy()) return;
-    ++generation_;
-    progress_.cancel = true;
+    std::lock_guard lock(stopsLock_);
+    for (const Stop& stop : stops_) stop->store(true);
 }
 
-void RunWorker::submit(RunJob job, std::size_t historySize) {
+void RunWorker::forget(const Stop& stop) {
+    std::lock_guard lock(stopsLock_);
+    stops_.erase(std::remove(stops_.begin(), stops_.end(), stop), stops_.end());
+}
+
+void RunWorker::submit(RunJob job) {
     ++pending_;
-    const unsigned generation = generation_;
-    QMetaObject::invokeMethod(inThread_, [this, job = std::move(job), historySize, generation] {
+    const Stop stop = std::make_shared<std::atomic<bool>>(false);
+    {
+        std::lock_guard lock(stopsLock_);
+        stops_.push_back(stop);
+    }
+    QMetaObject::invokeMethod(inThread_, [this, job = std::move(job), stop] {
         RunOutcome outcome;
-        if (generation == generation_) {
-            progress_.cancel = false;
-            progress_.begin(job.task, 0);
-            outcome = carryOut(job, historySize);
-        } else {
+        if (stop->load()) {
             outcome.job = job;
             outcome.dropped = true;
+        } else {
+            progress_.begin(job.task, 0);
+            outcome = carryOut(job, *stop);
         }
+        forget(stop);
         QMetaObject::invokeMethod(this, [this, outcome = std::move(outcome)] {
             --pending_;
             emit finished(outcome);
@@ -96,65 +102,39 @@ void RunWorker::submit(RunJob job, std::size_t historySize) {
     });
 }
 
-RunOutcome RunWorker::carryOut(const RunJob& job, std::size_t historySize) {
+RunOutcome RunWorker::carryOut(const RunJob& job, const std::atomic<bool>& stop) {
     RunOutcome outcome;
     outcome.job = job;
+    ProgressView view(progress_, job.kind == RunJob::Kind::Undo ? "Undo " : "");
     try {
-        ExecuteOptions options;
-        options.stop = &progress_.cancel;
         switch (job.kind) {
-            case RunJob::Kind::Preview:
-            case RunJob::Kind::Task: {
-                auto plan = std::make_shared<RunPlan>();
-                if (job.record) {
-                    PlanOptions planning;
-                    if (job.automatic) planning.automaticStartNs = automaticStartNow();
-                    *plan = planRecord(*job.record, job.task, planning);
-                } else {
-                    plan->task = job.task;
-                    plan->error = cannotRunMessage(job.task, "it has no record");
-                }
-                outcome.plan = plan;
-                outcome.action = actionOf(*plan);
-                if (!plan->error.empty()) {
-                    outcome.error = plan->error;
-                } else if (job.kind == RunJob::Kind::Task) {
-                    progress_.begin(job.task, plan->steps.size());
-                    ProgressObserver observer(*plan, progress_);
-                    options.observer = &observer;
-                    outcome.run = runJournaled(*plan, stateFolder_, options, historySize);
-                }
+            case RunJob::Kind::Preview: {
+                auto plan = std::make_shared<RunPlan>(service_.plan(job.task));
+                outcome.summary.task = job.task;
+                outcome.summary.error = plan->error;
+                for (const PlanStep& step : plan->steps) outcome.summary.figures.add(step.status);
+                outcome.summary.figures.failed += plan->unreadable.size();
+                outcome.plan = std::move(plan);
                 break;
             }
-            case RunJob::Kind::Plan: {
-                outcome.plan = job.plan;
-                outcome.action = actionOf(*job.plan);
-                outcome.error = planStillHolds(*job.plan);
-                if (!outcome.error.empty()) {
-                    outcome.error =
-                        "The run was not started: " + outcome.error + ". Preview the task again.";
-                    break;
-                }
-                progress_.begin(job.task, job.plan->steps.size());
-                ProgressObserver observer(*job.plan, progress_);
-                options.observer = &observer;
-                outcome.run = runJournaled(*job.plan, stateFolder_, options, historySize);
+            case RunJob::Kind::Task:
+                outcome.summary = service_.runTask(job.task, &view, &stop);
                 break;
-            }
-            case RunJob::Kind::Undo: {
-                const UndoPlan undo = planUndoOf(stateFolder_, job.undoId);
-                outcome.job.task = undo.plan.task;
-                progress_.begin("Undo " + undo.plan.task, undo.plan.steps.size());
-                ProgressObserver observer(undo.plan, progress_);
-                options.observer = &observer;
-                outcome.run = runUndo(undo, stateFolder_, options, historySize);
+            case RunJob::Kind::Automatic:
+                outcome.summary = service_.runAutomatically(job.task, &view, &stop);
                 break;
-            }
+            case RunJob::Kind::Plan:
+                outcome.summary = service_.runPlan(*job.plan, &view, &stop);
+                break;
+            case RunJob::Kind::Undo:
+                outcome.summary = service_.undo(job.undoId, &view, &stop);
+                break;
         }
-        if (outcome.error.empty()) outcome.error = outcome.run.totals.error;
     } catch (const std::exception& error) {
-        outcome.error = error.what();
+        outcome.summary.task = job.task;
+        outcome.summary.error = error.what();
     }
+    if (outcome.job.task.empty()) outcome.job.task = outcome.summary.task;
     return outcome;
 }
 

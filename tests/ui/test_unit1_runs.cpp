@@ -138,13 +138,13 @@ class TestUnit1Runs : public QObject {
         form.RunSelected();
         QVERIFY(window.runsEnd());
         QCOMPARE(entries("box"), 4);
-        QCOMPARE(tray.notifications, QStringList{"Kestrune|Desktop Tidy: 4 moved, 0 failed"});
+        QCOMPARE(tray.notifications, QStringList{"Kestrune|Desktop Tidy: 4 done, 0 failed"});
         form.UndoLastRun();
         QVERIFY(window.runsEnd());
         QVERIFY2(window.errors.isEmpty(), qPrintable(window.errors.join('|')));
         QCOMPARE(entries("desk"), 4);
         QCOMPARE(entries("box"), 0);
-        QCOMPARE(tray.tip, QStringLiteral("Kestrune \u2014 Undo Desktop Tidy: 4 undone, 0 failed"));
+        QCOMPARE(tray.tip, QStringLiteral("Kestrune \u2014 Undo Desktop Tidy: 4 done, 0 failed"));
         QVERIFY(shown(form, "RunReport") != nullptr);  // an undo always shows its report
         kestrune::test::TrayLog restartedTray;
         const MainWindow restarted(folder(), &restartedTray);  // the tip outlasts the session

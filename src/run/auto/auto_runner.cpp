@@ -92,10 +92,10 @@ void AutoRunner::stop() noexcept {
 }
 
 void AutoRunner::runEnded(const std::string& task, std::vector<std::string> ownChanges,
-                          std::string problem) {
+                          std::string problem, bool again) {
     {
         const std::lock_guard<std::mutex> hold(endedLock_);
-        ended_.push_back({task, std::move(ownChanges), std::move(problem)});
+        ended_.push_back({task, std::move(ownChanges), std::move(problem), again});
     }
     wake_->raise();
 }
@@ -107,7 +107,7 @@ void AutoRunner::takeEnded() {
         ended.swap(ended_);
     }
     for (const Ended& run : ended) {
-        scheduler_.runFinished(run.task, now(), run.ownChanges, run.problem);
+        scheduler_.runFinished(run.task, now(), run.ownChanges, run.problem, run.again);
     }
 }
 

@@ -51,8 +51,8 @@ class AutoRunner {
     void stop() noexcept;
     bool stopped() const { return stopping_.load(); }
     // Any thread: the task's run is over (see AutoScheduler::runFinished).
-    void runEnded(const std::string& task, std::vector<std::string> ownChanges,
-                  std::string problem);
+    void runEnded(const std::string& task, std::vector<std::string> ownChanges, std::string problem,
+                  bool again = false);
 
     // The folders watched now, the state folder included.
     std::size_t watchedFolders() const { return watch_->size(); }
@@ -62,6 +62,7 @@ class AutoRunner {
         std::string task;
         std::vector<std::string> ownChanges;
         std::string problem;
+        bool again = false;
     };
 
     Time now() const;
