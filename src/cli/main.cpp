@@ -35,11 +35,17 @@ int main(int argc, char** argv) {
 
     std::string runName;
     bool preview = false;
+    bool explain = false;
     bool withSubtasks = false;
     bool subtasksOnly = false;
     auto* run = app.add_subcommand("run", "Run a task: move, copy or delete its files");
     run->add_option("NAME", runName, "Task name")->required();
-    run->add_flag("--preview", preview, "Show what the run would do without touching anything");
+    auto* previewFlag =
+        run->add_flag("--preview", preview, "Show what the run would do without touching anything");
+    run->add_flag("--explain", explain,
+                  "With --preview: also show each entry passed over and the first condition it "
+                  "failed (passed<TAB>PATH<TAB><TAB>REASON)")
+        ->needs(previewFlag);
     auto* with = run->add_flag("--with-subtasks", withSubtasks,
                                "Run the task, then every task below it in the tree");
     run->add_flag("--subtasks-only", subtasksOnly, "Run every task below it, not the task itself")
@@ -72,5 +78,5 @@ int main(int argc, char** argv) {
     if (*watch) return watchCommand(state.path, watchNames);
     const Subtasks subtasks =
         withSubtasks ? Subtasks::With : (subtasksOnly ? Subtasks::Only : Subtasks::None);
-    return runCommand(state.path, runName, preview, subtasks);
+    return runCommand(state.path, runName, preview, explain, subtasks);
 }

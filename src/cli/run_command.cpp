@@ -91,7 +91,7 @@ std::optional<TaskCounts> execute(const RunPlan& plan, LinePrinter& lines,
 
 }  // namespace
 
-int runCommand(const std::string& folder, const std::string& name, bool preview,
+int runCommand(const std::string& folder, const std::string& name, bool preview, bool explain,
                Subtasks subtasks) {
     std::vector<std::string> names;
     try {
@@ -120,6 +120,11 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
         if (preview) {
             options.sink = &printer;
             options.identities = false;
+        }
+        if (explain) {
+            options.passedOver = [&lines](const std::string& path, std::string_view reason) {
+                lines.passed(path, reason);
+            };
         }
         const RunPlan plan = planTask(settings, task, options);
         lines.flush();

@@ -7,6 +7,7 @@
 
 #include "platform/file_actions.h"
 #include "platform/trash.h"
+#include "run/plan/name_form.h"
 #include "run/plan/name_source.h"
 #include "run/plan/path_rules.h"
 #include "run/plan/run_planner.h"
@@ -235,9 +236,17 @@ class Executor {
         return result;
     }
 
-    // A fresh target name beside the planned one, for a name taken since planning.
-    std::string freshName(const std::string& source) {
-        return names_.next() + (plan_.record.flat ? "_" : "") + nameOf(source);
+    // A fresh target name beside the planned one, for a name taken since planning: the
+    // entry's next random part after the plan's, in the one form of such names. A plan that
+    // found the plain name free drew nothing, so the entry's seed is made here.
+    std::string freshName(const PlanStep& step, int attempt) {
+        const std::string planned = nameOf(step.target);
+        const std::uint64_t seed = step.nameDraws > 0
+                                       ? step.nameSeed
+                                       : nameSeed(step.identity.device, step.identity.inode,
+                                                  folderPart(step.target), planned);
+        const auto draw = step.nameDraws + static_cast<std::uint32_t>(attempt - 1);
+        return redrawnName(planned, step.nameDraws > 0, names_.part(seed, draw));
     }
 
     // False when the rename found the target on another file system after all (a bind
@@ -248,7 +257,7 @@ class Executor {
         ActionResult outcome;
         EntryIdentity made;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (attempt > 0) target = freshName(step.source);
+            if (attempt > 0) target = freshName(step, attempt);
             outcome =
                 files_.rename(source_.folder, name, step.identity, target_.folder, target, made);
             if (outcome.code != EEXIST) break;
@@ -339,7 +348,7 @@ class Executor {
         std::string target = nameOf(step.target);
         ActionResult outcome;
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (attempt > 0) target = freshName(step.source);
+            if (attempt > 0) target = freshName(step, attempt);
             outcome = files_.placeTemporary(queued.to, queued.copy, target, queued.result.made);
             if (outcome.code != EEXIST) break;
         }
