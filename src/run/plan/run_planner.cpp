@@ -177,8 +177,12 @@ class Planner {
         for (const SelectedEntry& entry : walk.selection) {
             if (entry.entered) needFolder(mirroredFolder(walk, entry));
             if (sorted) {
-                // An entry that cannot be looked at fails; no folder is made for it.
-                if (entry.entered || entry.error != 0) continue;
+                // No folder is made for an entry that stays: one that cannot be looked at
+                // fails, a busy one waits for a later run.
+                if (entry.entered || entry.error != 0 ||
+                    busy_->check(entry.name, entry.identity) != BusyReason::None) {
+                    continue;
+                }
                 needFolder(withoutTrailingSlashes(
                     placement_.targetFolderFor(relativeOf(walk, entry)) + subfolderOf(entry)));
                 continue;
