@@ -109,6 +109,8 @@ std::optional<std::int64_t> readAge(std::string_view text, std::string& problem)
         case 'W':
             seconds = 7 * 86400;
             break;
+        case 'M':
+            return fail(std::string(kUnits) + "; \"M\" is not taken, as it could mean months");
         default:
             return fail(kUnits);
     }
