@@ -216,24 +216,26 @@ class Planner {
         }
         if (!placing()) return step;
         const std::string& relative = relativeOf(walk, entry);
-        // Without templates the entry keeps its name, and nothing is made for it.
-        const TemplateEntry facts{entry.name, entry.identity.modifiedNs};
-        const std::string subfolder =
-            rules().subfolder.empty() ? std::string() : subfolderOf(entry);
-        std::string renamed;
+        // Without templates the entry keeps its name and goes where its folder goes; the
+        // templates' results are kept in strings that keep their room from entry to entry.
+        std::string_view subfolder;
+        if (!rules().subfolder.empty()) {
+            subfolder_ = subfolderOf(entry);
+            subfolder = subfolder_;
+        }
+        std::string_view name = entry.name;
         if (!rules().rename.empty()) {
-            renamed = rules().rename.filled(facts);
-            if (std::string problem = unusableName(renamed); !problem.empty()) {
+            renamed_ = rules().rename.filled({entry.name, entry.identity.modifiedNs});
+            if (std::string problem = unusableName(renamed_); !problem.empty()) {
                 step.status = StepStatus::Failed;
                 step.error = std::move(problem);
                 return step;
             }
+            name = renamed_;
         }
-        const std::string_view name =
-            rules().rename.empty() ? std::string_view(entry.name) : std::string_view(renamed);
         if (plan_.record.skipSame) {
             const std::string plain =
-                joined(placement_.targetFolderFor(relative) + subfolder, name);
+                joined(joined(placement_.targetFolderFor(relative), subfolder), name);
             if (compareContent(step.source, plain).same()) {
                 step.status = StepStatus::Same;
                 step.target = plain;
@@ -262,6 +264,8 @@ class Planner {
     NameSet made_;   // those of them the run makes
     std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
     std::string relative_;
+    std::string subfolder_;  // the latest entry's subfolder template, filled
+    std::string renamed_;    // the latest entry's new name
 };
 
 }  // namespace
