@@ -21,7 +21,9 @@ int showCommand(const std::string& folder, const std::string& name);
 int whereCommand(const StateFolder& folder);
 
 enum class Subtasks { None, With, Only };
-int runCommand(const std::string& folder, const std::string& name, bool preview, Subtasks subtasks);
+// explain: a preview also names each entry the walk passed over, and why.
+int runCommand(const std::string& folder, const std::string& name, bool preview, bool explain,
+               Subtasks subtasks);
 // Runs the named tasks (none: every task set to) by themselves until SIGINT or SIGTERM.
 int watchCommand(const std::string& folder, const std::vector<std::string>& names);
 

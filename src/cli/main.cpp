@@ -4,10 +4,61 @@
 
 #include <iostream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
 #include "store/state_folder.h"
+#include "store/task_record.h"
+
+namespace {
+
+// Every key of a task's record with an example, for the help's end; in the order show prints.
+std::string recordKeysHelp() {
+    namespace keys = kestrune::keys;
+    struct Key {
+        std::string_view key;
+        std::string_view example;
+        std::string_view meaning;
+    };
+    const Key table[] = {
+        {keys::kSourceFolder, "/home/ann/Downloads", "the source folder"},
+        {keys::kTargetFolder, "/home/ann/Sorted", "the target of a move or copy"},
+        {keys::kAction, "1", "1 move, 2 copy, 3 delete, 4 move to the trash"},
+        {keys::kDepth, "0", "0 every level; n the source and n-1 levels below"},
+        {keys::kFilters, "*.pdf;*.jpg", "extensions; *.* everything"},
+        {keys::kFolderStructure, "1", "straight into the target, not into kept folders"},
+        {keys::kNames, "invoice*;*receipt*", "whole names, any letter case: * ? [...]"},
+        {keys::kExclude, "drafts;*.bak;.git", "leave these; such folders are not entered"},
+        {keys::kMinSize, "10M", "files of at least that size (K, M, G, T)"},
+        {keys::kMaxSize, "500M", "files of at most that size"},
+        {keys::kOlderThan, "7d", "modified at least that long ago (m, h, d, w)"},
+        {keys::kNewerThan, "30d", "modified less long ago"},
+        {keys::kFilesOnly, "1", "never a folder"},
+        {keys::kSubfolder, "{year}/{month}",
+         "folders below the target: {year} {month} {day} {ext}"},
+        {keys::kRename, "{year}-{month}-{day} {name}.{ext}", "the new name"},
+        {keys::kSkipSame, "1", "leave a file whose target holds the same content"},
+        {keys::kWatch, "1", "run when the source changes"},
+        {keys::kEvery, "60", "run every so many minutes"},
+    };
+    constexpr std::size_t kColumn = 30;
+    std::string text = "Task record keys (Setting.cfg, one section per task), with examples:\n";
+    for (const Key& key : table) {
+        std::string line = "  ";
+        line.append(key.key).append("=").append(key.example);
+        if (line.size() < kColumn) {
+            line.resize(kColumn, ' ');
+        } else {
+            line.append("\n").append(kColumn, ' ');
+        }
+        text.append(line).append(key.meaning).append("\n");
+    }
+    return text;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace kestrune::cli;
@@ -35,11 +86,17 @@ int main(int argc, char** argv) {
 
     std::string runName;
     bool preview = false;
+    bool explain = false;
     bool withSubtasks = false;
     bool subtasksOnly = false;
     auto* run = app.add_subcommand("run", "Run a task: move, copy or delete its files");
     run->add_option("NAME", runName, "Task name")->required();
-    run->add_flag("--preview", preview, "Show what the run would do without touching anything");
+    auto* previewFlag =
+        run->add_flag("--preview", preview, "Show what the run would do without touching anything");
+    run->add_flag("--explain", explain,
+                  "With --preview: also show each entry passed over and the first condition it "
+                  "failed (passed<TAB>PATH<TAB><TAB>REASON)")
+        ->needs(previewFlag);
     auto* with = run->add_flag("--with-subtasks", withSubtasks,
                                "Run the task, then every task below it in the tree");
     run->add_flag("--subtasks-only", subtasksOnly, "Run every task below it, not the task itself")
@@ -54,6 +111,9 @@ int main(int argc, char** argv) {
     auto* watch = app.add_subcommand(
         "watch", "Run tasks by themselves, on changes and at intervals, until interrupted");
     watch->add_option("NAME", watchNames, "Task names (default: every task set to run by itself)");
+
+    // Set after the commands, so that only the program's own help ends with it.
+    app.footer(recordKeysHelp());
 
     try {
         app.parse(argc, argv);
@@ -72,5 +132,5 @@ int main(int argc, char** argv) {
     if (*watch) return watchCommand(state.path, watchNames);
     const Subtasks subtasks =
         withSubtasks ? Subtasks::With : (subtasksOnly ? Subtasks::Only : Subtasks::None);
-    return runCommand(state.path, runName, preview, subtasks);
+    return runCommand(state.path, runName, preview, explain, subtasks);
 }

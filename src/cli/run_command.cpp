@@ -92,7 +92,7 @@ std::optional<TaskCounts> execute(const RunPlan& plan, LinePrinter& lines,
 
 }  // namespace
 
-int runCommand(const std::string& folder, const std::string& name, bool preview,
+int runCommand(const std::string& folder, const std::string& name, bool preview, bool explain,
                Subtasks subtasks) {
     std::vector<std::string> names;
     try {
@@ -126,6 +126,11 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
         if (preview) {
             options.sink = &printer;
             options.identities = false;
+        }
+        if (explain) {
+            options.passedOver = [&lines](const std::string& path, std::string_view reason) {
+                lines.passed(path, reason);
+            };
         }
         // planTask words the error of a task without a record.
         const RunPlan plan =

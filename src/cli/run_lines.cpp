@@ -26,6 +26,15 @@ void LinePrinter::folder(const FolderProblem& problem) {
     end(StepStatus::Failed, problem.reason);
 }
 
+void LinePrinter::passed(const std::string& path, std::string_view reason) {
+    lines_.append("passed\t");
+    appendField(lines_, path);
+    lines_.append("\t\t");
+    appendField(lines_, std::string(reason));
+    lines_.push_back('\n');
+    if (lines_.size() >= kPiece) write();
+}
+
 void LinePrinter::flush() {
     write();
     std::cout.flush();

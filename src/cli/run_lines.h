@@ -16,6 +16,8 @@ class LinePrinter {
     void step(const PlanStep& step, StepStatus status, const std::string& target,
               const std::string& error);
     void folder(const FolderProblem& problem);
+    // An entry the walk passed over, and the first condition it failed.
+    void passed(const std::string& path, std::string_view reason);
     // Writes out what is gathered. A run's line goes out at once, so that the output of a
     // killed run names every entry it did; a preview's lines go out at the end of its task,
     // before anything else is written.

@@ -37,12 +37,9 @@ int showCommand(const std::string& folder, const std::string& name) {
         std::cerr << "No task record named \"" << name << "\" in " << settings.path() << '\n';
         return kCannotRun;
     }
-    std::cout << keys::kSourceFolder << '=' << field(record->sourceFolder) << '\n'
-              << keys::kTargetFolder << '=' << field(record->targetFolder) << '\n'
-              << keys::kAction << '=' << record->action << '\n'
-              << keys::kDepth << '=' << record->depthCode << '\n'
-              << keys::kFilters << '=' << field(record->filters) << '\n'
-              << keys::kFolderStructure << '=' << (record->flat ? 1 : 0) << '\n';
+    for (const std::string_view key : keys::kTaskKeys) {
+        std::cout << key << '=' << field(valueOf(*record, key)) << '\n';
+    }
     return kOk;
 }
 

@@ -18,6 +18,8 @@ struct FolderEntry {
     // the folder listing it and is not a mount point. Filled in for folders only.
     bool sameFileSystem = false;
     FolderId id;  // for folders only
+    // The entry's inode as the listing gives it, without a look at the entry itself.
+    std::uint64_t inode = 0;
 };
 
 struct FolderListing {

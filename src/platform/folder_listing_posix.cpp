@@ -85,6 +85,7 @@ std::uint64_t orderPrefix(std::string_view name) {
 // An entry as read: its name lies in the names read so far.
 struct ReadEntry {
     std::uint64_t prefix;
+    std::uint64_t inode;
     std::uint32_t offset;
     std::uint32_t length;
     EntryType type;
@@ -115,7 +116,7 @@ bool readNames(int fd, ListingScratch& scratch) {
             at += raw->d_reclen;
             if (isDotOrDotDot(raw->d_name)) continue;
             const std::string_view name(raw->d_name);
-            scratch.read.push_back({orderPrefix(name),
+            scratch.read.push_back({orderPrefix(name), static_cast<std::uint64_t>(raw->d_ino),
                                     static_cast<std::uint32_t>(scratch.names.size()),
                                     static_cast<std::uint32_t>(name.size()),
                                     typeFromDirent(fd, raw->d_name, raw->d_type)});
@@ -161,6 +162,7 @@ FolderListing readEntries(int fd, std::string path, std::optional<FolderId> expe
         FolderEntry& entry = listing.entries[i];
         entry.name.assign(scratch.names, read.offset, read.length);
         entry.type = read.type;
+        entry.inode = read.inode;
         if (entry.type == EntryType::Folder) describeFolder(fd, self.device, entry);
     }
     listing.listed = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,23 @@ inline constexpr std::string_view kFolderStructure = "folderstruct";
 inline constexpr std::string_view kSkipSame = "skipsame";
 inline constexpr std::string_view kWatch = "watch";
 inline constexpr std::string_view kEvery = "every";
+// The conditions beside the filters, and the templates of placement.
+inline constexpr std::string_view kNames = "names";
+inline constexpr std::string_view kExclude = "exclude";
+inline constexpr std::string_view kMinSize = "minsize";
+inline constexpr std::string_view kMaxSize = "maxsize";
+inline constexpr std::string_view kOlderThan = "olderthan";
+inline constexpr std::string_view kNewerThan = "newerthan";
+inline constexpr std::string_view kFilesOnly = "filesonly";
+inline constexpr std::string_view kSubfolder = "subfolder";
+inline constexpr std::string_view kRename = "rename";
+
+// Every key of a task's record, in the one order they are shown in: the first six as they
+// always were, then what selects, what places, and when the task runs by itself.
+inline constexpr std::array<std::string_view, 18> kTaskKeys = {
+    kSourceFolder, kTargetFolder, kAction,  kDepth,    kFilters,   kFolderStructure,
+    kNames,        kExclude,      kMinSize, kMaxSize,  kOlderThan, kNewerThan,
+    kFilesOnly,    kSubfolder,    kRename,  kSkipSame, kWatch,     kEvery};
 }  // namespace keys
 
 // The program's own section and its keys beside the window position.
@@ -42,6 +60,17 @@ struct TaskRecord {
     bool skipSame = false;          // skipsame: leave an entry whose target holds the same content
     bool watch = false;             // watch: run when entries appear or change in the source
     std::int32_t everyMinutes = 0;  // every: run at this interval; 0 never
+    // The conditions and templates as written; what they mean, and whether they can be read,
+    // is the run's to say (run/plan/task_rules.h). Empty: not set.
+    std::string names{};      // names
+    std::string exclude{};    // exclude
+    std::string minSize{};    // minsize
+    std::string maxSize{};    // maxsize
+    std::string olderThan{};  // olderthan
+    std::string newerThan{};  // newerthan
+    bool filesOnly = false;   // filesonly
+    std::string subfolder{};  // subfolder
+    std::string rename{};     // rename
 
     bool operator==(const TaskRecord&) const = default;
 };
@@ -51,5 +80,9 @@ struct TaskRecord {
 std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name);
 // The record as that reading found it: reading many records, take one snapshot for all.
 std::optional<TaskRecord> readTaskRecord(const SettingsSnapshot& file, const std::string& name);
+
+// The value of one of keys::kTaskKeys as the record holds it, in the form a record is
+// written in: numbers in decimal, booleans 0 or 1.
+std::string valueOf(const TaskRecord& record, std::string_view key);
 
 }  // namespace kestrune

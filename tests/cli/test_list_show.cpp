@@ -49,13 +49,16 @@ TEST_F(ListShowTest, ListOfABrokenTreeFileFailsWithItsError) {
 TEST_F(ListShowTest, ShowPrintsTheRecordAsARunReadsIt) {
     const std::string content =
         "[Desktop Tidy]\ns_folder=C:\\Data\nt_folder=D:\\\nsublevel=0x3\nactions=1\n"
-        "filters=*.txt;*.doc\nfolderstruct=$10\n";
+        "filters=*.txt;*.doc\nfolderstruct=$10\nSubFolder= {year}/{month} \nMINSIZE=10M\n"
+        "exclude=drafts;*.bak\nrename={name}\\{ext}\nevery=5\n";
     writeFile(settingsFile(), content);
     const Outcome result = runCli(scratch, "show 'desktop tidy'");
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out,
               "s_folder=C:\\\\Data\nt_folder=D:\\\\\nactions=1\nsublevel=3\n"
-              "filters=*.txt;*.doc\nfolderstruct=1\n");
+              "filters=*.txt;*.doc\nfolderstruct=1\nnames=\nexclude=drafts;*.bak\n"
+              "minsize=10M\nmaxsize=\nolderthan=\nnewerthan=\nfilesonly=0\n"
+              "subfolder={year}/{month}\nrename={name}\\\\{ext}\nskipsame=0\nwatch=0\nevery=5\n");
     EXPECT_EQ(readFile(settingsFile()), content);
 }
 
@@ -72,7 +75,9 @@ TEST_F(ListShowTest, WhereTellsTheFolderInUseAndWhy) {
 TEST_F(ListShowTest, ShowUsesTheRunDefaults) {
     writeFile(settingsFile(), "[T]\nsublevel=3a\n");
     EXPECT_EQ(runCli(scratch, "show T").out,
-              "s_folder=\nt_folder=\nactions=0\nsublevel=0\nfilters=\nfolderstruct=0\n");
+              "s_folder=\nt_folder=\nactions=0\nsublevel=0\nfilters=\nfolderstruct=0\nnames=\n"
+              "exclude=\nminsize=\nmaxsize=\nolderthan=\nnewerthan=\nfilesonly=0\nsubfolder=\n"
+              "rename=\nskipsame=0\nwatch=0\nevery=0\n");
 }
 
 TEST_F(ListShowTest, ShowOfAMissingRecordFails) {

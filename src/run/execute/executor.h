@@ -69,7 +69,7 @@ class Executor {
     void restoreShapes();
     ActionResult openFolderOf(const std::string& path, OpenFolder& out);
     std::string realPathOf(const std::string& path) const;
-    std::string freshName(const PlanStep& step) const;
+    std::string freshName(const PlanStep& step, int attempt) const;
     bool stopAsked() const;
 
     // executor_batches.cpp: waiting copies and trash moves, reporting in order.

@@ -157,7 +157,7 @@ void Executor::putInPlace(Pending& pending) {
     EntryIdentity made;
     const int attempts = pending.freshNames ? kAttempts : 1;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (attempt > 0) name = freshName(step);
+        if (attempt > 0) name = freshName(step, attempt);
         outcome = files_.placeTemporary(pending.to, pending.copy, name, made);
         if (outcome.code != EEXIST) break;
     }

@@ -2,8 +2,10 @@
 
 #include <cerrno>
 
+#include "platform/random_source.h"
 #include "platform/trash.h"
 #include "run/execute/executor.h"
+#include "run/plan/name_form.h"
 #include "run/plan/name_source.h"
 #include "run/plan/path_rules.h"
 #include "run/plan/plan_roots.h"
@@ -54,6 +56,11 @@ std::string reasonFor(const ActionResult& outcome, const PlanStep& step, bool un
     return outcome.error;
 }
 
+// A run without a journal still names its temporary copies as its own.
+std::string unjournaledId() {
+    return "run" + std::to_string(trueRandomSeed());
+}
+
 StepResult leftAlone(const PlanStep& step) {
     StepResult result;
     result.status = step.status;
@@ -69,7 +76,7 @@ Executor::Executor(const RunPlan& plan, const ExecuteOptions& options)
       files_(options.files != nullptr ? *options.files : systemFileActions()),
       names_(options.names != nullptr ? *options.names : randomNames()),
       stop_(options.stop),
-      runId_(options.runId.empty() ? names_.next() : options.runId),
+      runId_(options.runId.empty() ? unjournaledId() : options.runId),
       folders_(files_, plan.roots) {}
 
 bool Executor::stopAsked() const {
@@ -185,8 +192,17 @@ void Executor::perform(std::size_t index) {
     report(index, failure("nothing to do", step.target));
 }
 
-std::string Executor::freshName(const PlanStep& step) const {
-    return names_.next() + (plan_.record.flat ? "_" : "") + nameOf(step.source);
+// A fresh target name beside the planned one, for a name taken since planning: the entry's
+// next random part after the plan's, in the one form of such names. A plan that found the
+// plain name free drew nothing, so the entry's seed is made here.
+std::string Executor::freshName(const PlanStep& step, int attempt) const {
+    const std::string planned = nameOf(step.target);
+    const std::uint64_t seed =
+        step.nameDraws > 0
+            ? step.nameSeed
+            : nameSeed(step.identity.device, step.identity.inode, folderPart(step.target), planned);
+    const auto draw = step.nameDraws + static_cast<std::uint32_t>(attempt - 1);
+    return redrawnName(planned, step.nameDraws > 0, names_.part(seed, draw));
 }
 
 // Renames the entry to its target and reports how it went; OtherFileSystem, reporting
@@ -200,7 +216,7 @@ Executor::Renamed Executor::renameInto(std::size_t index, const PlanStep& step,
     EntryIdentity made;
     const int attempts = plan_.exactTargets ? 1 : kAttempts;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (attempt > 0) target = freshName(step);
+        if (attempt > 0) target = freshName(step, attempt);
         outcome = files_.rename(from, nameOf(step.source), step.identity, to, target, made);
         if (outcome.code != EEXIST) break;
     }

@@ -19,9 +19,13 @@ struct PendingFolder {
     std::int32_t depth;
 };
 
+bool isExcluded(const FolderEntry& entry, const WalkRequest& request) {
+    return request.conditions != nullptr && request.conditions->excludes(entry.name);
+}
+
 bool isPlainFolder(const FolderEntry& entry, const WalkRequest& request) {
     return entry.type == EntryType::Folder && entry.sameFileSystem && entry.name[0] != '.' &&
-           entry.id != request.skip;
+           entry.id != request.skip && !isExcluded(entry, request);
 }
 
 bool withinDepth(std::int32_t depth, std::int32_t depthCode) {
@@ -29,17 +33,17 @@ bool withinDepth(std::int32_t depth, std::int32_t depthCode) {
 }
 
 // A run's own temporary copies are never selected, by this run or another.
-bool isSelectable(const FolderEntry& entry, const WalkRequest& request) {
-    if (entry.type == EntryType::Other || isTemporaryName(entry.name)) return false;
-    return entry.type != EntryType::Folder || entry.id != request.skip;
+PassedOver byKind(const FolderEntry& entry, const WalkRequest& request) {
+    if (entry.type == EntryType::Other) return PassedOver::Special;
+    if (isTemporaryName(entry.name)) return PassedOver::Temporary;
+    if (entry.type == EntryType::Folder && entry.id == request.skip) return PassedOver::Target;
+    return PassedOver::None;
 }
 
 constexpr std::uint32_t kNoPiece = UINT32_MAX;
 
 // The first filter piece that selects the entry, or kNoPiece.
-std::uint32_t firstPiece(const FolderEntry& entry, const FilterPieces& filters,
-                         const WalkRequest& request) {
-    if (!isSelectable(entry, request)) return kNoPiece;
+std::uint32_t firstPiece(const FolderEntry& entry, const FilterPieces& filters) {
     const std::string extension = upperAscii(extensionOf(entry.name));
     for (std::uint32_t piece = 0; piece < filters.size(); ++piece) {
         if (filters.matches(piece, extension)) return piece;
@@ -47,28 +51,86 @@ std::uint32_t firstPiece(const FolderEntry& entry, const FilterPieces& filters,
     return kNoPiece;
 }
 
-// Each entry's extension is looked at once, then the entries are taken piece by piece.
-void select(const FolderListing& listing, std::size_t folder, bool entersSubfolders,
-            const FilterPieces& filters, const WalkRequest& request,
-            std::deque<SelectedEntry>& selection) {
-    const auto& entries = listing.entries;
-    std::vector<std::uint32_t> pieces(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        pieces[i] = firstPiece(entries[i], filters, request);
-    }
-    for (std::uint32_t piece = 0; piece < filters.size(); ++piece) {
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (pieces[i] != piece) continue;
-            SelectedEntry& selected = selection.emplace_back();
-            selected.folder = folder;
-            selected.name = entries[i].name;
-            selected.entered = entersSubfolders && isPlainFolder(entries[i], request);
-            if (request.identities) {
-                selected.error = readIdentityIn(listing.folder, entries[i].name, selected.identity);
+// What the walk made of one listed entry.
+struct Judged {
+    std::uint32_t piece = kNoPiece;  // the piece that selects it
+    bool looked = false;             // its identity (or the error) is in the folder's scratch
+};
+
+// Selects the entries of one listed folder. Each entry's extension is looked at once, then
+// the entries are taken piece by piece; an entry is looked at on disk only for a condition
+// that asks for its size or time, or when the request wants every identity.
+class FolderSelector {
+  public:
+    FolderSelector(const WalkRequest& request, const FilterPieces& filters, WalkResult& result)
+        : request_(request), filters_(filters), result_(result) {}
+
+    void select(const FolderListing& listing, std::size_t folder, bool entersSubfolders) {
+        const auto& entries = listing.entries;
+        judged_.assign(entries.size(), Judged{});
+        if (looksAtEntries()) {
+            identities_.resize(entries.size());
+            errors_.resize(entries.size());
+        }
+        for (std::size_t i = 0; i < entries.size(); ++i) judge(listing, folder, i);
+        for (std::uint32_t piece = 0; piece < filters_.size(); ++piece) {
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                if (judged_[i].piece != piece) continue;
+                SelectedEntry& selected = result_.selection.emplace_back();
+                selected.folder = folder;
+                selected.name = entries[i].name;
+                selected.inode = entries[i].inode;
+                selected.entered = entersSubfolders && isPlainFolder(entries[i], request_);
+                if (judged_[i].looked) {
+                    selected.identity = identities_[i];
+                    selected.error = errors_[i];
+                } else if (request_.identities || request_.modifiedTimes) {
+                    selected.error =
+                        readIdentityIn(listing.folder, entries[i].name, selected.identity);
+                }
             }
         }
     }
-}
+
+  private:
+    bool looksAtEntries() const {
+        return request_.conditions != nullptr && request_.conditions->needsIdentity();
+    }
+
+    void judge(const FolderListing& listing, std::size_t folder, std::size_t i) {
+        const FolderEntry& entry = listing.entries[i];
+        const Conditions* conditions = request_.conditions;
+        PassedOver why = byKind(entry, request_);
+        if (why == PassedOver::None && isExcluded(entry, request_)) why = PassedOver::Excluded;
+        std::uint32_t piece = kNoPiece;
+        if (why == PassedOver::None) {
+            piece = firstPiece(entry, filters_);
+            if (piece == kNoPiece) why = PassedOver::Extension;
+        }
+        if (why == PassedOver::None && conditions != nullptr) {
+            why = conditions->byName(entry.name, entry.type);
+        }
+        if (why == PassedOver::None && looksAtEntries()) {
+            judged_[i].looked = true;
+            errors_[i] = readIdentityIn(listing.folder, entry.name, identities_[i]);
+            // An entry that cannot be looked at is selected, so that its step says why.
+            if (errors_[i] == 0) why = conditions->byIdentity(identities_[i], request_.nowNs);
+        }
+        if (why == PassedOver::None) {
+            judged_[i].piece = piece;
+        } else if (request_.passedOver) {
+            request_.passedOver(joined(result_.folders[folder], entry.name), why);
+        }
+    }
+
+    const WalkRequest& request_;
+    const FilterPieces& filters_;
+    WalkResult& result_;
+    // Of the folder at hand, one for each of its entries; kept from folder to folder.
+    std::vector<Judged> judged_;
+    std::vector<EntryIdentity> identities_;
+    std::vector<int> errors_;
+};
 
 }  // namespace
 
@@ -82,6 +144,7 @@ void WalkResult::path(const SelectedEntry& entry, std::string& path) const {
 
 WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
     WalkResult result;
+    FolderSelector selector(request, filters, result);
     std::vector<PendingFolder> pending{{nullptr, {}, {}, request.sourceRoot, 0}};
     while (!pending.empty()) {
         if (request.stop != nullptr && request.stop->load()) break;
@@ -92,10 +155,11 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
                 ? listFolder(current.path)
                 : listFolderBelow(current.parent, current.name, current.id, request.identities);
         if (!listing.listed) result.unlisted.push_back({current.path, listing.error});
+        if (current.parent == nullptr && listing.listed) result.device = listing.folder->device();
         const std::size_t index = result.folders.size();
         result.folders.push_back(current.path);
         const bool entersSubfolders = withinDepth(current.depth + 1, request.depthCode);
-        select(listing, index, entersSubfolders, filters, request, result.selection);
+        selector.select(listing, index, entersSubfolders);
         if (!entersSubfolders) continue;
         // Pushed in reverse so that the first subfolder is walked first.
         for (auto it = listing.entries.rbegin(); it != listing.entries.rend(); ++it) {

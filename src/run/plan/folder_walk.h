@@ -3,12 +3,14 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/entry_identity.h"
 #include "platform/folder_listing.h"
+#include "run/plan/conditions.h"
 #include "run/plan/filter_pieces.h"
 
 namespace kestrune {
@@ -23,14 +25,24 @@ struct WalkRequest {
     bool identities = true;
     // Once it reads true the walk lists no further folder and returns what it has.
     const std::atomic<bool>* stop = nullptr;
+    // The conditions beside the filters; none when null. An excluded folder is not entered.
+    const Conditions* conditions = nullptr;
+    // The time ages are judged at, nanoseconds since the epoch.
+    std::int64_t nowNs = 0;
+    // Whether each selected entry's identity is looked at even without `identities`: its
+    // modification time places it.
+    bool modifiedTimes = false;
+    // Told of each entry listed but not selected, and of the first rule it failed.
+    std::function<void(const std::string& path, PassedOver why)> passedOver = nullptr;
 };
 
 // The members are in an order that leaves no gaps: a walk keeps one for every entry.
 struct SelectedEntry {
     std::string name;
-    EntryIdentity identity;  // as listed
-    std::size_t folder = 0;  // index into WalkResult::folders
-    int error = 0;           // errno when the entry could not be looked at
+    EntryIdentity identity;   // as listed
+    std::size_t folder = 0;   // index into WalkResult::folders
+    std::uint64_t inode = 0;  // as the listing gave it, without a look at the entry
+    int error = 0;            // errno when the entry could not be looked at
     // A folder that the walk enters as well: its own entries are selected one by one.
     bool entered = false;
 };
@@ -49,6 +61,8 @@ struct WalkResult {
     // and a vector would copy them all again and again as it grows, into fresh memory.
     std::deque<SelectedEntry> selection;
     std::vector<UnlistedFolder> unlisted;
+    // The source's file system: the walk enters no other.
+    std::uint64_t device = 0;
 
     std::string path(const SelectedEntry& entry) const;
     // The same written into `path`, which keeps its room.
@@ -56,8 +70,9 @@ struct WalkResult {
 };
 
 // Walks the plain folders below the source root to the depth and selects the entries that
-// match a filter piece, listing each folder once. Plain folders are real folders on the same
-// file system, neither hidden nor symbolic links; FIFOs, sockets and devices are never selected.
+// match a filter piece and pass the conditions, listing each folder once. Plain folders are
+// real folders on the same file system, neither hidden, nor symbolic links, nor excluded;
+// FIFOs, sockets and devices are never selected.
 WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters);
 
 }  // namespace kestrune

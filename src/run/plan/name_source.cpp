@@ -1,29 +1,22 @@
 #include "run/plan/name_source.h"
 
-#include <string_view>
-
-#include "platform/random_source.h"
+#include "run/plan/name_form.h"
 
 namespace kestrune {
 
 namespace {
 
-constexpr std::string_view kAlphabet =
-    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-constexpr int kNamePartLength = 12;
+class DrawnNames final : public NameSource {
+  public:
+    std::string part(std::uint64_t seed, std::uint32_t draw) override {
+        return drawnPart(seed, draw);
+    }
+};
 
 }  // namespace
 
-std::string RandomNameSource::next() {
-    std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
-    std::string part;
-    part.reserve(kNamePartLength);
-    for (int i = 0; i < kNamePartLength; ++i) part += kAlphabet[pick(engine_)];
-    return part;
-}
-
 NameSource& randomNames() {
-    thread_local RandomNameSource names(trueRandomSeed());
+    static DrawnNames names;
     return names;
 }
 

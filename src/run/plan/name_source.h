@@ -1,29 +1,20 @@
 #pragma once
 
 #include <cstdint>
-#include <random>
 #include <string>
 
 namespace kestrune {
 
-// Gives the random name parts that make a taken target name free.
+// Gives the random name parts that make a taken target name free: the draw-th part of an
+// entry's seed (nameSeed in name_form.h). The same two numbers give the same part, so a run
+// finds the names its preview showed.
 class NameSource {
   public:
     virtual ~NameSource() = default;
-    virtual std::string next() = 0;
+    virtual std::string part(std::uint64_t seed, std::uint32_t draw) = 0;
 };
 
-// Twelve characters drawn uniformly from a-z, A-Z and 0-9.
-class RandomNameSource final : public NameSource {
-  public:
-    explicit RandomNameSource(std::uint64_t seed) : engine_(seed) {}
-    std::string next() override;
-
-  private:
-    std::mt19937_64 engine_;
-};
-
-// The program's generator, seeded once from the system's true random source.
+// The program's parts: drawnPart() of name_form.h.
 NameSource& randomNames();
 
 }  // namespace kestrune

@@ -1,7 +1,6 @@
 #include "run/plan/placement.h"
 
-#include <string_view>
-
+#include "run/plan/name_form.h"
 #include "run/plan/path_rules.h"
 
 namespace kestrune {
@@ -9,23 +8,30 @@ namespace kestrune {
 namespace {
 
 // Gives up on a name source that keeps repeating itself rather than loop for ever.
-constexpr int kMaxDraws = 1000;
+constexpr std::uint32_t kMaxDraws = 1000;
 
 }  // namespace
 
-Placement::Placement(FileActions& files, NameSource& names, std::string targetFolder, bool flat)
-    : files_(files), names_(names), base_(withoutTrailingSlashes(targetFolder)), flat_(flat) {}
+Placement::Placement(FileActions& files, NameSource& names, std::string targetFolder, bool flat,
+                     bool revisits)
+    : files_(files),
+      names_(names),
+      base_(withoutTrailingSlashes(targetFolder)),
+      flat_(flat),
+      revisits_(revisits) {}
 
-std::string Placement::targetFolderFor(const std::string& relative) const {
-    return joined(base_, flat_ ? std::string_view("/") : std::string_view(relative));
+std::string Placement::targetFolderFor(std::string_view relative) const {
+    return joined(base_, flat_ ? std::string_view("/") : relative);
 }
 
-// Whether the entries of that relative folder go to the current folder; checked without
-// making the folder's path, since it is asked for every entry.
-bool Placement::inFolder(const std::string& relative) const {
-    const std::string_view rest = flat_ ? std::string_view("/") : std::string_view(relative);
-    return folder_.size() == base_.size() + rest.size() &&
-           std::string_view(folder_).substr(base_.size()) == rest;
+// Whether the entry goes to the current folder; checked without making the folder's path,
+// since it is asked for every entry.
+bool Placement::inFolder(const EntryToPlace& entry) const {
+    const std::string_view rest = flat_ ? std::string_view("/") : entry.relative;
+    const std::string_view folder(folder_);
+    return folder.size() == base_.size() + rest.size() + entry.subfolder.size() &&
+           folder.substr(base_.size(), rest.size()) == rest &&
+           folder.substr(base_.size() + rest.size()) == entry.subfolder;
 }
 
 void Placement::planFolder(const std::string& folder) {
@@ -34,36 +40,48 @@ void Placement::planFolder(const std::string& folder) {
     planned_.insert(joined(folder, "/"));
 }
 
-void Placement::enter(const std::string& folder) {
-    folder_ = folder;
+void Placement::enter(std::string folder) {
+    if (revisits_ && !folder_.empty()) {
+        left_[folder_] = LeftFolder{std::move(claimed_), folderMissing_};
+        claimed_ = NameSet();
+    }
+    folder_ = std::move(folder);
+    if (const auto left = left_.find(folder_); left != left_.end()) {
+        claimed_ = std::move(left->second.claimed);
+        folderMissing_ = left->second.missing;
+        left_.erase(left);
+        return;
+    }
     claimed_.clear();
-    // No entry comes back to a folder once left, so its reserved names are needed no more.
-    if (const auto held = reserved_.find(folder); held != reserved_.end()) {
+    // A folder's reserved names go into its claimed names the first time it is entered.
+    if (const auto held = reserved_.find(folder_); held != reserved_.end()) {
         for (const std::string& name : held->second) claimed_.insert(name);
         reserved_.erase(held);
     }
-    folderMissing_ = planned_.contains(folder) || !files_.exists(folder);
+    folderMissing_ = planned_.contains(folder_) || !files_.exists(folder_);
 }
 
 // Claims the name while it looks: one hash a name. A name found taken on disk stays
 // claimed, which changes nothing, as it is not free either.
-bool Placement::taken(const std::string& name) {
-    return !claimed_.insert(name) || (!folderMissing_ && files_.exists(folder_ + name));
+bool Placement::taken(std::string_view name) {
+    return !claimed_.insert(name) || (!folderMissing_ && files_.exists(joined(folder_, name)));
 }
 
-// Flat placement keeps the name readable with a "_" after the random part.
-std::string Placement::candidate(const std::string& name, const std::string& part) const {
-    if (part.empty()) return name;
-    return part + (flat_ ? "_" : "") + name;
-}
-
-bool Placement::place(const std::string& relative, const std::string& name, std::string& target) {
-    if (!inFolder(relative)) enter(targetFolderFor(relative));
-    std::string chosen = name;
-    for (int draw = 0; taken(chosen); ++draw) {
-        if (draw == kMaxDraws) return false;
-        chosen = candidate(name, names_.next());
+bool Placement::place(const EntryToPlace& entry, std::string& target, PlacedName& placed) {
+    if (!inFolder(entry)) {
+        enter(joined(targetFolderFor(entry.relative), entry.subfolder));
     }
+    placed = {};
+    if (!taken(entry.name)) {
+        target.assign(folder_).append(entry.name);
+        return true;
+    }
+    placed.seed = nameSeed(entry.device, entry.inode, folder_, entry.name);
+    std::string chosen;
+    do {
+        if (placed.draws == kMaxDraws) return false;
+        chosen = withRandomPart(names_.part(placed.seed, placed.draws++), entry.name);
+    } while (taken(chosen));
     target.assign(folder_).append(chosen);
     return true;
 }

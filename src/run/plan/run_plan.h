@@ -51,6 +51,10 @@ struct PlanStep {
     std::string error;  // the reason when Failed
     // For a step of an undo: the index of the step of the undone run it takes back.
     std::size_t origin = kNoOrigin;
+    // The entry's random parts (placement.h's PlacedName): should the target name be taken
+    // by the time the entry is acted on, the executor draws the part after the plan's.
+    std::uint32_t nameDraws = 0;  // 0: the plain name was free, and no seed was needed
+    std::uint64_t nameSeed = 0;
 };
 
 // A folder below the source that could not be listed: a failure of the run, never silent.

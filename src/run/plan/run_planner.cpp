@@ -16,6 +16,7 @@
 #include "run/plan/path_rules.h"
 #include "run/plan/placement.h"
 #include "run/plan/plan_roots.h"
+#include "run/plan/task_record.h"
 
 namespace kestrune {
 
@@ -33,6 +34,15 @@ std::string reasonOf(const UnlistedFolder& folder) {
     return systemErrorText(folder.error);
 }
 
+// A new name that would not name an entry in the target folder.
+std::string unusableName(const std::string& name) {
+    if (name.empty()) return "the new name comes out empty";
+    if (name == "." || name == "..") {
+        return "the new name comes out as \"" + name + "\", which leads out of the target folder";
+    }
+    return {};
+}
+
 // The step as new, keeping the room of its paths.
 void renew(PlanStep& step) {
     PlanStep fresh;
@@ -48,8 +58,9 @@ class Planner {
     Planner(const TaskRecord& record, const std::string& name, const PlanOptions& options)
         : options_(options),
           files_(options.files != nullptr ? *options.files : systemFileActions()),
+          checked_(checkRecord(record)),
           placement_(files_, options.names != nullptr ? *options.names : randomNames(),
-                     record.targetFolder, record.flat) {
+                     record.targetFolder, record.flat, !checked_.rules.subfolder.empty()) {
         plan_.task = name;
         plan_.record = record;
     }
@@ -109,15 +120,25 @@ class Planner {
 
     void fail(const std::string& reason) { plan_.error = cannotRunMessage(plan_.task, reason); }
 
+    const TaskRules& rules() const { return checked_.rules; }
+
     // Nothing is planned when the record cannot run or would act on its own source.
     std::optional<WalkRequest> check() {
         const TaskRecord& record = plan_.record;
-        if (const std::string problem = recordProblem(record); !problem.empty()) {
-            fail(problem);
+        if (!checked_.problem.empty()) {
+            fail(checked_.problem);
             return std::nullopt;
         }
         WalkRequest request{
             sourceRootOf(record.sourceFolder), record.depthCode, {}, options_.identities};
+        if (rules().hasConditions) request.conditions = &rules().conditions;
+        request.nowNs = judgingTime(options_.nowNs);
+        request.modifiedTimes = placing() && rules().placesByTime();
+        if (options_.passedOver) {
+            request.passedOver = [this](const std::string& path, PassedOver why) {
+                options_.passedOver(path, rules().conditions.reason(why));
+            };
+        }
         FolderId source;
         if (!folderIdentity(record.sourceFolder, source)) {
             fail("its source folder \"" + record.sourceFolder +
@@ -165,14 +186,31 @@ class Planner {
         placement_.planFolder(folder);
     }
 
+    // The folders a subfolder template puts the entry in: "" or "2026/12/".
+    std::string subfolderOf(const SelectedEntry& entry) const {
+        return rules().subfolder.filled({entry.name, entry.identity.modifiedNs});
+    }
+
     // Every folder an entry goes to, and the mirror of every merged folder, so that a tree
     // moved whole is rebuilt with its empty folders too.
     void planFolders(const WalkResult& walk) {
         needFolder(withoutTrailingSlashes(plan_.record.targetFolder));
-        if (plan_.record.flat) return;
+        const bool sorted = !rules().subfolder.empty();
+        if (plan_.record.flat && !sorted) return;
         std::size_t last = walk.folders.size();
         for (const SelectedEntry& entry : walk.selection) {
             if (entry.entered) needFolder(mirroredFolder(walk, entry));
+            if (sorted) {
+                // No folder is made for an entry that stays: one that cannot be looked at
+                // fails, a busy one waits for a later run.
+                if (entry.entered || entry.error != 0 ||
+                    busy_->check(entry.name, entry.identity) != BusyReason::None) {
+                    continue;
+                }
+                needFolder(withoutTrailingSlashes(
+                    placement_.targetFolderFor(relativeOf(walk, entry)) + subfolderOf(entry)));
+                continue;
+            }
             if (entry.folder == last) continue;
             last = entry.folder;
             needFolder(withoutTrailingSlashes(placement_.targetFolderFor(relativeOf(walk, entry))));
@@ -202,24 +240,47 @@ class Planner {
         }
         if (!placing()) return step;
         const std::string& relative = relativeOf(walk, entry);
+        // Without templates the entry keeps its name and goes where its folder goes; the
+        // templates' results are kept in strings that keep their room from entry to entry.
+        std::string_view subfolder;
+        if (!rules().subfolder.empty()) {
+            subfolder_ = subfolderOf(entry);
+            subfolder = subfolder_;
+        }
+        std::string_view name = entry.name;
+        if (!rules().rename.empty()) {
+            renamed_ = rules().rename.filled({entry.name, entry.identity.modifiedNs});
+            if (std::string problem = unusableName(renamed_); !problem.empty()) {
+                step.status = StepStatus::Failed;
+                step.error = std::move(problem);
+                return step;
+            }
+            name = renamed_;
+        }
         if (plan_.record.skipSame) {
-            const std::string plain = placement_.targetFolderFor(relative) + entry.name;
+            const std::string plain =
+                joined(joined(placement_.targetFolderFor(relative), subfolder), name);
             if (compareContent(step.source, plain).same()) {
                 step.status = StepStatus::Same;
                 step.target = plain;
                 return step;
             }
         }
-        if (!placement_.place(relative, entry.name, step.target)) {
+        PlacedName placed;
+        if (!placement_.place({relative, subfolder, name, walk.device, entry.inode}, step.target,
+                              placed)) {
             step.status = StepStatus::Failed;
             step.error = "no free target name found";
             return step;
         }
+        step.nameDraws = placed.draws;
+        step.nameSeed = placed.seed;
         return step;
     }
 
     const PlanOptions& options_;
     FileActions& files_;
+    CheckedRecord checked_;
     Placement placement_;
     RunPlan plan_;
     std::optional<BusyCheck> busy_;
@@ -227,6 +288,8 @@ class Planner {
     NameSet made_;   // those of them the run makes
     std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
     std::string relative_;
+    std::string subfolder_;  // the latest entry's subfolder template, filled
+    std::string renamed_;    // the latest entry's new name
 };
 
 }  // namespace
@@ -245,6 +308,14 @@ RunPlan planTask(const SettingsFile& settings, const std::string& name,
         return plan;
     }
     return planRecord(*record, name, options);
+}
+
+// The start of the minute, so that a preview and the run after it, in the same minute, agree
+// at the bounds.
+std::int64_t judgingTime(std::optional<std::int64_t> nowNs) {
+    constexpr std::int64_t kMinuteNs = 60'000'000'000;
+    const std::int64_t now = nowNs.value_or(automaticStartNow());
+    return now - (((now % kMinuteNs) + kMinuteNs) % kMinuteNs);
 }
 
 std::int64_t automaticStartNow() {

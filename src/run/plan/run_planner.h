@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "run/plan/run_plan.h"
 #include "run/plan/task_record.h"
@@ -33,6 +35,12 @@ struct PlanOptions {
     // An automatic run's start, nanoseconds since the epoch: entries changed within the
     // last few seconds before it are left busy too. Unset for a run started by hand.
     std::optional<std::int64_t> automaticStartNs = std::nullopt;
+    // The time the conditions' ages are judged at, nanoseconds since the epoch (now when
+    // unset), taken to the start of its minute.
+    std::optional<std::int64_t> nowNs = std::nullopt;
+    // When set, told of each entry the walk listed but did not select, with the first
+    // condition it failed in words ("extension", "smaller than 10M"): an explained preview.
+    std::function<void(const std::string& path, std::string_view reason)> passedOver = nullptr;
 };
 
 // Plans the whole run of a record: walks and selects, decides the folders to make, places
@@ -44,6 +52,10 @@ RunPlan planRecord(const TaskRecord& record, const std::string& name,
 // Plans the run of the record of that name.
 RunPlan planTask(const SettingsFile& settings, const std::string& name,
                  const PlanOptions& options = {});
+
+// The time a run judges the ages of its conditions at: the start of the minute of nowNs, or
+// of now when unset.
+std::int64_t judgingTime(std::optional<std::int64_t> nowNs = std::nullopt);
 
 // The start time an automatic run plans with (PlanOptions::automaticStartNs): now.
 std::int64_t automaticStartNow();

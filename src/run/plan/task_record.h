@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "run/plan/task_rules.h"
 #include "store/task_record.h"
 
 namespace kestrune {
@@ -10,7 +11,15 @@ namespace kestrune {
 // delete and trash have no target.
 bool placesEntries(std::int32_t action);
 
-// Why the record cannot run, or an empty string when it can.
+// A record as a run takes it: why it cannot run, or its rules.
+struct CheckedRecord {
+    std::string problem;  // empty when the record can run
+    TaskRules rules;
+};
+CheckedRecord checkRecord(const TaskRecord& record);
+
+// Why the record cannot run, or an empty string when it can: the check the planner, the
+// command line and the editor share.
 std::string recordProblem(const TaskRecord& record);
 
 }  // namespace kestrune

@@ -84,8 +84,8 @@ TEST_F(TaskRunTest, WorkedExampleKeepsRelativeFolders) {
     ASSERT_TRUE(report.totals.error.empty()) << report.totals.error;
     ASSERT_EQ(report.results.size(), 3u);
     EXPECT_EQ(report.plan.steps[0].source, inbox() + "/a.txt");
-    EXPECT_TRUE(
-        std::regex_match(report.results[0].target, std::regex(sorted() + "/" + kPart + "a\\.txt")));
+    EXPECT_TRUE(std::regex_match(report.results[0].target,
+                                 std::regex(sorted() + "/" + kPart + "_a\\.txt")));
     EXPECT_EQ(report.results[1].target, sorted() + "/b.doc");
     EXPECT_EQ(report.plan.steps[2].source, inbox() + "/Notes/a.txt");
     EXPECT_EQ(report.results[2].target, sorted() + "/Notes/a.txt");
@@ -224,8 +224,8 @@ TEST_F(TaskRunTest, AnyEntryTakesANameDanglingLinksAndFoldersToo) {
     fs::create_symlink("nowhere", sorted() + "/b.txt");
     const Outcome report = run(record(1, "*.txt"), "Taken");
     EXPECT_EQ(report.totals.succeeded, 2u);
-    EXPECT_TRUE(
-        std::regex_match(report.results[0].target, std::regex(sorted() + "/" + kPart + "a\\.txt")));
+    EXPECT_TRUE(std::regex_match(report.results[0].target,
+                                 std::regex(sorted() + "/" + kPart + "_a\\.txt")));
     EXPECT_TRUE(fs::is_symlink(sorted() + "/b.txt"));
 }
 
@@ -253,7 +253,7 @@ TEST_F(TaskRunTest, SelectedFolderIsMergedIntoItsMirrorAndRemovedOnceEmpty) {
     ASSERT_EQ(whole.results.size(), 1u);
     EXPECT_EQ(whole.results[0].status, StepStatus::Done) << whole.results[0].error;
     EXPECT_TRUE(std::regex_match(whole.results[0].target,
-                                 std::regex(sorted() + "/" + kPart + "Old\\.txt")));
+                                 std::regex(sorted() + "/" + kPart + "_Old\\.txt")));
     EXPECT_EQ(readFile(whole.results[0].target + "/Deep.txt/y.jpg"), "y");
 }
 
@@ -377,7 +377,7 @@ TEST_F(TaskRunTest, SkipSameLeavesOnlyEntriesWhoseTargetHoldsTheSameContent) {
     EXPECT_EQ(readFile(inbox() + "/same.txt"), "abc");
     EXPECT_EQ(report.results[1].status, StepStatus::Done);
     EXPECT_TRUE(std::regex_match(report.results[1].target,
-                                 std::regex(sorted() + "/Notes/" + kPart + "other\\.txt")));
+                                 std::regex(sorted() + "/Notes/" + kPart + "_other\\.txt")));
     EXPECT_EQ(readFile(sorted() + "/Notes/other.txt"), "abd");
     EXPECT_FALSE(fs::exists(inbox() + "/Notes/other.txt"));
 }

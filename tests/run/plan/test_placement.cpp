@@ -29,21 +29,25 @@ class AskedFiles : public test::ForwardingFiles {
 std::optional<std::string> placed(Placement& placement, const std::string& relative,
                                   const std::string& name) {
     std::string target = "left from before";
-    if (!placement.place(relative, name, target)) return std::nullopt;
+    PlacedName how;
+    if (!placement.place({relative, "", name, 0, 0}, target, how)) return std::nullopt;
     return target;
 }
 
-// Parts that can be foreseen: P1, P2, P3 and so on.
+// Parts that can be foreseen: P1 for an entry's first draw, P2 for its second, and so on.
 class CountingNames : public NameSource {
   public:
-    std::string next() override { return "P" + std::to_string(++drawn); }
+    std::string part(std::uint64_t /*seed*/, std::uint32_t draw) override {
+        ++drawn;
+        return "P" + std::to_string(draw + 1);
+    }
     int drawn = 0;
 };
 
 // Always the same part.
 class StuckNames : public NameSource {
   public:
-    std::string next() override { return "X"; }
+    std::string part(std::uint64_t /*seed*/, std::uint32_t /*draw*/) override { return "X"; }
 };
 
 class PlacementTest : public test::ScratchTest {
@@ -64,13 +68,13 @@ TEST_F(PlacementTest, FolderThatIsNotThereIsAskedAboutOnceForAllItsEntries) {
 
 TEST_F(PlacementTest, NameTakenOnDiskGetsARandomPart) {
     makeFile(target() + "/Notes/a.txt");
-    makeFile(target() + "/Notes/P1a.txt");
+    makeFile(target() + "/Notes/P1_a.txt");
     Placement placement(files, names, target(), false);
-    EXPECT_EQ(placed(placement, "/Notes/", "a.txt"), target() + "/Notes/P2a.txt");
+    EXPECT_EQ(placed(placement, "/Notes/", "a.txt"), target() + "/Notes/P2_a.txt");
     EXPECT_EQ(placed(placement, "/Notes/", "b.txt"), target() + "/Notes/b.txt");
     EXPECT_EQ(files.asked,
               (std::vector<std::string>{target() + "/Notes/", target() + "/Notes/a.txt",
-                                        target() + "/Notes/P1a.txt", target() + "/Notes/P2a.txt",
+                                        target() + "/Notes/P1_a.txt", target() + "/Notes/P2_a.txt",
                                         target() + "/Notes/b.txt"}));
 }
 
@@ -78,8 +82,8 @@ TEST_F(PlacementTest, NameClaimedByAnEarlierEntryIsTaken) {
     Placement placement(files, names, target(), false);
     EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/a.txt");
     // The same entry placed again, as after a failed action, gets another name.
-    EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/P1a.txt");
-    EXPECT_EQ(placed(placement, "/", "P1a.txt"), target() + "/P2P1a.txt");
+    EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/P1_a.txt");
+    EXPECT_EQ(placed(placement, "/", "P1_a.txt"), target() + "/P1_P1_a.txt");
     EXPECT_FALSE(std::filesystem::exists(target()));
 }
 
@@ -96,8 +100,8 @@ TEST_F(PlacementTest, FoldersTheRunMakesNeedNoLookOnDiskAndTakeTheirNames) {
     placement.planFolder(target());
     placement.planFolder(target() + "/Notes");
     EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/a.txt");
-    EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/P1a.txt");
-    EXPECT_EQ(placed(placement, "/", "Notes"), target() + "/P2Notes");
+    EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/P1_a.txt");
+    EXPECT_EQ(placed(placement, "/", "Notes"), target() + "/P1_Notes");
     EXPECT_EQ(placed(placement, "/Notes/", "a.txt"), target() + "/Notes/a.txt");
     EXPECT_TRUE(files.asked.empty());
 }
@@ -106,7 +110,7 @@ TEST_F(PlacementTest, NameSourceThatFindsNothingFreeGivesUp) {
     StuckNames stuck;
     Placement placement(files, stuck, target(), false);
     EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/a.txt");
-    EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/Xa.txt");
+    EXPECT_EQ(placed(placement, "/", "a.txt"), target() + "/X_a.txt");
     EXPECT_EQ(placed(placement, "/", "a.txt"), std::nullopt);
 }
 
