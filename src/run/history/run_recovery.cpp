@@ -16,7 +16,7 @@
 #include "run/history/journal_roots.h"
 #include "run/history/run_history.h"
 #include "run/plan/path_rules.h"
-#include "run/plan/placement.h"
+#include "run/plan/name_form.h"
 #include "run/plan/plan_roots.h"
 
 namespace kestrune {
@@ -153,10 +153,7 @@ class Recovery {
         if (present(step.target, there) && there.sameEntry(identity)) return step.target;
         const std::string folder = folderPart(step.target);
         for (const FolderEntry& entry : listFolder(folder).entries) {
-            if (!hasRandomPart(entry.name, nameOf(step.target)) &&
-                !hasRandomPart(entry.name, nameOf(step.source))) {
-                continue;
-            }
+            if (!isPlacedFormOf(entry.name, nameOf(step.target))) continue;
             if (present(folder + entry.name, there) && there.sameEntry(identity)) {
                 return folder + entry.name;
             }

@@ -8,7 +8,7 @@
 #include "run/history/journal_roots.h"
 #include "run/history/run_history.h"
 #include "run/plan/path_rules.h"
-#include "run/plan/placement.h"
+#include "run/plan/name_form.h"
 #include "run/plan/plan_roots.h"
 
 namespace kestrune {
@@ -107,8 +107,7 @@ class UndoPlanner {
     bool plannedPlace(const PlanStep& step, const std::string& at) const {
         if (at == step.target) return true;
         if (folderPart(at) != folderPart(step.target)) return false;
-        return hasRandomPart(nameOf(at), nameOf(step.target)) ||
-               hasRandomPart(nameOf(at), nameOf(step.source));
+        return isPlacedFormOf(nameOf(at), nameOf(step.target));
     }
 
     bool inTrash(const std::string& at) const {

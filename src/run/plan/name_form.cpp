@@ -114,4 +114,23 @@ std::string drawnPart(std::uint64_t seed, std::uint32_t draw) {
     return part;
 }
 
+bool isPlacedFormOf(std::string_view candidate, std::string_view planned) {
+    if (candidate == planned) return true;
+    const std::size_t withPart = kRandomPartLength + 1;
+    const std::string_view plain =
+        planned.size() > withPart && isWithRandomPart(planned, planned.substr(withPart))
+            ? planned.substr(withPart)
+            : planned;
+    if (isWithRandomPart(candidate, plain)) return true;
+    // The older form: the random part right before the name.
+    if (candidate.size() != kRandomPartLength + plain.size() ||
+        candidate.substr(kRandomPartLength) != plain) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kRandomPartLength; ++i) {
+        if (!isPartCharacter(candidate[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace kestrune

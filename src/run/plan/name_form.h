@@ -26,6 +26,11 @@ std::string withRandomPart(std::string_view part, std::string_view name);
 // Whether `candidate` is `name` with some random part in front, in the form above.
 bool isWithRandomPart(std::string_view candidate, std::string_view name);
 
+// Whether `candidate` is a name the placement of `planned` could have ended as: `planned`
+// itself, or its plain name with another random part; also in the form without "_" that
+// runs of earlier releases wrote, so that their journals can still be undone.
+bool isPlacedFormOf(std::string_view candidate, std::string_view planned);
+
 // The name a fresh random part gives instead of `planned`, which holds a random part of its
 // own when `plannedHasPart`: the same name with the new part in front.
 std::string redrawnName(std::string_view planned, bool plannedHasPart, std::string_view part);

@@ -87,24 +87,3 @@ bool Placement::place(const EntryToPlace& entry, std::string& target, PlacedName
 }
 
 }  // namespace kestrune
-
-namespace kestrune {
-
-bool hasRandomPart(std::string_view name, std::string_view plain) {
-    constexpr std::size_t kPart = 12;
-    if (name.size() < kPart + plain.size() || name.substr(name.size() - plain.size()) != plain) {
-        return false;
-    }
-    const std::string_view rest = name.substr(0, name.size() - plain.size());
-    const std::string_view part =
-        rest.size() == kPart + 1 && rest.back() == '_' ? rest.substr(0, kPart) : rest;
-    if (part.size() != kPart) return false;
-    for (const char c : part) {
-        const bool alnum =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum) return false;
-    }
-    return true;
-}
-
-}  // namespace kestrune

@@ -86,11 +86,3 @@ class Placement {
 };
 
 }  // namespace kestrune
-
-namespace kestrune {
-
-// Whether `name` is `plain` with a random name part before it, as a name taken when the
-// entry was placed gets one.
-bool hasRandomPart(std::string_view name, std::string_view plain);
-
-}  // namespace kestrune

@@ -129,7 +129,7 @@ TEST_F(RulesPlanTest, PreviewAndRunPlaceAlikeWithTemplatesAndTakenNames) {
             }
             std::vector<std::string> targets;
         } results;
-        ASSERT_EQ(executePlan(plan, {&results}).failed, 0u);
+        ASSERT_EQ(executePlan(plan, {.observer = &results}).failed, 0u);
         for (std::size_t i = 0; i < plan.steps.size(); ++i) {
             EXPECT_EQ(results.targets[i], preview.steps[i].target) << i;
             EXPECT_EQ(readFile(results.targets[i]), readFile(plan.steps[i].source));
@@ -172,7 +172,7 @@ TEST_F(RulesPlanTest, NameTakenAfterPlanningGetsTheEntrysNextDraw) {
         }
         std::vector<std::string> targets;
     } results;
-    ASSERT_EQ(executePlan(plan, {&results}).failed, 0u);
+    ASSERT_EQ(executePlan(plan, {.observer = &results}).failed, 0u);
     const std::uint64_t seed =
         nameSeed(free.identity.device, free.identity.inode, sorted() + "/", "a.txt");
     EXPECT_EQ(results.targets[0], sorted() + "/" + withRandomPart(drawnPart(seed, 0), "a.txt"));
