@@ -20,7 +20,7 @@ struct ExecuteOptions {
     // file is copied. What was done stays done.
     const std::atomic<bool>* stop = nullptr;
     // The run's id, which its temporary copies carry (the journal's id for a journaled run).
-    std::string runId;
+    std::string runId{};
 };
 
 struct RunTotals {
