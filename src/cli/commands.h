@@ -27,9 +27,8 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
 // Runs the named tasks (none: every task set to) by themselves until SIGINT or SIGTERM.
 int watchCommand(const std::string& folder, const std::vector<std::string>& names);
 
-// Brings runs cut short to a known state before a command changes the disk, printing what
-// it did on stderr.
-void reportRecovery(const std::string& folder);
+// What the recovery of runs cut short did, on stderr.
+void printRecovery(const std::vector<std::string>& lines);
 
 // One line per run, newest first.
 int historyCommand(const std::string& folder);

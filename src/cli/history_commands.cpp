@@ -1,3 +1,4 @@
+#include <atomic>
 #include <iostream>
 #include <string>
 
@@ -6,23 +7,21 @@
 #include "platform/stop_requests.h"
 #include "run/history/journal.h"
 #include "run/history/run_history.h"
-#include "run/history/run_recovery.h"
-#include "run/history/run_undo.h"
-#include "store/program_files.h"
-#include "store/settings_file.h"
+#include "run/service/run_service.h"
 
 namespace kestrune::cli {
 
 namespace {
 
 // One line per step of the undo: where the entry was, where it goes back to, and how it went.
-class UndoPrinter final : public ExecutionObserver {
+class UndoPrinter final : public RunView {
   public:
-    explicit UndoPrinter(const RunPlan& plan) : plan_(plan) {}
-
+    void planned(const RunPlan& plan) override {
+        plan_ = &plan;
+        std::cout << "undoing\t" << field(plan.undoes) << '\n';
+    }
     bool stepDone(std::size_t index, const StepResult& result) override {
-        const PlanStep& step = plan_.steps[index];
-        if (step.status == StepStatus::Merged) return true;  // a folder: no entry of the run
+        const PlanStep& step = plan_->steps[index];
         std::string line = "undo\t";
         appendField(line, step.source);
         line += '\t';
@@ -32,50 +31,44 @@ class UndoPrinter final : public ExecutionObserver {
         if (result.status == StepStatus::Failed) {
             line += "failed: ";
             appendField(line, result.error);
-            ++failed;
         } else {
             line += "ok";
-            ++done;
         }
         line += '\n';
         std::cout << line << std::flush;
         return true;
     }
 
-    std::size_t done = 0;
-    std::size_t failed = 0;
-
   private:
-    const RunPlan& plan_;
+    const RunPlan* plan_ = nullptr;
 };
+
+std::atomic<bool> stopAsked{false};
+
+void askToStop() {
+    stopAsked.store(true);
+}
 
 }  // namespace
 
-void reportRecovery(const std::string& folder) {
-    try {
-        for (const std::string& line : recoverInterruptedRuns(folder)) {
-            std::cerr << "recovery: " << line << '\n';
-        }
-    } catch (const Error& e) {
-        std::cerr << "recovery: " << e.what() << '\n';
-    }
+void printRecovery(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) std::cerr << "recovery: " << line << '\n';
 }
 
+// ID STARTED TASK DONE FAILED STATE LEFT MERGED: the figures every view shows, in the
+// fields scripts read; a journal that cannot be read is named once, on stderr.
 int historyCommand(const std::string& folder) {
     for (const HistoryEntry& entry : readHistory(folder)) {
-        if (!entry.problem.empty()) {
-            std::cerr << entry.problem << '\n';
-            continue;
-        }
+        if (entry.state == RunState::Unreadable) std::cerr << entry.problem << '\n';
         const JournalContent& run = entry.journal;
         std::string line;
         for (const std::string& text :
-             {run.id, run.started, run.plan.task, std::to_string(run.figures.done),
-              std::to_string(run.figures.failed)}) {
+             {entry.id, run.started, run.plan.task, std::to_string(run.figures.done),
+              std::to_string(run.figures.failed), std::string(runStateWord(entry.state)),
+              std::to_string(run.figures.leftAlone), std::to_string(run.figures.merged)}) {
+            if (!line.empty()) line += '\t';
             appendField(line, text);
-            line += '\t';
         }
-        line += runStateWord(entry.state);
         std::cout << line << '\n';
     }
     return kOk;
@@ -83,21 +76,22 @@ int historyCommand(const std::string& folder) {
 
 int undoCommand(const std::string& folder, const std::string& id) {
     keepRunningWhenOutputCloses();
-    reportRecovery(folder);
-    const SettingsFile settings(settingsPath(folder));
-    try {
-        const UndoPlan undo = planUndoOf(folder, id);
-        std::cout << "undoing\t" << field(undo.undoneId) << '\n';
-        UndoPrinter printer(undo.plan);
-        ExecuteOptions options;
-        options.observer = &printer;
-        const RunTotals totals = runUndo(undo, folder, options, historySizeOf(settings)).totals;
-        std::cout << "Undone: " << printer.done << " entries, " << printer.failed << " failed\n";
-        return totals.failed > 0 ? kEntryFailed : kOk;
-    } catch (const Error& e) {
-        std::cerr << e.what() << '\n';
+    const StopRequests stopRequests(askToStop);
+    RunService service(folder);
+    UndoPrinter printer;
+    const RunSummary summary = service.undo(id, &printer, &stopAsked);
+    printRecovery(summary.recovery);
+    if (!summary.error.empty()) {
+        std::cerr << summary.error << '\n';
         return kCannotRun;
     }
+    std::cout << "Undone: " << figuresText(summary.figures) << (summary.stopped ? ", stopped" : "")
+              << '\n';
+    if (!summary.journalError.empty()) {
+        std::cerr << summary.journalError << '\n';
+        return kCannotRun;
+    }
+    return summary.figures.failed > 0 || summary.stopped ? kEntryFailed : kOk;
 }
 
 }  // namespace kestrune::cli

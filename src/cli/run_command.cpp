@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -9,11 +10,8 @@
 #include "cli/field_escape.h"
 #include "cli/run_lines.h"
 #include "platform/stop_requests.h"
-#include "run/execute/plan_executor.h"
-#include "run/history/journal.h"
-#include "run/history/journaled_run.h"
-#include "run/history/run_history.h"
 #include "run/plan/run_planner.h"
+#include "run/service/run_service.h"
 #include "store/errors.h"
 #include "store/program_files.h"
 #include "store/settings_file.h"
@@ -40,11 +38,6 @@ std::vector<std::string> taskNames(const std::string& folder, const std::string&
     throw Error("No node named \"" + name + "\" in the task tree");
 }
 
-struct TaskCounts {
-    std::size_t done = 0;
-    std::size_t failed = 0;
-};
-
 // Prints the plan itself, line by line as it is planned, so that a preview of many entries
 // needs no memory for them.
 class PlanPrinter final : public PlanSink {
@@ -52,42 +45,45 @@ class PlanPrinter final : public PlanSink {
     explicit PlanPrinter(LinePrinter& lines) : lines_(lines) {}
     void planned(const PlanStep& step) override {
         lines_.step(step, step.status, step.target, step.error);
-        ++(step.status == StepStatus::Failed ? counts.failed : counts.done);
+        figures.add(step.status);
     }
     void unlisted(const FolderProblem& problem) override {
         lines_.folder(problem);
-        ++counts.failed;
+        ++figures.failed;
     }
-    TaskCounts counts;
+    RunFigures figures;
 
   private:
     LinePrinter& lines_;
 };
 
-// Carries the plan out, each line as its step is done. Nullopt when the run cannot start.
-// The run's journal goes to the state folder's history first; a run whose journal cannot be
-// written does not act.
-std::optional<TaskCounts> execute(const RunPlan& plan, LinePrinter& lines,
-                                  const std::string& folder, std::size_t historySize) {
-    for (const FolderProblem& problem : plan.unreadable) lines.folder(problem);
-    lines.flush();  // the task's line too
-    StepPrinter printer(plan, lines);
-    ExecuteOptions options;
-    options.observer = &printer;
-    RunTotals totals;
-    try {
-        totals = runJournaled(plan, folder, options, historySize).totals;
-    } catch (const JournalError& e) {
-        std::cout << "error\t" << field(e.what()) << '\n';
-        std::cerr << e.what() << '\n';
-        return std::nullopt;
+// Prints a run as it goes: the folders that could not be listed, then each step as it is done.
+class RunPrinter final : public RunView {
+  public:
+    explicit RunPrinter(LinePrinter& lines) : lines_(lines) {}
+    void planned(const RunPlan& plan) override {
+        for (const FolderProblem& problem : plan.unreadable) lines_.folder(problem);
+        lines_.flush();
+        steps_.emplace(plan, lines_);
     }
-    if (!totals.error.empty()) {
-        std::cout << "error\t" << field(totals.error) << '\n';
-        std::cerr << totals.error << '\n';
-        return std::nullopt;
+    bool stepDone(std::size_t index, const StepResult& result) override {
+        return steps_->stepDone(index, result);
     }
-    return TaskCounts{totals.succeeded, totals.failed};
+
+  private:
+    LinePrinter& lines_;
+    std::optional<StepPrinter> steps_;
+};
+
+std::atomic<bool> stopAsked{false};
+
+void askToStop() {
+    stopAsked.store(true);
+}
+
+void printError(const std::string& error) {
+    std::cout << "error\t" << field(error) << '\n';
+    std::cerr << error << '\n';
 }
 
 }  // namespace
@@ -105,56 +101,63 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
     // (`| head`) must not end the run between two entries: the rest of the output is lost,
     // the run is done to its end as ever.
     keepRunningWhenOutputCloses();
-    const SettingsFile settings(settingsPath(folder));
-    // One reading gives every task's record, as the window reads them when it queues its runs:
-    // a file read again for each task of a large subtree costs more than the runs.
-    const SettingsSnapshot records = settings.snapshot();
-    const std::size_t historySize = historySizeOf(settings);
-    if (!preview) reportRecovery(folder);
+    // Ctrl+C and a termination request stop the run before its next entry, journaled.
+    const StopRequests stopRequests(askToStop);
+    RunService service(folder);
+    // One reading tells which nodes of a subtree have a record: its groups have none.
+    const SettingsSnapshot records = SettingsFile(settingsPath(folder)).snapshot();
+    if (!preview) printRecovery(service.recover());
     int status = kOk;
-    TaskCounts total;
+    RunFigures total;
+    std::size_t tasks = 0;
     LinePrinter lines;
     for (const std::string& task : names) {
+        if (stopAsked.load()) break;
+        ++tasks;
         std::cout << "task\t" << field(task) << '\n';
-        const std::optional<TaskRecord> record = readTaskRecord(records, task);
-        if (subtasks != Subtasks::None && !record) {
+        if (subtasks != Subtasks::None && !records.sectionExists(task)) {
             std::cout << "skipped\tno task record\n";
             continue;
         }
-        PlanPrinter printer(lines);
-        PlanOptions options;
         if (preview) {
+            PlanPrinter printer(lines);
+            PlanOptions options;
             options.sink = &printer;
             options.identities = false;
+            if (explain) {
+                options.passedOver = [&lines](const std::string& path, std::string_view reason) {
+                    lines.passed(path, reason);
+                };
+            }
+            const RunPlan plan = service.plan(task, options);
+            lines.flush();
+            if (!plan.error.empty()) {
+                printError(plan.error);
+                status = kCannotRun;
+                continue;
+            }
+            total += printer.figures;
+            if (printer.figures.failed > 0 && status == kOk) status = kEntryFailed;
+            continue;
         }
-        if (explain) {
-            options.passedOver = [&lines](const std::string& path, std::string_view reason) {
-                lines.passed(path, reason);
-            };
-        }
-        // planTask words the error of a task without a record.
-        const RunPlan plan =
-            record ? planRecord(*record, task, options) : planTask(settings, task, options);
-        lines.flush();
-        std::optional<TaskCounts> counts;
-        if (!plan.error.empty()) {
-            std::cout << "error\t" << field(plan.error) << '\n';
-            std::cerr << plan.error << '\n';
-        } else if (preview) {
-            counts = printer.counts;
-        } else {
-            counts = execute(plan, lines, folder, historySize);
-        }
-        if (!counts) {
+        std::cout.flush();
+        RunPrinter printer(lines);
+        const RunSummary summary = service.runTask(task, &printer, &stopAsked);
+        printRecovery(summary.recovery);
+        if (!summary.error.empty()) {
+            printError(summary.error);
             status = kCannotRun;
             continue;
         }
-        total.done += counts->done;
-        total.failed += counts->failed;
-        if (counts->failed > 0 && status == kOk) status = kEntryFailed;
+        total += summary.figures;
+        if (!summary.journalError.empty()) {
+            printError(summary.journalError);
+            status = kCannotRun;
+        }
+        if ((summary.figures.failed > 0 || summary.stopped) && status == kOk) status = kEntryFailed;
     }
-    std::cout << (preview ? "Planned " : "Done: ") << total.done << " entries, " << total.failed
-              << " failed, in " << names.size() << " task(s)\n";
+    std::cout << (preview ? "Previewed " : "Ran ") << tasks << " task(s): " << figuresText(total)
+              << (stopAsked.load() ? ", stopped" : "") << '\n';
     return status;
 }
 

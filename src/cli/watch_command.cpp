@@ -11,7 +11,7 @@
 #include "cli/run_lines.h"
 #include "platform/stop_requests.h"
 #include "run/auto/auto_runner.h"
-#include "run/auto/automatic_run.h"
+#include "run/service/run_service.h"
 #include "store/program_files.h"
 #include "store/task_tree.h"
 
@@ -20,14 +20,17 @@ namespace kestrune::cli {
 namespace {
 
 std::atomic<AutoRunner*> watching{nullptr};
+std::atomic<bool> stopAsked{false};
 
+// A request to end (Ctrl+C, a termination request) ends the watch between two runs, or a run
+// before its next entry.
 void stopWatching() {
+    stopAsked.store(true);
     if (AutoRunner* runner = watching.load()) runner->stop();
 }
 
-// A request to end (Ctrl+C, a termination request) ends the watch between two runs, or a run
-// between two entries. The runner is named before requests are taken, and requests end the
-// process again before it is forgotten.
+// The runner is named before requests are taken, and requests end the process again before
+// it is forgotten.
 class StopOnRequest {
   public:
     explicit StopOnRequest(AutoRunner& runner) : runner_(runner) {}
@@ -41,46 +44,34 @@ class StopOnRequest {
     const StopRequests requests_{stopWatching};
 };
 
-// Prints an automatic run as `run` prints a task: its line, each step, and the totals.
-class RunLines final : public AutoRunView {
+// Prints an automatic run as `run` prints a task: its line, each step, and the figures.
+class RunLines final : public RunView {
   public:
-    explicit RunLines(const AutoRunner& runner) : runner_(runner) {}
-
-    ExecutionObserver* planned(const RunPlan& plan) override {
+    void planned(const RunPlan& plan) override {
         std::cout << "task\t" << field(plan.task) << '\n';
         for (const FolderProblem& problem : plan.unreadable) lines_.folder(problem);
         lines_.flush();
         printer_.emplace(plan, lines_);
-        stopper_.runner = &runner_;
-        stopper_.next = &*printer_;
-        return &stopper_;
     }
-    void ended(const RunPlan& plan, const RunTotals& totals) override {
-        if (!totals.error.empty()) {
-            if (!printer_) std::cout << "task\t" << field(plan.task) << '\n';
-            std::cout << "error\t" << field(totals.error) << '\n';
+    bool stepDone(std::size_t index, const StepResult& result) override {
+        return printer_->stepDone(index, result);
+    }
+    void ended(const std::string& task, const RunSummary& summary) {
+        printRecovery(summary.recovery);
+        if (!summary.error.empty()) {
+            if (!printer_) std::cout << "task\t" << field(task) << '\n';
+            std::cout << "error\t" << field(summary.error) << '\n';
         } else {
-            std::cout << "Done: " << totals.succeeded << " entries, " << totals.failed
-                      << " failed, in 1 task(s)\n";
+            std::cout << "Ran 1 task(s): " << figuresText(summary.figures)
+                      << (summary.stopped ? ", stopped" : "") << '\n';
         }
         std::cout.flush();
         printer_.reset();
     }
 
   private:
-    // A signal ends the run after the entry it is on; the journal tells how far it went.
-    struct StopWhenAsked final : ExecutionObserver {
-        bool stepDone(std::size_t index, const StepResult& result) override {
-            return next->stepDone(index, result) && !runner->stopped();
-        }
-        const AutoRunner* runner = nullptr;
-        ExecutionObserver* next = nullptr;
-    };
-
-    const AutoRunner& runner_;
     LinePrinter lines_;
     std::optional<StepPrinter> printer_;
-    StopWhenAsked stopper_;
 };
 
 // Each name must be a node of the tree, as `run` wants it.
@@ -103,22 +94,29 @@ bool allNodes(const std::string& folder, const std::vector<std::string>& names) 
 int watchCommand(const std::string& folder, const std::vector<std::string>& names) {
     try {
         if (!allNodes(folder, names)) return kCannotRun;
-        reportRecovery(folder);
+        RunService service(folder);
+        printRecovery(service.recover());
         keepRunningWhenOutputCloses();  // as `run`: a reader gone early ends no run midway
         AutoRunnerOptions options;
         options.tasks = names;
         options.notice = [](const AutoNotice& notice) { std::cerr << notice.text << '\n'; };
-        std::optional<RunLines> view;
+        RunLines view;
         AutoRunner* self = nullptr;
         AutoRunner runner(
             folder,
             [&](const DueRun& due) {
-                const AutoRunOutcome outcome = runAutomatically(folder, due.task, &*view);
-                self->runEnded(due.task, outcome.ownChanges, outcome.problem);
+                const RunSummary summary = service.runAutomatically(due.task, &view, &stopAsked);
+                view.ended(due.task, summary);
+                // A run of the task by another process is waited for: this one runs later.
+                const bool again = summary.stopped || summary.runningElsewhere;
+                std::string problem = summary.runningElsewhere ? "" : summary.error;
+                if (problem.empty() && summary.figures.failed > 0) {
+                    problem = "Task \"" + due.task + "\": " + figuresText(summary.figures);
+                }
+                self->runEnded(due.task, summary.ownChanges, problem, again);
             },
             std::move(options));
         self = &runner;
-        view.emplace(runner);
         const StopOnRequest stopOnRequest(runner);
         runner.run();
         return kOk;

@@ -80,7 +80,8 @@ TEST_F(RulesCommandTest, PreviewThenRunGiveTheSameTargetsAndUndoPutsThemBack) {
     for (std::size_t at; (at = expected.find("\tplanned\n")) != std::string::npos;) {
         expected.replace(at, 9, "\tok\n");
     }
-    expected.replace(expected.find("Planned "), 8, "Done: ");
+    expected.replace(expected.find("Previewed "), 10, "Ran ");
+    expected.replace(expected.find(" planned, "), 10, " done, ");
     EXPECT_EQ(run.out, expected);
 
     const std::set<std::string> moved = linesOf(run.out, "move");
@@ -149,7 +150,7 @@ TEST_F(RulesCommandTest, ExplainNamesTheFirstConditionEachPassedEntryFailed) {
     passed.insert(inbox() + "/k-dir.txt\t\ta folder");
     EXPECT_EQ(linesOf(result.out, "passed"), passed) << result.out;
     EXPECT_EQ(linesOf(result.out, "copy"), planned) << result.out;
-    EXPECT_NE(result.out.find("Planned 2 entries, 0 failed"), std::string::npos);
+    EXPECT_NE(result.out.find("2 planned, 0 failed"), std::string::npos);
     EXPECT_EQ(runCli(scratch, "run Why --explain").status, 2) << "--explain needs --preview";
 }
 

@@ -52,7 +52,7 @@ TEST_F(RunCommandTest, PreviewListsThePlanAndTouchesNothing) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "task\tTidy\n" + entryLine("move", "/a.txt", "planned") +
                               entryLine("move", "/Notes/c.txt", "planned") +
-                              "Planned 2 entries, 0 failed, in 1 task(s)\n");
+                              "Previewed 1 task(s): 2 planned, 0 failed\n");
     EXPECT_FALSE(fs::exists(sorted()));
     EXPECT_EQ(readFile(inbox() + "/a.txt"), "a");
 }
@@ -64,7 +64,7 @@ TEST_F(RunCommandTest, RunMovesTheSelectedFilesKeepingTheirFolders) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "task\tTidy\n" + entryLine("move", "/a.txt", "ok") +
                               entryLine("move", "/Notes/c.txt", "ok") +
-                              "Done: 2 entries, 0 failed, in 1 task(s)\n");
+                              "Ran 1 task(s): 2 done, 0 failed\n");
     EXPECT_EQ(readFile(sorted() + "/a.txt"), "a");
     EXPECT_EQ(readFile(sorted() + "/Notes/c.txt"), "c");
     EXPECT_FALSE(fs::exists(inbox() + "/a.txt"));
@@ -91,7 +91,7 @@ TEST_F(RunCommandTest, FailedEntryIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.out.find("delete\t" + inbox() + "/locked.txt\t\tfailed: "), std::string::npos)
         << result.out;
-    EXPECT_NE(result.out.find("Done: 2 entries, 1 failed, in 1 task(s)\n"), std::string::npos);
+    EXPECT_NE(result.out.find("Ran 1 task(s): 2 done, 1 failed\n"), std::string::npos);
     EXPECT_TRUE(fs::exists(inbox() + "/locked.txt"));
     EXPECT_FALSE(fs::exists(inbox() + "/a.txt"));
     EXPECT_FALSE(fs::exists(inbox() + "/Notes/c.txt"));
@@ -122,7 +122,7 @@ TEST_F(RunCommandTest, TabsLineBreaksAndBackslashesInNamesAreEscaped) {
         EXPECT_EQ(result.out, "task\tTidy\n" + word + "\t" + inbox() +
                                   "/tab\\there.txt\t\tplanned\n" + word + "\t" + inbox() +
                                   "/two\\nlines\\\\.txt\t\tplanned\n"
-                                  "Planned 2 entries, 0 failed, in 1 task(s)\n");
+                                  "Previewed 1 task(s): 2 planned, 0 failed\n");
     }
 }
 
@@ -139,11 +139,11 @@ TEST_F(RunCommandTest, SubtreeModesRunNodesInPreOrderAndSkipThoseWithoutRecord) 
     EXPECT_NE(with.out.find("task\tNo Record\nskipped\tno task record\ntask\tSecond\ncopy\t"),
               std::string::npos);
     EXPECT_EQ(with.out.find("Other"), std::string::npos) << "only the first node of that name";
-    EXPECT_NE(with.out.find("Planned 4 entries, 0 failed, in 4 task(s)\n"), std::string::npos);
+    EXPECT_NE(with.out.find("Previewed 4 task(s): 4 planned, 0 failed\n"), std::string::npos);
 
     const test::CliOutcome only = runCli(scratch, "run Group --subtasks-only --preview");
     EXPECT_EQ(only.out.rfind("task\tFirst\n", 0), 0u) << only.out;
-    EXPECT_NE(only.out.find("in 3 task(s)\n"), std::string::npos);
+    EXPECT_NE(only.out.find("Previewed 3 task(s)"), std::string::npos);
     EXPECT_FALSE(fs::exists(sorted()));
 }
 
@@ -176,7 +176,8 @@ TEST_F(RunCommandTest, PreviewAndRunAgreeOnEveryTargetOfAMergedTree) {
         for (std::size_t at; (at = expected.find("\tplanned\n")) != std::string::npos;) {
             expected.replace(at, 9, "\tok\n");
         }
-        expected.replace(expected.find("Planned "), 8, "Done: ");
+        expected.replace(expected.find("Previewed "), 10, "Ran ");
+        expected.replace(expected.find(" planned, "), 10, " done, ");
         EXPECT_EQ(run.out, expected) << "action " << action;
         EXPECT_NE(run.out.find("\t" + inbox() + "/Sub\t" + (action == 3 ? "" : sorted() + "/Sub") +
                                "\tmerged\n"),
@@ -215,7 +216,7 @@ TEST_F(RunCommandTest, FolderThatCannotBeListedIsAFailureOfTheRun) {
         EXPECT_NE(result.out.find("folder\t" + inbox() + "/Locked\t\tfailed: Permission denied\n"),
                   std::string::npos)
             << result.out;
-        EXPECT_NE(result.out.find(" 2 entries, 1 failed"), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find(" 2 planned, 1 failed"), std::string::npos) << result.out;
     }
     fs::permissions(inbox() + "/Locked", fs::perms::owner_all);
 }

@@ -77,7 +77,7 @@ TEST_P(WatchCommandTest, MovesAFileDroppedInAndStopsCleanlyOnTheSignal) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << err();
     EXPECT_EQ(readFile(scratch.file("out.txt")),
               "task\tTidy\nmove\t" + inbox + "/ready.txt\t" + sorted +
-                  "/ready.txt\tok\nDone: 1 entries, 0 failed, in 1 task(s)\n");
+                  "/ready.txt\tok\nRan 1 task(s): 1 done, 0 failed\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, WatchCommandTest, ::testing::Values(SIGINT, SIGTERM));

@@ -23,6 +23,15 @@ void RunFigures::add(StepStatus status) {
     }
 }
 
+RunFigures& RunFigures::operator+=(const RunFigures& other) {
+    done += other.done;
+    failed += other.failed;
+    leftAlone += other.leftAlone;
+    merged += other.merged;
+    planned += other.planned;
+    return *this;
+}
+
 std::string figuresText(const RunFigures& figures) {
     const bool preview = figures.planned > 0 && figures.done == 0;
     std::string text = preview ? std::to_string(figures.planned) + " planned"

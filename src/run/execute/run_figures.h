@@ -19,6 +19,7 @@ struct RunFigures {
 
     // Counts one outcome, or one step of a preview's plan.
     void add(StepStatus status);
+    RunFigures& operator+=(const RunFigures& other);
     bool operator==(const RunFigures&) const = default;
 };
 

@@ -7,8 +7,8 @@
 #include "run/execute/entry_checks.h"
 #include "run/history/journal_roots.h"
 #include "run/history/run_history.h"
-#include "run/plan/path_rules.h"
 #include "run/plan/name_form.h"
+#include "run/plan/path_rules.h"
 #include "run/plan/plan_roots.h"
 
 namespace kestrune {
@@ -42,6 +42,7 @@ class UndoPlanner {
     UndoPlanner(const JournalContent& run, const std::vector<std::size_t>& alreadyUndone)
         : run_(run), undone_(alreadyUndone.begin(), alreadyUndone.end()) {
         plan_.task = run.plan.task;
+        plan_.undoes = run.id;
         plan_.record = run.plan.record;
         std::swap(plan_.record.sourceFolder, plan_.record.targetFolder);
         plan_.trash = trashOfRun(run);

@@ -83,7 +83,8 @@ struct PlanTrash {
 struct RunPlan {
     std::string task;
     TaskRecord record;
-    std::string error;  // non-empty: the task cannot run, nothing planned
+    std::string undoes;  // for an undo: the id of the run it takes back
+    std::string error;   // non-empty: the task cannot run, nothing planned
     // Every path the plan touches lies at or below one of these; the executor refuses any
     // other. Empty for a plan only shown.
     std::vector<PlanRoot> roots;

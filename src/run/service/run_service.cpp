@@ -103,7 +103,7 @@ RunPlan RunService::plan(const std::string& task, const PlanOptions& options) co
 RunSummary RunService::runTask(const std::string& task, RunView* view,
                                const std::atomic<bool>* stop) {
     std::vector<std::string> recovered = recover();
-    RunSummary summary = carryOut(RunKind::Task, plan(task), {}, view, stop);
+    RunSummary summary = carryOut(RunKind::Task, plan(task), view, stop);
     summary.recovery = std::move(recovered);
     return summary;
 }
@@ -113,13 +113,12 @@ RunSummary RunService::runAutomatically(const std::string& task, RunView* view,
     std::vector<std::string> recovered = recover();
     PlanOptions options;
     options.automaticStartNs = automaticStartNow();
-    RunSummary summary = carryOut(RunKind::Automatic, plan(task, options), {}, view, stop);
+    RunSummary summary = carryOut(RunKind::Automatic, plan(task, options), view, stop);
     summary.recovery = std::move(recovered);
     return summary;
 }
 
-RunSummary RunService::runPlan(const RunPlan& shown, RunView* view,
-                               const std::atomic<bool>* stop) {
+RunSummary RunService::runPlan(const RunPlan& shown, RunView* view, const std::atomic<bool>* stop) {
     std::vector<std::string> recovered = recover();
     if (const std::string changed = planStillHolds(shown); !changed.empty()) {
         RunSummary summary;
@@ -129,7 +128,7 @@ RunSummary RunService::runPlan(const RunPlan& shown, RunView* view,
         summary.recovery = std::move(recovered);
         return summary;
     }
-    RunSummary summary = carryOut(RunKind::Plan, shown, {}, view, stop);
+    RunSummary summary = carryOut(RunKind::Plan, shown, view, stop);
     summary.recovery = std::move(recovered);
     return summary;
 }
@@ -139,7 +138,7 @@ RunSummary RunService::undo(const std::string& id, RunView* view, const std::ato
     RunSummary summary;
     try {
         const UndoPlan undo = planUndoOf(stateFolder_, id);
-        summary = carryOut(RunKind::Undo, undo.plan, undo.undoneId, view, stop);
+        summary = carryOut(RunKind::Undo, undo.plan, view, stop);
     } catch (const UndoError& error) {
         summary.kind = RunKind::Undo;
         summary.error = error.what();
@@ -148,8 +147,8 @@ RunSummary RunService::undo(const std::string& id, RunView* view, const std::ato
     return summary;
 }
 
-RunSummary RunService::carryOut(RunKind kind, const RunPlan& plan, const std::string& undoes,
-                                RunView* view, const std::atomic<bool>* stop) {
+RunSummary RunService::carryOut(RunKind kind, const RunPlan& plan, RunView* view,
+                                const std::atomic<bool>* stop) {
     RunSummary summary;
     summary.kind = kind;
     summary.task = plan.task;
@@ -160,16 +159,16 @@ RunSummary RunService::carryOut(RunKind kind, const RunPlan& plan, const std::st
     const std::string lockPath = taskLockPath(stateFolder_, plan.task);
     FileLock running;
     const std::string made = makeStateFolders(historyFolderOf(stateFolder_));
-    const int locked = made.empty() ? running.tryLockNamed(lockPath, std::to_string(processId()))
-                                    : EACCES;
+    const int locked =
+        made.empty() ? running.tryLockNamed(lockPath, std::to_string(processId())) : EACCES;
     if (locked == EWOULDBLOCK) {
         summary.error = runningElsewhereMessage(plan.task, lockNote(lockPath));
         summary.runningElsewhere = true;
         return summary;
     }
     if (locked != 0) {
-        summary.error = "Cannot take the lock of task \"" + plan.task + "\" in " + lockPath +
-                        ": " + (made.empty() ? systemErrorText(locked) : made);
+        summary.error = "Cannot take the lock of task \"" + plan.task + "\" in " + lockPath + ": " +
+                        (made.empty() ? systemErrorText(locked) : made);
         return summary;
     }
     if (view != nullptr) view->planned(plan);
@@ -178,7 +177,8 @@ RunSummary RunService::carryOut(RunKind kind, const RunPlan& plan, const std::st
     options.observer = &watching;
     options.stop = stop;
     try {
-        const JournaledRun run = runJournaled(plan, stateFolder_, options, historySize(), undoes);
+        const JournaledRun run =
+            runJournaled(plan, stateFolder_, options, historySize(), plan.undoes);
         summary.figures = run.figures;
         summary.stopped = run.totals.stopped;
         summary.error = run.totals.error;

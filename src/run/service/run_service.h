@@ -51,8 +51,8 @@ class RunService {
     const std::string& stateFolder() const { return stateFolder_; }
 
   private:
-    RunSummary carryOut(RunKind kind, const RunPlan& plan, const std::string& undoes,
-                        RunView* view, const std::atomic<bool>* stop);
+    RunSummary carryOut(RunKind kind, const RunPlan& plan, RunView* view,
+                        const std::atomic<bool>* stop);
     std::size_t historySize() const;
 
     std::string stateFolder_;

@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "run/auto/auto_runner.h"
-#include "run/auto/automatic_run.h"
 #include "run/history/journal.h"
 #include "run/history/run_history.h"
+#include "run/service/run_service.h"
 #include "support/scratch_dir.h"
 
 namespace kestrune {
@@ -64,8 +64,9 @@ class AutoRunnerTest : public test::ScratchTest {
             scratch.folder(),
             [this](const DueRun& due) {
                 reasons.push_back(due.reason);
-                const AutoRunOutcome outcome = runAutomatically(scratch.folder(), due.task);
-                runner->runEnded(due.task, outcome.ownChanges, outcome.problem);
+                const RunSummary summary = RunService(scratch.folder()).runAutomatically(due.task);
+                runner->runEnded(due.task, summary.ownChanges, summary.error,
+                                 summary.runningElsewhere);
             },
             std::move(options));
     }
