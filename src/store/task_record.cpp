@@ -7,6 +7,10 @@ namespace kestrune {
 std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name) {
     const SettingsSnapshot file = settings.snapshot();
     if (!file.sectionExists(name)) return std::nullopt;
+    return readTaskRecord(file, name);
+}
+
+TaskRecord readTaskRecord(const SettingsSnapshot& file, const std::string& name) {
     TaskRecord record;
     record.sourceFolder = file.readString(name, keys::kSourceFolder, "");
     record.targetFolder = file.readString(name, keys::kTargetFolder, "");

@@ -8,6 +8,7 @@
 namespace kestrune {
 
 class SettingsFile;
+class SettingsSnapshot;
 
 // The key names of a task's section in Setting.cfg.
 namespace keys {
@@ -27,6 +28,17 @@ namespace keys {
 inline constexpr std::string_view kSettingsSection = "Settings";
 inline constexpr std::string_view kHistorySize = "historysize";  // runs whose journals are kept
 inline constexpr std::string_view kAutomatic = "auto";           // automatic runs on (absent: on)
+inline constexpr std::string_view kLeft = "frmx";                // the main window's position
+inline constexpr std::string_view kTop = "frmy";
+// The sizes the user gave the task editor and the windows of runs.
+inline constexpr std::string_view kEditorWidth = "editorw";
+inline constexpr std::string_view kEditorHeight = "editorh";
+inline constexpr std::string_view kPreviewWidth = "previeww";
+inline constexpr std::string_view kPreviewHeight = "previewh";
+inline constexpr std::string_view kReportWidth = "reportw";
+inline constexpr std::string_view kReportHeight = "reporth";
+inline constexpr std::string_view kHistoryWidth = "historyw";
+inline constexpr std::string_view kHistoryHeight = "historyh";
 }  // namespace keys
 
 // A task's section in Setting.cfg, as a run reads it.
@@ -48,5 +60,8 @@ struct TaskRecord {
 // Every key from one reading of the file, so a record being saved meanwhile is seen whole,
 // old or new. nullopt when the settings file holds no record of that name.
 std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name);
+// The record of that name in a reading of the file: each key as a run reads it, its default
+// where the key is missing or holds no number.
+TaskRecord readTaskRecord(const SettingsSnapshot& file, const std::string& name);
 
 }  // namespace kestrune
