@@ -22,8 +22,10 @@ void TForm2::bindPreview() {
     }
 }
 
+// Until the walk has counted, no number is shown: an old or a zero count would mislead.
 void TForm2::entriesChanged() {
     refused_ = false;
+    previewCount_->setText(QStringLiteral("Counting…"));
     kestrune::TaskRecord entered;
     entered.sourceFolder = source_.toStore(sourceBox_->text());
     entered.targetFolder = target_.toStore(targetBox_->text());
