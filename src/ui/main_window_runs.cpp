@@ -15,6 +15,7 @@
 #include "ui/run_progress.h"
 #include "ui/run_report.h"
 #include "ui/run_worker.h"
+#include "ui/shown_text.h"
 
 using kestrune::TreeNode;
 using kestrune::ui::RunJob;
@@ -117,7 +118,9 @@ void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecor
 void TForm1::runNode(TreeNode* node) {
     const auto nodes = tree_.allNodes();
     if (runGoing() || std::find(nodes.begin(), nodes.end(), node) == nodes.end()) return;
-    guarded([this, node] { runTasks({node}, false); });
+    guarded([this, node] {
+        if (!offeredEditorInsteadOfRun(node)) runTasks({node}, false);
+    });
 }
 
 void TForm1::runAutomatically(const std::string& task) {
@@ -135,7 +138,9 @@ void TForm1::runAutomatically(const std::string& task) {
 void TForm1::RunSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
-        if (node != nullptr && !runGoing()) runTasks({node}, false);
+        if (node != nullptr && !runGoing() && !offeredEditorInsteadOfRun(node)) {
+            runTasks({node}, false);
+        }
     });
 }
 
@@ -159,7 +164,7 @@ void TForm1::RunSubtasksOnly() {
 void TForm1::PreviewSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
-        if (node == nullptr || runGoing()) return;
+        if (node == nullptr || runGoing() || offeredEditorInsteadOfRun(node)) return;
         RunJob job;
         job.kind = RunJob::Kind::Preview;
         job.task = node->text;
@@ -272,6 +277,8 @@ void TForm1::showPreview(const RunOutcome& outcome) {
             .arg(rows.size() - failed)
             .arg(failed),
         rows, this);
+    preview->setTaskFolders(plan.record);
+    keepSize(*preview, kestrune::ui::WindowSizes::Window::Preview);
     preview->setFolderOpener(
         [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });
     std::shared_ptr<const kestrune::RunPlan> shown = outcome.plan;
@@ -300,11 +307,13 @@ kestrune::ui::RunReport* TForm1::showReport(const std::string& journalPath) {
         QStringLiteral("Run Report \u2014 %1%2")
             .arg(journal.undoes.empty() ? QString() : QStringLiteral("Undo "), task),
         QStringLiteral("Started %1: %2 done, %3 failed; %4.")
-            .arg(QString::fromStdString(journal.started))
+            .arg(kestrune::ui::localTime(journal.started))
             .arg(journal.done)
             .arg(journal.failed)
             .arg(QString::fromLatin1(kestrune::runStateWord(journal.ownState()))),
         kestrune::ui::reportRows(journal), this);
+    report->setTaskFolders(journal.plan.record);
+    keepSize(*report, kestrune::ui::WindowSizes::Window::Report);
     report->setFolderOpener(
         [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });
     report->setAction([this, id = journal.id] { undoRun(id); });
@@ -332,6 +341,7 @@ void TForm1::ShowRunHistory() {
         auto* history = new kestrune::ui::RunHistoryWindow(
             kestrune::readHistory(stateFolder()),
             [this](const std::string& path) { showReport(path); }, this);
+        keepSize(*history, kestrune::ui::WindowSizes::Window::History);
         history->show();
     });
 }
