@@ -10,6 +10,7 @@
 #include "platform/instance_lock.h"
 #include "run/history/run_recovery.h"
 #include "shell/application.h"
+#include "shell/instance_channel.h"
 #include "shell/signal_watcher.h"
 #include "shell/window_arguments.h"
 #include "store/state_folder.h"
@@ -24,11 +25,27 @@ namespace kestrune::shell {
 namespace {
 
 constexpr std::initializer_list<int> kTerminationSignals{SIGTERM, SIGINT, SIGHUP};
+// How long a later start waits for a copy that holds the lock but is still starting up.
+constexpr std::chrono::seconds kRunningCopyWait{10};
+
+// A later start: the copy that runs shows its window; this one ends, touching nothing.
+int showRunningCopy(int& argc, char** argv, const std::string& channel) {
+    const QCoreApplication application(argc, argv);
+    if (channel.empty() ||
+        !askRunningCopyToShow(QString::fromStdString(channel), kRunningCopyWait)) {
+        std::fprintf(stderr,
+                     "kestrune: Kestrune is running already but could not be asked to "
+                     "show its window\n");
+    }
+    return 0;
+}
 
 }  // namespace
 
 void showStartFailure(const QString& message) {
-    QMessageBox::critical(nullptr, QStringLiteral("Application Error"), ui::withFullStop(message));
+    QMessageBox::critical(
+        nullptr, ui::applicationTitle(),
+        QStringLiteral("Kestrune could not start.\n") + ui::withFullStop(message));
 }
 
 Program::Program(ProgramOptions options)
@@ -57,7 +74,19 @@ bool Program::start() {
     form3_ = new TForm3(form1_.get());
     form1_->attachDialogs(form2_, form3_);
     connect(form1_.get(), &TForm1::exitRequested, this, [] { QCoreApplication::exit(0); });
+    listenForLaterStarts();
     return true;
+}
+
+// Also a start with --hidden shows the window when asked: the user asked for it just now.
+void Program::listenForLaterStarts() {
+    if (options_.instanceChannel.isEmpty()) return;
+    channel_ = new InstanceChannel(options_.instanceChannel, this);
+    connect(channel_, &InstanceChannel::showRequested, form1_.get(), &TForm1::showMainWindow);
+    if (!channel_->listen()) {
+        std::fprintf(stderr, "kestrune: later starts cannot reach this one: %s\n",
+                     qPrintable(channel_->error()));
+    }
 }
 
 int Program::run() {
@@ -144,11 +173,17 @@ int runKestrune(int& argc, char** argv) {
     const WindowArguments arguments = readWindowArguments({argv + std::min(argc, 1), argv + argc});
     if (arguments.action != WindowArguments::Action::Run) return answerWithoutWindow(arguments);
     std::optional<SignalHold> hold(std::in_place, kTerminationSignals);
-    if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) return 0;
+    const std::string channel = instanceChannelPath("kestrune");
+    if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) {
+        // Started hidden, at login say, it has nothing to show.
+        return arguments.hidden ? 0 : showRunningCopy(argc, argv, channel);
+    }
     Application application(argc, argv);
     Application::setWindowIcon(ui::programIcon());
-    ProgramOptions options{QString::fromStdString(stateFolder().path)};
+    ProgramOptions options;
+    options.programFolder = QString::fromStdString(stateFolder().path);
     options.startHidden = arguments.hidden;
+    options.instanceChannel = QString::fromStdString(channel);
     Program program(std::move(options));
     hold.reset();
     if (!program.start()) return 1;
