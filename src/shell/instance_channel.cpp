@@ -3,17 +3,16 @@
 #include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QThread>
 
 namespace kestrune::shell {
 
 namespace {
 
-// The one request there is, a line of its own, so that more can follow without a new channel.
+// The one request there is and its answer, each a line of its own, so that more can follow
+// without a new channel.
 constexpr char kShowRequest[] = "show\n";
-constexpr int kLongestRequest = 64;
-constexpr int kConnectMs = 500;
-constexpr int kRetryMs = 100;
+constexpr char kShown[] = "shown\n";
+constexpr int kLongestLine = 64;
 
 }  // namespace
 
@@ -28,20 +27,27 @@ bool InstanceChannel::listen() {
     return server_->listen(address_);
 }
 
+void InstanceChannel::close() {
+    server_->close();
+}
+
 QString InstanceChannel::error() const {
     return server_->errorString();
 }
 
-// A request is read once its line is whole; the caller may have gone by then.
+// A request is read once its line is whole, and answered once the window was asked to show.
 void InstanceChannel::accept() {
     while (QLocalSocket* caller = server_->nextPendingConnection()) {
         connect(caller, &QLocalSocket::disconnected, caller, &QObject::deleteLater);
         connect(caller, &QLocalSocket::readyRead, this, [this, caller] {
             if (!caller->canReadLine()) {
-                if (caller->bytesAvailable() > kLongestRequest) caller->abort();
+                if (caller->bytesAvailable() > kLongestLine) caller->abort();
                 return;
             }
-            if (caller->readLine(kLongestRequest) == kShowRequest) emit showRequested();
+            if (caller->readLine(kLongestLine) == kShowRequest) {
+                emit showRequested();
+                caller->write(kShown);
+            }
             caller->disconnectFromServer();
         });
     }
@@ -49,18 +55,17 @@ void InstanceChannel::accept() {
 
 bool askRunningCopyToShow(const QString& address, std::chrono::milliseconds wait) {
     const QDeadlineTimer deadline(wait);
-    for (;;) {
-        QLocalSocket socket;
-        socket.connectToServer(address);
-        if (socket.waitForConnected(kConnectMs)) {
-            socket.write(kShowRequest);
-            const bool sent = socket.waitForBytesWritten(kConnectMs);
-            socket.disconnectFromServer();
-            if (sent) return true;
+    QLocalSocket socket;
+    socket.connectToServer(address);
+    if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) return false;
+    socket.write(kShowRequest);
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() ||
+            !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            return false;
         }
-        if (deadline.hasExpired()) return false;
-        QThread::msleep(kRetryMs);
     }
+    return socket.readLine(kLongestLine) == kShown;
 }
 
 }  // namespace kestrune::shell

@@ -19,6 +19,9 @@ class InstanceChannel : public QObject {
 
     // False when nothing can listen at the address; the program runs on without the channel.
     bool listen();
+    // Stops listening: a program on its way out shows nothing, and a later start that finds
+    // nobody listening waits for the instance lock instead.
+    void close();
     QString error() const;
 
   signals:
@@ -31,8 +34,8 @@ class InstanceChannel : public QObject {
     QLocalServer* server_;
 };
 
-// A later start's side: asks the copy that holds the lock to show its window, trying again
-// while that copy is still starting up, for up to `wait`. False when no copy took the request.
+// A later start's side: asks the copy that holds the lock to show its window and waits up to
+// `wait` for its answer. False when no copy answered: one still starting up, or ending.
 bool askRunningCopyToShow(const QString& address, std::chrono::milliseconds wait);
 
 }  // namespace kestrune::shell

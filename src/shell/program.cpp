@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <optional>
+#include <thread>
 
 #include "platform/instance_lock.h"
 #include "run/history/run_recovery.h"
@@ -25,19 +26,32 @@ namespace kestrune::shell {
 namespace {
 
 constexpr std::initializer_list<int> kTerminationSignals{SIGTERM, SIGINT, SIGHUP};
-// How long a later start waits for a copy that holds the lock but is still starting up.
+// How long a later start keeps trying: the copy that holds the lock may be starting up (not
+// yet listening) or ending (no longer listening, the lock not yet free).
 constexpr std::chrono::seconds kRunningCopyWait{10};
+constexpr std::chrono::milliseconds kAnswerWait{2000};
+constexpr std::chrono::milliseconds kRetryEvery{100};
 
-// A later start: the copy that runs shows its window; this one ends, touching nothing.
-int showRunningCopy(int& argc, char** argv, const std::string& channel) {
-    const QCoreApplication application(argc, argv);
-    if (channel.empty() ||
-        !askRunningCopyToShow(QString::fromStdString(channel), kRunningCopyWait)) {
-        std::fprintf(stderr,
-                     "kestrune: Kestrune is running already but could not be asked to "
-                     "show its window\n");
+enum class LaterStart { Shown, Alone, NoAnswer };
+
+// A start that finds the lock held: the copy that runs shows its window and this one ends,
+// touching nothing; or that copy ends meanwhile and this one takes the lock and runs.
+LaterStart showRunningCopy(int& argc, char** argv, const std::string& channel) {
+    const auto deadline = std::chrono::steady_clock::now() + kRunningCopyWait;
+    for (;;) {
+        {
+            const QCoreApplication asking(argc, argv);  // the window's application comes later
+            if (!channel.empty() &&
+                askRunningCopyToShow(QString::fromStdString(channel), kAnswerWait)) {
+                return LaterStart::Shown;
+            }
+        }
+        if (acquireInstanceLock("kestrune") != InstanceLockResult::HeldElsewhere) {
+            return LaterStart::Alone;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return LaterStart::NoAnswer;
+        std::this_thread::sleep_for(kRetryEvery);
     }
-    return 0;
 }
 
 }  // namespace
@@ -73,7 +87,10 @@ bool Program::start() {
     form2_ = new TForm2(form1_->settings(), form1_.get());
     form3_ = new TForm3(form1_.get());
     form1_->attachDialogs(form2_, form3_);
-    connect(form1_.get(), &TForm1::exitRequested, this, [] { QCoreApplication::exit(0); });
+    connect(form1_.get(), &TForm1::exitRequested, this, [this] {
+        if (channel_ != nullptr) channel_->close();
+        QCoreApplication::exit(0);
+    });
     listenForLaterStarts();
     return true;
 }
@@ -175,8 +192,16 @@ int runKestrune(int& argc, char** argv) {
     std::optional<SignalHold> hold(std::in_place, kTerminationSignals);
     const std::string channel = instanceChannelPath("kestrune");
     if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) {
-        // Started hidden, at login say, it has nothing to show.
-        return arguments.hidden ? 0 : showRunningCopy(argc, argv, channel);
+        if (arguments.hidden) return 0;  // started at login, say: nothing to show
+        switch (showRunningCopy(argc, argv, channel)) {
+            case LaterStart::Shown:
+                return 0;
+            case LaterStart::NoAnswer:
+                std::fputs("kestrune: Kestrune is running already but did not answer\n", stderr);
+                return 0;
+            case LaterStart::Alone:
+                break;
+        }
     }
     Application application(argc, argv);
     Application::setWindowIcon(ui::programIcon());

@@ -59,6 +59,9 @@ RunHistoryWindow::RunHistoryWindow(const std::vector<HistoryEntry>& runs, Report
                      QStringLiteral("unreadable")};
         }
         QTreeWidgetItem* item = addRow(list_, cells);
+        for (const Column number : {DoneColumn, FailedColumn}) {
+            item->setTextAlignment(number, Qt::AlignRight | Qt::AlignVCenter);
+        }
         item->setData(StartedColumn, Qt::UserRole, QString::fromStdString(run.path));
         item->setDisabled(!run.problem.empty());
     }

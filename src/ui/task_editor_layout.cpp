@@ -19,6 +19,7 @@
 #include <limits>
 
 #include "ui/Unit2.h"
+#include "ui/table_cells.h"
 
 namespace {
 
@@ -123,7 +124,8 @@ void TForm2::buildControls() {
     previewList_->setFocusPolicy(Qt::NoFocus);
     previewList_->setSelectionMode(QAbstractItemView::NoSelection);
     previewList_->setUniformItemSizes(true);
-    previewList_->setTextElideMode(Qt::ElideMiddle);
+    previewList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    previewList_->setItemDelegate(new kestrune::ui::CellDelegate({0}, previewList_));
 
     problemLabel_ = makeControl<QLabel>(this, "Label5");
     problemLabel_->setAlignment(Qt::AlignCenter);

@@ -10,6 +10,7 @@
 #include "store/integer_rule.h"
 #include "ui/Unit2.h"
 #include "ui/selection_previewer.h"
+#include "ui/shown_text.h"
 
 void TForm2::bindPreview() {
     previewer_ = new kestrune::ui::SelectionPreviewer(this);
@@ -43,7 +44,9 @@ void TForm2::entriesChanged() {
 void TForm2::showPreview(const kestrune::SelectionPreview& preview) {
     previewList_->clear();
     for (const std::string& path : preview.shown) {
-        previewList_->addItem(QString::fromStdString(path));
+        const QString whole = QString::fromStdString(path);
+        auto* item = new QListWidgetItem(kestrune::ui::escapedControls(whole), previewList_);
+        item->setToolTip(item->text());
     }
     const qsizetype total = static_cast<qsizetype>(preview.total);
     previewCount_->setText(

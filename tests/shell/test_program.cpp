@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <future>
 
 #include "shell/instance_channel.h"
 #include "shell/program.h"
@@ -138,10 +139,15 @@ class TestProgram : public QObject {
             const int code = runWhile(program, [&] {
                 window->close();
                 QVERIFY(window->isHidden());
-                asked = kestrune::shell::askRunningCopyToShow(listening.instanceChannel,
-                                                              std::chrono::seconds(5));
+                // The later start is another process; here a thread waits for the answer.
+                auto answer = std::async(std::launch::async, [&listening] {
+                    return kestrune::shell::askRunningCopyToShow(listening.instanceChannel,
+                                                                 std::chrono::seconds(5));
+                });
                 QTRY_VERIFY(window->isVisible());
                 shown = true;
+                QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+                asked = answer.get();
                 trayItem(program, "Exit2")->trigger();
             });
             QCOMPARE(code, 0);
