@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <initializer_list>
@@ -52,13 +53,15 @@ QToolButton* makeBrowseButton(QWidget* parent, const char* name, const char* hin
 
 // A scroll area that asks for the whole of its content: the editor opens showing everything
 // the screen has room for, and scrolls only beyond that.
+// Its width keeps room for the scroll bar, so that the bar never covers the form's right edge.
 class FormArea : public QScrollArea {
   public:
     using QScrollArea::QScrollArea;
     QSize sizeHint() const override {
         const int frame = 2 * frameWidth();
-        return widget()->sizeHint() + QSize(frame, frame);
+        return widget()->sizeHint() + QSize(frame + scrollBarWidth(), frame);
     }
+    int scrollBarWidth() const { return style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
 };
 
 }  // namespace
@@ -204,7 +207,9 @@ void TForm2::placeControls() {
     outer->addLayout(ok);
 
     // Narrower than its content the form would scroll sideways; lower it may.
-    form_->setMinimumWidth(form_->widget()->minimumSizeHint().width());
+    form_->setMinimumWidth(form_->widget()->minimumSizeHint().width() +
+                           static_cast<FormArea*>(form_)->scrollBarWidth() +
+                           2 * form_->frameWidth());
     form_->setMinimumHeight(previewList_->minimumHeight() + 2 * nameBox_->sizeHint().height());
     setSizeGripEnabled(true);
 }
