@@ -15,4 +15,8 @@ enum class InstanceLockResult {
 // The lock file lives in $XDG_RUNTIME_DIR, else in a private folder of the user under /tmp.
 InstanceLockResult acquireInstanceLock(const std::string& name);
 
+// Where the holder of the lock `name` listens for later starts of the program: a local socket
+// beside the lock file, in the same private folder. Empty when there is no usable folder.
+std::string instanceChannelPath(const std::string& name);
+
 }  // namespace kestrune

@@ -44,4 +44,9 @@ InstanceLockResult acquireInstanceLock(const std::string& name) {
                                  : InstanceLockResult::Unavailable;
 }
 
+std::string instanceChannelPath(const std::string& name) {
+    const std::string folder = lockFolder();
+    return folder.empty() ? std::string() : folder + "/" + name + ".socket";
+}
+
 }  // namespace kestrune

@@ -6,10 +6,12 @@
 #include <csignal>
 #include <cstdio>
 #include <optional>
+#include <thread>
 
 #include "platform/instance_lock.h"
 #include "run/history/run_recovery.h"
 #include "shell/application.h"
+#include "shell/instance_channel.h"
 #include "shell/signal_watcher.h"
 #include "shell/window_arguments.h"
 #include "store/state_folder.h"
@@ -24,11 +26,40 @@ namespace kestrune::shell {
 namespace {
 
 constexpr std::initializer_list<int> kTerminationSignals{SIGTERM, SIGINT, SIGHUP};
+// How long a later start keeps trying: the copy that holds the lock may be starting up (not
+// yet listening) or ending (no longer listening, the lock not yet free).
+constexpr std::chrono::seconds kRunningCopyWait{10};
+constexpr std::chrono::milliseconds kAnswerWait{2000};
+constexpr std::chrono::milliseconds kRetryEvery{100};
+
+enum class LaterStart { Shown, Alone, NoAnswer };
+
+// A start that finds the lock held: the copy that runs shows its window and this one ends,
+// touching nothing; or that copy ends meanwhile and this one takes the lock and runs.
+LaterStart showRunningCopy(int& argc, char** argv, const std::string& channel) {
+    const auto deadline = std::chrono::steady_clock::now() + kRunningCopyWait;
+    for (;;) {
+        {
+            const QCoreApplication asking(argc, argv);  // the window's application comes later
+            if (!channel.empty() &&
+                askRunningCopyToShow(QString::fromStdString(channel), kAnswerWait)) {
+                return LaterStart::Shown;
+            }
+        }
+        if (acquireInstanceLock("kestrune") != InstanceLockResult::HeldElsewhere) {
+            return LaterStart::Alone;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return LaterStart::NoAnswer;
+        std::this_thread::sleep_for(kRetryEvery);
+    }
+}
 
 }  // namespace
 
 void showStartFailure(const QString& message) {
-    QMessageBox::critical(nullptr, QStringLiteral("Application Error"), ui::withFullStop(message));
+    QMessageBox::critical(
+        nullptr, ui::applicationTitle(),
+        QStringLiteral("Kestrune could not start.\n") + ui::withFullStop(message));
 }
 
 Program::Program(ProgramOptions options)
@@ -56,8 +87,23 @@ bool Program::start() {
     form2_ = new TForm2(form1_->settings(), form1_.get());
     form3_ = new TForm3(form1_.get());
     form1_->attachDialogs(form2_, form3_);
-    connect(form1_.get(), &TForm1::exitRequested, this, [] { QCoreApplication::exit(0); });
+    connect(form1_.get(), &TForm1::exitRequested, this, [this] {
+        if (channel_ != nullptr) channel_->close();
+        QCoreApplication::exit(0);
+    });
+    listenForLaterStarts();
     return true;
+}
+
+// Also a start with --hidden shows the window when asked: the user asked for it just now.
+void Program::listenForLaterStarts() {
+    if (options_.instanceChannel.isEmpty()) return;
+    channel_ = new InstanceChannel(options_.instanceChannel, this);
+    connect(channel_, &InstanceChannel::showRequested, form1_.get(), &TForm1::showMainWindow);
+    if (!channel_->listen()) {
+        std::fprintf(stderr, "kestrune: later starts cannot reach this one: %s\n",
+                     qPrintable(channel_->error()));
+    }
 }
 
 int Program::run() {
@@ -144,11 +190,25 @@ int runKestrune(int& argc, char** argv) {
     const WindowArguments arguments = readWindowArguments({argv + std::min(argc, 1), argv + argc});
     if (arguments.action != WindowArguments::Action::Run) return answerWithoutWindow(arguments);
     std::optional<SignalHold> hold(std::in_place, kTerminationSignals);
-    if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) return 0;
+    const std::string channel = instanceChannelPath("kestrune");
+    if (acquireInstanceLock("kestrune") == InstanceLockResult::HeldElsewhere) {
+        if (arguments.hidden) return 0;  // started at login, say: nothing to show
+        switch (showRunningCopy(argc, argv, channel)) {
+            case LaterStart::Shown:
+                return 0;
+            case LaterStart::NoAnswer:
+                std::fputs("kestrune: Kestrune is running already but did not answer\n", stderr);
+                return 0;
+            case LaterStart::Alone:
+                break;
+        }
+    }
     Application application(argc, argv);
     Application::setWindowIcon(ui::programIcon());
-    ProgramOptions options{QString::fromStdString(stateFolder().path)};
+    ProgramOptions options;
+    options.programFolder = QString::fromStdString(stateFolder().path);
     options.startHidden = arguments.hidden;
+    options.instanceChannel = QString::fromStdString(channel);
     Program program(std::move(options));
     hold.reset();
     if (!program.start()) return 1;

@@ -14,9 +14,10 @@ class TForm3;
 
 namespace kestrune::shell {
 
+class InstanceChannel;
 class SignalWatcher;
 
-// The last-resort report of a failed start-up: a message box titled "Application Error".
+// The last-resort report of a failed start-up, in a message box.
 void showStartFailure(const QString& message);
 
 struct ProgramOptions {
@@ -27,6 +28,8 @@ struct ProgramOptions {
     // At login the notification area may come up after the programs the desktop starts.
     bool startHidden = false;
     std::chrono::milliseconds trayWait{10000};
+    // Where later starts of the program ask this one to show its window; empty: nowhere.
+    QString instanceChannel;
 };
 
 // One run of the window program inside an existing application object: the three windows,
@@ -58,6 +61,7 @@ class Program : public QObject {
     void showRecovery();
     void terminationRequested();
     void commitData();
+    void listenForLaterStarts();
 
     ProgramOptions options_;
     SignalWatcher* signals_;
@@ -65,10 +69,12 @@ class Program : public QObject {
     TForm2* form2_ = nullptr;
     TForm3* form3_ = nullptr;
     TrayIcon* tray_ = nullptr;
+    InstanceChannel* channel_ = nullptr;
 };
 
-// The program: its options (answered without a display), the single-instance guard, then the
-// window program on its state folder. Returns the exit code.
+// The program: its options (answered without a display), the single-instance guard (a later
+// start asks the running copy to show its window, and ends), then the window program on its
+// state folder. Returns the exit code.
 int runKestrune(int& argc, char** argv);
 
 }  // namespace kestrune::shell

@@ -18,8 +18,8 @@ TrayIcon::TrayIcon(TForm1& window, AvailabilityQuery available)
         action->setObjectName(QString::fromLatin1(name));
         connect(action, &QAction::triggered, &window_, command);
     };
-    item("showit", QStringLiteral("Show Kestrune"), &TForm1::showMainWindow);
-    QMenu* run = menu_->addMenu(QStringLiteral("Run"));
+    item("showit", QStringLiteral("&Show Kestrune"), &TForm1::showMainWindow);
+    QMenu* run = menu_->addMenu(QStringLiteral("&Run"));
     run->setObjectName(QStringLiteral("Run1"));
     run->menuAction()->setObjectName(QStringLiteral("Run1"));
     connect(menu_.get(), &QMenu::aboutToShow, this, [this, run] {
@@ -27,13 +27,13 @@ TrayIcon::TrayIcon(TForm1& window, AvailabilityQuery available)
         if (window_.runGoing()) run->setEnabled(false);  // one run at a time
         menu_->findChild<QAction*>(QStringLiteral("UndoLastRun2"))->setEnabled(!window_.runGoing());
     });
-    item("UndoLastRun2", QStringLiteral("Undo Last Run"), &TForm1::UndoLastRun);
+    item("UndoLastRun2", QStringLiteral("&Undo Last Run"), &TForm1::UndoLastRun);
     menu_->addSeparator()->setObjectName(QStringLiteral("N4"));
-    item("Help3", QStringLiteral("Help"), &TForm1::ShowHelp);
-    item("About2", QStringLiteral("About"), &TForm1::ShowAbout);
-    item("CheckVersion2", QStringLiteral("Check Version"), &TForm1::CheckVersion);
+    item("Help3", QStringLiteral("&Help"), &TForm1::ShowHelp);
+    item("About2", QStringLiteral("&About"), &TForm1::ShowAbout);
+    item("CheckVersion2", QStringLiteral("Check &Version"), &TForm1::CheckVersion);
     menu_->addSeparator()->setObjectName(QStringLiteral("N5"));
-    item("Exit2", QStringLiteral("Exit"), &TForm1::ExitProgram);
+    item("Exit2", QStringLiteral("E&xit"), &TForm1::ExitProgram);
 
     icon_->setIcon(window_.windowIcon());
     icon_->setToolTip(window_.windowTitle());

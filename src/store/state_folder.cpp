@@ -1,8 +1,11 @@
 #include "store/state_folder.h"
 
+#include "platform/file_io.h"
 #include "platform/path_text.h"
 #include "platform/program_folder.h"
 #include "platform/user_folders.h"
+#include "store/errors.h"
+#include "store/program_files.h"
 
 namespace kestrune {
 
@@ -52,6 +55,20 @@ StateFolder stateFolder() {
 
 StateFolder namedStateFolder(const std::string& folder) {
     return {withSeparator(folder), "named by --folder"};
+}
+
+// Found at the start, not at the first save, which could only say that it failed.
+void requireReadableStateFiles(const std::string& folder) {
+    std::string unreadable;
+    for (const std::string& path : {settingsPath(folder), treePath(folder)}) {
+        const FileContent content = systemFileIo().read(path);
+        if (content.status == FileContent::Status::Failed) {
+            unreadable += "\n" + path + ": " + content.error;
+        }
+    }
+    if (unreadable.empty()) return;
+    throw Error("Kestrune keeps its tasks in these files and cannot read them:" + unreadable +
+                "\nMove what is there out of the way, or make it readable, and start again");
 }
 
 }  // namespace kestrune

@@ -35,4 +35,9 @@ StateFolder stateFolder();
 // A folder the user named outright (kestrune-cli --folder).
 StateFolder namedStateFolder(const std::string& folder);
 
+// Throws Error naming, in one message, each of the folder's two files (Setting.cfg,
+// kestrune.dll) that is there but cannot be read, with the system's reason: a folder in its
+// place, no permission. A missing file is no problem: the first save makes it.
+void requireReadableStateFiles(const std::string& folder);
+
 }  // namespace kestrune

@@ -10,6 +10,10 @@ std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std
 
 std::optional<TaskRecord> readTaskRecord(const SettingsSnapshot& file, const std::string& name) {
     if (!file.sectionExists(name)) return std::nullopt;
+    return recordOf(file, name);
+}
+
+TaskRecord recordOf(const SettingsSnapshot& file, const std::string& name) {
     TaskRecord record;
     record.sourceFolder = file.readString(name, keys::kSourceFolder, "");
     record.targetFolder = file.readString(name, keys::kTargetFolder, "");

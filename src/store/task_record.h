@@ -46,6 +46,17 @@ namespace keys {
 inline constexpr std::string_view kSettingsSection = "Settings";
 inline constexpr std::string_view kHistorySize = "historysize";  // runs whose journals are kept
 inline constexpr std::string_view kAutomatic = "auto";           // automatic runs on (absent: on)
+inline constexpr std::string_view kLeft = "frmx";                // the main window's position
+inline constexpr std::string_view kTop = "frmy";
+// The sizes the user gave the task editor and the windows of runs.
+inline constexpr std::string_view kEditorWidth = "editorw";
+inline constexpr std::string_view kEditorHeight = "editorh";
+inline constexpr std::string_view kPreviewWidth = "previeww";
+inline constexpr std::string_view kPreviewHeight = "previewh";
+inline constexpr std::string_view kReportWidth = "reportw";
+inline constexpr std::string_view kReportHeight = "reporth";
+inline constexpr std::string_view kHistoryWidth = "historyw";
+inline constexpr std::string_view kHistoryHeight = "historyh";
 }  // namespace keys
 
 // A task's section in Setting.cfg, as a run reads it.
@@ -80,6 +91,9 @@ struct TaskRecord {
 std::optional<TaskRecord> readTaskRecord(const SettingsFile& settings, const std::string& name);
 // The record as that reading found it: reading many records, take one snapshot for all.
 std::optional<TaskRecord> readTaskRecord(const SettingsSnapshot& file, const std::string& name);
+// The record of that name in a reading of the file, also where there is none: each key as a
+// run reads it, its default where the key is missing or holds no number.
+TaskRecord recordOf(const SettingsSnapshot& file, const std::string& name);
 
 // The value of one of keys::kTaskKeys as the record holds it, in the form a record is
 // written in: numbers in decimal, booleans 0 or 1.

@@ -10,6 +10,14 @@
 
 namespace kestrune {
 
+namespace {
+
+std::string cannotOpen(const std::string& path, const std::string& error) {
+    return "Cannot open file \"" + path + "\". " + error;
+}
+
+}  // namespace
+
 TaskTree::TaskTree() : io_(&systemFileIo()) {
     TreeNode* group = append(nullptr, "All Tasks");
     append(group, "Desktop Tidy");
@@ -160,15 +168,17 @@ void TaskTree::adoptRoots(std::vector<std::unique_ptr<TreeNode>> roots) {
 
 void TaskTree::LoadTree(const std::string& path) {
     const FileContent content = io_->read(path);
-    if (!content.ok()) {
-        throw TreeFileError("Cannot open file \"" + path + "\". " + content.error);
-    }
+    if (!content.ok()) throw TreeFileError(cannotOpen(path, content.error));
     adoptRoots(parseTreeText(content.bytes));
 }
 
+// Only a missing file leaves the tree as it is: a folder or an unreadable file in its place
+// is the user's tree gone astray, and the default tree would hide that until the first save.
 bool TaskTree::LoadTreeIfPresent(const std::string& path) {
-    if (!isRegularFile(path)) return false;
-    LoadTree(path);
+    const FileContent content = io_->read(path);
+    if (content.status == FileContent::Status::Missing) return false;
+    if (!content.ok()) throw TreeFileError(cannotOpen(path, content.error));
+    adoptRoots(parseTreeText(content.bytes));
     return true;
 }
 

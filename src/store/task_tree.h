@@ -79,8 +79,8 @@ class TaskTree {
 
     // Replaces the tree by the file's content. Throws TreeFileError.
     void LoadTree(const std::string& path);
-    // LoadTree when a file (not a folder) of that name exists; else the tree stays as it is.
-    // Returns whether it loaded.
+    // LoadTree unless nothing is there: then the tree stays as it is and the result is false.
+    // Something there that cannot be read (a folder, a file without permission) throws.
     bool LoadTreeIfPresent(const std::string& path);
     // Replaces the file atomically by the tree. Throws TreeFileError.
     void SaveTree(const std::string& path) const;

@@ -74,7 +74,8 @@ class AddChange : public TreeChange {
     void revert() override { held_ = tree_.detach(node_); }
 
     std::string describe() const override { return "Add " + quoted(node_->text); }
-    TreeNode* focus(bool applied) const override { return applied ? nullptr : place_.parent; }
+    // The new node is selected, so that what the user does next acts on it.
+    TreeNode* focus(bool applied) const override { return applied ? node_ : place_.parent; }
 
   private:
     TaskTree& tree_;

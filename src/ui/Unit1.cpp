@@ -2,10 +2,14 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
@@ -15,6 +19,7 @@
 #include "platform/program_folder.h"
 #include "store/errors.h"
 #include "store/program_files.h"
+#include "store/state_folder.h"
 #include "store/task_record.h"
 #include "ui/Unit2.h"
 #include "ui/Unit3.h"
@@ -28,6 +33,8 @@
 #include "ui/run_worker.h"
 #include "ui/task_tree_model.h"
 #include "ui/task_tree_view.h"
+#include "ui/window_placement.h"
+#include "ui/window_sizes.h"
 
 using kestrune::TreeNode;
 using kestrune::ui::ToolImage;
@@ -39,6 +46,12 @@ constexpr int kDefaultTop = 171;
 constexpr QSize kOuterSize(371, 495);
 constexpr std::string_view kPositionSection = kestrune::keys::kSettingsSection;
 
+QList<QRect> usableScreenAreas() {
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens()) areas << screen->availableGeometry();
+    return areas;
+}
+
 QString withSlash(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
@@ -48,7 +61,7 @@ QString withSlash(const QString& folder) {
 TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidget* parent)
     : QMainWindow(parent), programFolder_(withSlash(programFolder)) {
     setObjectName(QStringLiteral("TForm1"));
-    setWindowTitle(QStringLiteral("Kestrune"));
+    setWindowTitle(kestrune::ui::applicationTitle());
     setWindowIcon(kestrune::ui::programIcon());
     setContextMenuPolicy(Qt::NoContextMenu);
     resize(kOuterSize);
@@ -57,9 +70,13 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
         kestrune::ui::openWithDesktop(this, address, refused);
     };
     askStop_ = [this] {
-        return QMessageBox::question(
-                   this, windowTitle(), QStringLiteral("A run is going on. Stop it and exit?"),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(this, kestrune::ui::applicationTitle(),
+                                     QStringLiteral("A run is going on. Stop it and exit?"),
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+    offerEditor_ = [this](const QString& message, bool editable) {
+        return askToEdit(message, editable);
     };
     runs_ = new kestrune::ui::RunWorker(programFolder_.toStdString(), this);
     progress_ = new kestrune::ui::RunProgressDialog(runs_->progress(), this);
@@ -73,10 +90,13 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
 
     try {
         const std::string folder = programFolder_.toStdString();
+        kestrune::requireReadableStateFiles(folder);
         tree_.LoadTreeIfPresent(kestrune::treePath(folder));
         settings_ = std::make_unique<kestrune::SettingsFile>(kestrune::settingsPath(folder));
-        move(settings_->readInteger(kPositionSection, "frmx", kDefaultLeft),
-             settings_->readInteger(kPositionSection, "frmy", kDefaultTop));
+        const kestrune::SettingsSnapshot stored = settings_->snapshot();
+        placeAt(QPoint(stored.readInteger(kPositionSection, kestrune::keys::kLeft, kDefaultLeft),
+                       stored.readInteger(kPositionSection, kestrune::keys::kTop, kDefaultTop)));
+        sizes_ = new kestrune::ui::WindowSizes(stored, this);
         autoRuns_ = new kestrune::ui::AutoRuns(programFolder_, this);
         connect(autoRuns_, &kestrune::ui::AutoRuns::runDue, this, &TForm1::runDue);
         connect(autoRuns_, &kestrune::ui::AutoRuns::notice, this,
@@ -113,71 +133,74 @@ QAction* TForm1::makeAction(const char* name, const QString& caption) {
     return action;
 }
 
+// The context menu's items bear the captions of the Task menu's, keyboard letters included.
 void TForm1::buildActions() {
-    contextItems_ = {makeAction("runit", QStringLiteral("Execute It")),
-                     makeAction("runall", QStringLiteral("Execute It && Subtasks")),
-                     makeAction("runsubonly", QStringLiteral("Execute Subtasks Only")),
-                     makeAction("DeletethisTask1", QStringLiteral("Delete It")),
-                     makeAction("EditthisTask1", QStringLiteral("Edit It"))};
-    taskMenuItems_ = {
-        makeAction("ExecutethisTask2", QStringLiteral("Execute It")),
-        makeAction("Execute1", QStringLiteral("Execute It && Subtasks")),
-        makeAction("ExecuteitsSubtasksonly1", QStringLiteral("Execute Subtasks only")),
-        makeAction("DeletethisTask2", QStringLiteral("Delete It")),
-        makeAction("EditthisTask2", QStringLiteral("Edit It"))};
-    previewItems_ = {makeAction("previewit", QStringLiteral("Preview It")),
-                     makeAction("PreviewIt2", QStringLiteral("Preview It"))};
+    const QString execute = QStringLiteral("E&xecute It");
+    const QString withSubtasks = QStringLiteral("Execute It && &Subtasks");
+    const QString subtasksOnly = QStringLiteral("Execute Subtasks &Only");
+    const QString remove = QStringLiteral("&Delete It");
+    const QString edit = QStringLiteral("&Edit It");
+    const QString preview = QStringLiteral("&Preview It");
+    contextItems_ = {makeAction("runit", execute), makeAction("runall", withSubtasks),
+                     makeAction("runsubonly", subtasksOnly), makeAction("DeletethisTask1", remove),
+                     makeAction("EditthisTask1", edit)};
+    taskMenuItems_ = {makeAction("ExecutethisTask2", execute), makeAction("Execute1", withSubtasks),
+                      makeAction("ExecuteitsSubtasksonly1", subtasksOnly),
+                      makeAction("DeletethisTask2", remove), makeAction("EditthisTask2", edit)};
+    previewItems_ = {makeAction("previewit", preview), makeAction("PreviewIt2", preview)};
 }
 
 void TForm1::buildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu* file = bar->addMenu(QStringLiteral("File"));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
-    QAction* exit = makeAction("Exit1", QStringLiteral("Exit"));
+    QAction* exit = makeAction("Exit1", QStringLiteral("E&xit"));
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     file->addAction(exit);
 
-    QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+    QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("Edit1"));
     historyActions_ = new kestrune::ui::HistoryActions(history_, this);
     historyActions_->addTo(*edit);
 
-    taskMenu_ = bar->addMenu(QStringLiteral("Task"));
+    const QString newTask = QStringLiteral("&New Task");
+    const QString newSubtask = QStringLiteral("New Su&btask");
+    taskMenu_ = bar->addMenu(QStringLiteral("&Task"));
     taskMenu_->setObjectName(QStringLiteral("task1"));
     taskMenu_->addActions(
         {taskMenuItems_[0], taskMenuItems_[1], taskMenuItems_[2], previewItems_[1]});
     taskMenu_->addSeparator()->setObjectName(QStringLiteral("N2"));
-    taskMenu_->addActions({taskMenuItems_[3], taskMenuItems_[4],
-                           makeAction("NewTask1", QStringLiteral("New Task")),
-                           makeAction("NewSubtask2", QStringLiteral("New Subtask"))});
+    taskMenu_->addActions({taskMenuItems_[3], taskMenuItems_[4], makeAction("NewTask1", newTask),
+                           makeAction("NewSubtask2", newSubtask)});
     taskMenu_->addSeparator()->setObjectName(QStringLiteral("N6"));
-    undoLastRun_ = makeAction("UndoLastRun1", QStringLiteral("Undo Last Run"));
-    taskMenu_->addActions({makeAction("RunReport1", QStringLiteral("Run Report")),
-                           makeAction("RunHistory1", QStringLiteral("Run History")), undoLastRun_});
+    undoLastRun_ = makeAction("UndoLastRun1", QStringLiteral("&Undo Last Run"));
+    taskMenu_->addActions({makeAction("RunReport1", QStringLiteral("Run &Report")),
+                           makeAction("RunHistory1", QStringLiteral("Run &History")),
+                           undoLastRun_});
 
-    QMenu* options = bar->addMenu(QStringLiteral("Options"));
+    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("Options1"));
-    onTop_ = makeAction("OnTop1", QStringLiteral("On Top"));
+    onTop_ = makeAction("OnTop1", QStringLiteral("On &Top"));
     onTop_->setCheckable(true);
     options->addAction(onTop_);
-    startAtLogin_ = makeAction("StartatLogin1", QStringLiteral("Start at Login"));
+    startAtLogin_ = makeAction("StartatLogin1", QStringLiteral("Start at &Login"));
     startAtLogin_->setCheckable(true);
     options->addAction(startAtLogin_);
     automaticRuns_ =
-        makeAction("RunTasksAutomatically1", QStringLiteral("Run Tasks Automatically"));
+        makeAction("RunTasksAutomatically1", QStringLiteral("Run Tasks &Automatically"));
     automaticRuns_->setCheckable(true);
     options->addAction(automaticRuns_);
     // The entry can come and go outside the program; the mark shows what is there now.
     connect(options, &QMenu::aboutToShow, this, &TForm1::showStartAtLogin);
     showStartAtLogin();
 
-    QMenu* help = bar->addMenu(QStringLiteral("Help"));
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
-    help->addActions({makeAction("Help2", QStringLiteral("Help")),
-                      makeAction("About1", QStringLiteral("About")),
-                      makeAction("CheckVersion1", QStringLiteral("Check Version"))});
+    help->addActions({makeAction("Help2", QStringLiteral("&Help")),
+                      makeAction("About1", QStringLiteral("&About")),
+                      makeAction("CheckVersion1", QStringLiteral("Check &Version"))});
 
     contextMenu_ = new QMenu(this);
     contextMenu_->setObjectName(QStringLiteral("PopupMenu1"));
@@ -185,8 +208,8 @@ void TForm1::buildMenus() {
         {contextItems_[0], contextItems_[1], contextItems_[2], previewItems_[0]});
     contextMenu_->addSeparator()->setObjectName(QStringLiteral("N1"));
     contextMenu_->addActions({contextItems_[3], contextItems_[4],
-                              makeAction("AddNewTask1", QStringLiteral("New Task")),
-                              makeAction("NewSubtask1", QStringLiteral("New Subtask"))});
+                              makeAction("AddNewTask1", newTask),
+                              makeAction("NewSubtask1", newSubtask)});
 }
 
 void TForm1::buildToolBar() {
@@ -303,6 +326,17 @@ void TForm1::bindHandlers() {
 void TForm1::attachDialogs(TForm2* editor, TForm3* about) {
     editor_ = editor;
     about_ = about;
+    if (editor_ != nullptr) sizes_->keep(*editor_, kestrune::ui::WindowSizes::Window::Editor);
+}
+
+void TForm1::keepSize(QWidget& window, kestrune::ui::WindowSizes::Window which) {
+    sizes_->keep(window, which);
+}
+
+// The stored position is taken as long as the title bar can be reached on some screen.
+void TForm1::placeAt(const QPoint& stored) {
+    const int titleHeight = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    move(kestrune::ui::placeOnScreens(stored, kOuterSize, usableScreenAreas(), titleHeight));
 }
 
 QString TForm1::statusText() const {
@@ -392,16 +426,20 @@ void TForm1::EditSelected() {
 }
 
 void TForm1::AddTask() {
-    guarded([this] {
-        tree_.select(selectedNode());
-        performChange(kestrune::addChange(tree_, *settings_, false));
-    });
+    addNode(false);
 }
 
 void TForm1::AddSubtask() {
-    guarded([this] {
+    addNode(true);
+}
+
+// The new node is selected with its name open for typing, as the desktop's file managers
+// treat a new folder.
+void TForm1::addNode(bool subtask) {
+    guarded([this, subtask] {
         tree_.select(selectedNode());
-        performChange(kestrune::addChange(tree_, *settings_, true));
+        performChange(kestrune::addChange(tree_, *settings_, subtask));
+        treeView_->edit(treeView_->currentIndex());
     });
 }
 
@@ -476,11 +514,48 @@ void TForm1::openLink(const QUrl& address) {
 
 void TForm1::showUnopened(const QUrl& address) {
     const QString shown = address.isLocalFile() ? address.toLocalFile() : address.toString();
-    QMessageBox box(QMessageBox::Information, windowTitle(),
+    QMessageBox box(QMessageBox::Information, kestrune::ui::applicationTitle(),
                     QStringLiteral("The desktop could not open this address:\n%1").arg(shown),
                     QMessageBox::Ok, this);
     box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
+}
+
+// A task without a record would only fail to run: the user is offered to set it up instead.
+bool TForm1::offeredEditorInsteadOfRun(TreeNode* node) {
+    if (node == nullptr || settings_->sectionExists(node->text)) return false;
+    const QString name = QString::fromStdString(node->text);
+    const bool task = node->parent != nullptr;
+    const QString message =
+        task ? QStringLiteral(
+                   "\u201c%1\u201d has no settings yet, so it cannot run. Set its "
+                   "folders, action and filters in the Task Editor first.")
+                   .arg(name)
+             : QStringLiteral(
+                   "\u201c%1\u201d is a group and has no settings of its own. "
+                   "Execute It & Subtasks runs the tasks in it.")
+                   .arg(name);
+    if (offerEditor_(message, task && !runGoing())) {
+        showMainWindow();
+        selectNode(node);
+        EditSelected();
+    }
+    return true;
+}
+
+bool TForm1::askToEdit(const QString& message, bool editable) {
+    QMessageBox box(QMessageBox::Information, kestrune::ui::applicationTitle(), message,
+                    QMessageBox::NoButton, this);
+    QPushButton* edit = nullptr;
+    if (editable) {
+        edit = box.addButton(QStringLiteral("&Edit It"), QMessageBox::AcceptRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(edit);
+    } else {
+        box.addButton(QMessageBox::Ok);
+    }
+    box.exec();
+    return edit != nullptr && box.clickedButton() == edit;
 }
 
 void TForm1::ShowAbout() {
@@ -531,10 +606,14 @@ void TForm1::exitProgram(bool ask) {
     emit exitRequested();
 }
 
+// The position and the window sizes go in one replace of the settings file.
 void TForm1::saveState() {
     tree_.SaveTree(kestrune::treePath(programFolder_.toStdString()));
-    settings_->writeInteger(kPositionSection, "frmx", pos().x());
-    settings_->writeInteger(kPositionSection, "frmy", pos().y());
+    kestrune::SettingsEdit edit;
+    edit.writeInteger(kPositionSection, kestrune::keys::kLeft, pos().x())
+        .writeInteger(kPositionSection, kestrune::keys::kTop, pos().y());
+    sizes_->addTo(edit);
+    settings_->apply(edit);
 }
 
 void TForm1::shutdownSave() {

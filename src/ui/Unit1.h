@@ -12,6 +12,7 @@
 #include "store/task_tree.h"
 #include "store/tree_changes.h"
 #include "ui/tray_port.h"
+#include "ui/window_sizes.h"
 
 class QLabel;
 class QMenu;
@@ -48,6 +49,8 @@ class TForm1 : public QMainWindow {
     using TaskItems = std::array<QAction*, 5>;
     // Asked on Exit while a run goes on: true stops the run and exits.
     using StopQuestion = std::function<bool()>;
+    // Tells why a node without a record cannot run; when editable, true opens the editor.
+    using EditOffer = std::function<bool(const QString& message, bool editable)>;
 
     // The creation sequence: loads the tree file of programFolder (the state folder, ending
     // with "/") when it exists, opens the settings file, takes the stored position and adds
@@ -62,6 +65,9 @@ class TForm1 : public QMainWindow {
     void setErrorReporter(ErrorReporter reporter) { reportError_ = std::move(reporter); }
     void setLinkOpener(LinkOpener opener) { openLink_ = std::move(opener); }
     void setStopQuestion(StopQuestion ask) { askStop_ = std::move(ask); }
+    void setEditOffer(EditOffer offer) { offerEditor_ = std::move(offer); }
+    // Gives a window of runs its remembered size and keeps what the user makes of it.
+    void keepSize(QWidget& window, kestrune::ui::WindowSizes::Window which);
 
     kestrune::SettingsFile& settings() { return *settings_; }
     kestrune::TaskTree& tree() { return tree_; }
@@ -86,6 +92,9 @@ class TForm1 : public QMainWindow {
 
     // Runs one task node's record, as "Execute It" does on the selection.
     void runNode(kestrune::TreeNode* node);
+    // For a node without a record, which cannot run: says so, offers the editor and returns
+    // true. False for a node with one.
+    bool offeredEditorInsteadOfRun(kestrune::TreeNode* node);
     // Queues an automatic run of the task, the core's, as kestrune-cli watch carries it out.
     // It speaks only through the tray's notification and the status bar, and opens its
     // report when entries failed.
@@ -154,6 +163,9 @@ class TForm1 : public QMainWindow {
     void bindHandlers();
     QAction* makeAction(const char* name, const QString& caption);
     void releaseTreeView();
+    void placeAt(const QPoint& stored);
+    void addNode(bool subtask);
+    bool askToEdit(const QString& message, bool editable);
 
     void runTasks(const std::vector<kestrune::TreeNode*>& nodes, bool skipWithoutRecord);
     void exitProgram(bool ask);
@@ -201,6 +213,8 @@ class TForm1 : public QMainWindow {
     kestrune::ui::RunWorker* runs_ = nullptr;
     kestrune::ui::RunProgressDialog* progress_ = nullptr;
     StopQuestion askStop_;
+    EditOffer offerEditor_;
+    kestrune::ui::WindowSizes* sizes_ = nullptr;
     QString lastResult_;
     QStringList unrun_;  // why the runs of the command under way could not start
     std::string lastJournal_;

@@ -33,13 +33,14 @@ TForm2::TForm2(kestrune::SettingsFile& settings, QWidget* parent)
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("Task Editor"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowCloseButtonHint);
     setModal(true);
     buildControls();
     placeControls();
     bindHandlers();
     bindPreview();
     followAction();
+    fitToScreen();
 }
 
 void TForm2::bindHandlers() {
@@ -63,22 +64,31 @@ void TForm2::openTask(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     show();
 }
 
-// The whole record from one reading of the file.
+// The record as a run and kestrune-cli read it, from one reading of the file: a value they read
+// otherwise than it stands (not a number, out of range) is shown, and saved, as they read it.
+// A new task without a record starts from the editor's own defaults.
 void TForm2::showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     tree_ = &tree;
     node_ = node;
     const std::string& section = node->text;
-    const kestrune::SettingsSnapshot record = settings_.snapshot();
+    const kestrune::SettingsSnapshot file = settings_.snapshot();
+    kestrune::TaskRecord record;
+    if (file.sectionExists(section)) {
+        record = kestrune::recordOf(file, section);
+    } else {
+        record.depthCode = kDefaultDepth;
+        record.action = kDefaultAction;
+    }
     nameBox_->setText(name_.show(section));
-    sourceBox_->setText(source_.show(record.readString(section, keys::kSourceFolder, "")));
-    targetBox_->setText(target_.show(record.readString(section, keys::kTargetFolder, "")));
-    showListValue(record, depthList_, keptDepth_, keys::kDepth, kDefaultDepth);
-    showListValue(record, actionList_, keptAction_, keys::kAction, kDefaultAction);
-    filterBox_->setText(filters_.show(record.readString(section, keys::kFilters, "")));
-    structureBox_->setChecked(!record.readBool(section, keys::kFolderStructure, false));
-    skipSameBox_->setChecked(record.readBool(section, keys::kSkipSame, false));
-    watchBox_->setChecked(record.readBool(section, keys::kWatch, false));
-    everyBox_->setValue(record.readInteger(section, keys::kEvery, 0));
+    sourceBox_->setText(source_.show(record.sourceFolder));
+    targetBox_->setText(target_.show(record.targetFolder));
+    showListValue(file, depthList_, keptDepth_, keys::kDepth, record.depthCode);
+    showListValue(file, actionList_, keptAction_, keys::kAction, record.action);
+    filterBox_->setText(filters_.show(record.filters));
+    structureBox_->setChecked(!record.flat);
+    skipSameBox_->setChecked(record.skipSame);
+    watchBox_->setChecked(record.watch);
+    everyBox_->setValue(record.everyMinutes);
     followAction();
     problemLabel_->clear();
     refused_ = false;
@@ -88,12 +98,11 @@ void TForm2::showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     sourceBox_->setFocus();
 }
 
-void TForm2::showListValue(const kestrune::SettingsSnapshot& record, QComboBox* list,
-                           KeptValue& kept, std::string_view key, int fallback) {
-    const std::string& section = node_->text;
-    const int index = record.readInteger(section, key, fallback);
+// A number the list has no item for is kept as it stands in the file.
+void TForm2::showListValue(const kestrune::SettingsSnapshot& file, QComboBox* list, KeptValue& kept,
+                           std::string_view key, int index) {
     const bool listed = index >= 0 && index < list->count();
-    kept = listed ? std::nullopt : std::optional(record.readString(section, key, ""));
+    kept = listed ? std::nullopt : std::optional(file.readString(node_->text, key, ""));
     list->setCurrentIndex(listed ? index : -1);
     list->setPlaceholderText(
         listed ? QString()

@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QScrollArea;
 class QSpinBox;
 class QToolButton;
 
@@ -55,15 +56,13 @@ class TForm2 : public QDialog {
     // Every way of closing (OK, Enter, Escape, the close box) comes here and saves.
     void done(int result) override;
 
-  protected:
-    void changeEvent(QEvent* event) override;
-
   private:
     // A list's stored value that lies outside the list: kept as stored unless the user picks.
     using KeptValue = std::optional<std::string>;
 
     void buildControls();
     void placeControls();
+    void fitToScreen();
     void bindHandlers();
     void bindPreview();
     // The live list of what the task as entered selects, and the warnings about it.
@@ -72,8 +71,8 @@ class TForm2 : public QDialog {
     void showProblem(const QString& problem);
 
     void showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node);
-    void showListValue(const kestrune::SettingsSnapshot& record, QComboBox* list, KeptValue& kept,
-                       std::string_view key, int fallback);
+    void showListValue(const kestrune::SettingsSnapshot& file, QComboBox* list, KeptValue& kept,
+                       std::string_view key, int value);
     void followAction();
     void browse(QLineEdit* box);
     bool entriesAccepted();
@@ -94,6 +93,7 @@ class TForm2 : public QDialog {
     KeptValue keptDepth_;
     KeptValue keptAction_;
 
+    QScrollArea* form_ = nullptr;  // everything above the warnings and OK
     QLabel* nameLabel_ = nullptr;
     QLineEdit* nameBox_ = nullptr;
     QGroupBox* foldersGroup_ = nullptr;

@@ -32,7 +32,7 @@ TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     address->move(96, 40);
     address->adjustSize();
 
-    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    auto* close = new QPushButton(QStringLiteral("&Close"), this);
     close->setObjectName(QStringLiteral("Button1"));
     close->setGeometry(128, 160, 75, 25);
     close->setDefault(true);

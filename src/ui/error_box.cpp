@@ -1,16 +1,11 @@
 #include "ui/error_box.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 
 namespace kestrune::ui {
 
 QString applicationTitle() {
-    const QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    const QString stem = name.section(QLatin1Char('.'), 0, 0);
-    if (stem.isEmpty()) return stem;
-    return stem.left(1) + stem.mid(1).toLower();
+    return QStringLiteral("Kestrune");
 }
 
 QString withFullStop(const QString& message) {

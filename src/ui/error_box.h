@@ -6,8 +6,8 @@ class QWidget;
 
 namespace kestrune::ui {
 
-// The executable's file name up to its first dot, first character as it is, the rest in
-// lower case: the caption of every message box the program shows.
+// The product's name, "Kestrune": the title of the main window and the caption of every
+// message box the program shows, whatever the executable is called.
 QString applicationTitle();
 
 // The message as the error box shows it: a full stop is added when the last character

@@ -33,9 +33,9 @@ void HistoryActions::addTo(QMenu& menu) const {
 }
 
 void HistoryActions::refresh() {
-    undo_->setText(caption("Undo", history_.undoText()));
+    undo_->setText(caption("&Undo", history_.undoText()));
     undo_->setEnabled(history_.canUndo());
-    redo_->setText(caption("Redo", history_.redoText()));
+    redo_->setText(caption("&Redo", history_.redoText()));
     redo_->setEnabled(history_.canRedo());
 }
 

@@ -19,6 +19,7 @@
 #include "ui/run_progress.h"
 #include "ui/run_report.h"
 #include "ui/run_worker.h"
+#include "ui/shown_text.h"
 
 using kestrune::TreeNode;
 using kestrune::ui::RunJob;
@@ -52,13 +53,6 @@ QString problemOf(const kestrune::RunSummary& summary) {
                  : QStringLiteral("%1 entries").arg(summary.figures.failed));
 }
 
-// A journal's start, in UTC, as the user's local time.
-QString localTime(const std::string& iso) {
-    const QDateTime when = QDateTime::fromString(QString::fromStdString(iso), Qt::ISODate);
-    return when.isValid() ? QLocale().toString(when.toLocalTime(), QLocale::ShortFormat)
-                          : QString::fromStdString(iso);
-}
-
 QString elided(const QString& text, int length) {
     return text.size() <= length ? text : text.left(length - 1) + QChar(0x2026);
 }
@@ -90,7 +84,9 @@ void TForm1::runTasks(const std::vector<TreeNode*>& nodes, bool skipWithoutRecor
 void TForm1::runNode(TreeNode* node) {
     const auto nodes = tree_.allNodes();
     if (runGoing() || std::find(nodes.begin(), nodes.end(), node) == nodes.end()) return;
-    guarded([this, node] { runTasks({node}, false); });
+    guarded([this, node] {
+        if (!offeredEditorInsteadOfRun(node)) runTasks({node}, false);
+    });
 }
 
 void TForm1::runAutomatically(const std::string& task) {
@@ -105,7 +101,9 @@ void TForm1::runAutomatically(const std::string& task) {
 void TForm1::RunSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
-        if (node != nullptr && !runGoing()) runTasks({node}, false);
+        if (node != nullptr && !runGoing() && !offeredEditorInsteadOfRun(node)) {
+            runTasks({node}, false);
+        }
     });
 }
 
@@ -129,7 +127,7 @@ void TForm1::RunSubtasksOnly() {
 void TForm1::PreviewSelected() {
     guarded([this] {
         TreeNode* node = selectedNode();
-        if (node == nullptr || runGoing()) return;
+        if (node == nullptr || runGoing() || offeredEditorInsteadOfRun(node)) return;
         RunJob job;
         job.kind = RunJob::Kind::Preview;
         job.task = node->text;
@@ -250,6 +248,8 @@ void TForm1::showPreview(const RunOutcome& outcome) {
         QStringLiteral("%1. Nothing has been touched yet.")
             .arg(QString::fromStdString(kestrune::figuresText(outcome.summary.figures))),
         kestrune::ui::reportRows(plan), this);
+    preview->setTaskFolders(plan.record);
+    keepSize(*preview, kestrune::ui::WindowSizes::Window::Preview);
     preview->setFolderOpener(
         [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });
     std::shared_ptr<const kestrune::RunPlan> shown = outcome.plan;
@@ -278,10 +278,12 @@ kestrune::ui::RunReport* TForm1::showReport(const std::string& journalPath) {
         QStringLiteral("Run Report \u2014 %1%2")
             .arg(journal.undoes.empty() ? QString() : QStringLiteral("Undo "), task),
         QStringLiteral("Started %1: %2; %3.")
-            .arg(localTime(journal.started),
+            .arg(kestrune::ui::localTime(journal.started),
                  QString::fromStdString(kestrune::figuresText(journal.figures)),
                  QString::fromLatin1(kestrune::runStateWord(journal.ownState()))),
         kestrune::ui::reportRows(journal), this);
+    report->setTaskFolders(journal.plan.record);
+    keepSize(*report, kestrune::ui::WindowSizes::Window::Report);
     report->setFolderOpener(
         [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });
     report->setAction([this, id = journal.id] { undoRun(id); });
@@ -309,6 +311,7 @@ void TForm1::ShowRunHistory() {
         auto* history = new kestrune::ui::RunHistoryWindow(
             kestrune::readHistory(stateFolder()),
             [this](const std::string& path) { showReport(path); }, this);
+        keepSize(*history, kestrune::ui::WindowSizes::Window::History);
         history->show();
     });
 }

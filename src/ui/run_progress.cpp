@@ -24,7 +24,7 @@ RunProgressDialog::RunProgressDialog(RunProgress& progress, QWidget* parent)
     current_->setMinimumWidth(380);
     current_->setTextFormat(Qt::PlainText);
     bar_ = new QProgressBar(this);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_ = new QPushButton(QStringLiteral("&Cancel"), this);
     cancel_->setObjectName(QStringLiteral("Cancel"));
     connect(cancel_, &QPushButton::clicked, this, [this] {
         cancel_->setEnabled(false);
@@ -43,7 +43,7 @@ RunProgressDialog::RunProgressDialog(RunProgress& progress, QWidget* parent)
 
 void RunProgressDialog::start() {
     cancel_->setEnabled(true);
-    cancel_->setText(QStringLiteral("Cancel"));
+    cancel_->setText(QStringLiteral("&Cancel"));
     refresh();
     timer_->start();
     show();

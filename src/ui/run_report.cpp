@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,6 +14,13 @@
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "platform/file_io.h"
+#include "run/plan/task_record.h"
+#include "ui/error_box.h"
+#include "ui/shown_text.h"
+#include "ui/table_cells.h"
 
 namespace kestrune::ui {
 
@@ -20,10 +28,22 @@ namespace {
 
 enum Column { ActionColumn, SourceColumn, TargetColumn, StatusColumn, ColumnCount };
 
+constexpr QSize kFirstSize(720, 420);
+// The status column takes what its texts need, up to this share of the width; the two path
+// columns share the rest.
+constexpr double kStatusShare = 0.4;
+
 class RowModel final : public QAbstractTableModel {
   public:
     RowModel(std::vector<ReportRow> rows, QObject* parent)
         : QAbstractTableModel(parent), rows_(std::move(rows)) {}
+
+    void setFolders(const QString& source, const QString& target) {
+        sourceFolder_ = source;
+        targetFolder_ = target;
+        if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount({}) - 1, ColumnCount - 1));
+        emit headerDataChanged(Qt::Horizontal, SourceColumn, TargetColumn);
+    }
 
     int rowCount(const QModelIndex& parent) const override {
         return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -32,23 +52,38 @@ class RowModel final : public QAbstractTableModel {
         return parent.isValid() ? 0 : ColumnCount;
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        const ReportRow& row = rows_[static_cast<std::size_t>(index.row())];
-        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return text(row, index.column());
-        if (row.failed && role == Qt::ForegroundRole) return QColor(Qt::red);
-        if (row.failed && role == Qt::DecorationRole && index.column() == ActionColumn) {
-            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
+        const ReportRow& row = at(index.row());
+        switch (role) {
+            case Qt::DisplayRole:
+                return escapedControls(shown(row, index.column()));
+            case Qt::ToolTipRole:
+                return escapedControls(full(row, index.column()));
+            case kFullTextRole:
+                return full(row, index.column());
+            case Qt::ForegroundRole:
+                return row.failed ? QVariant(QColor(Qt::red)) : QVariant();
+            case Qt::DecorationRole:
+                if (row.failed && index.column() == ActionColumn) {
+                    return QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
+                }
+                return {};
+            default:
+                return {};
         }
-        return {};
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+        if (orientation != Qt::Horizontal) return {};
         static const char* const captions[] = {"Action", "Source", "Target", "Status"};
-        return QString::fromLatin1(captions[section]);
+        if (role == Qt::DisplayRole) return QString::fromLatin1(captions[section]);
+        if (role != Qt::ToolTipRole) return {};
+        const QString& folder = section == SourceColumn ? sourceFolder_ : targetFolder_;
+        if ((section != SourceColumn && section != TargetColumn) || folder.isEmpty()) return {};
+        return QStringLiteral("Paths below %1").arg(escapedControls(folder));
     }
     const ReportRow& at(int row) const { return rows_[static_cast<std::size_t>(row)]; }
 
   private:
-    static QString text(const ReportRow& row, int column) {
+    static QString full(const ReportRow& row, int column) {
         switch (column) {
             case ActionColumn:
                 return row.action;
@@ -60,25 +95,44 @@ class RowModel final : public QAbstractTableModel {
                 return row.status;
         }
     }
+    QString shown(const ReportRow& row, int column) const {
+        if (column == SourceColumn) return pathBelow(row.source, sourceFolder_);
+        if (column == TargetColumn) return pathBelow(row.target, targetFolder_);
+        return full(row, column);
+    }
+
     std::vector<ReportRow> rows_;
+    QString sourceFolder_;
+    QString targetFolder_;
 };
+
+QString chooseCsvFile(QWidget* parent, const QString& suggested) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save as CSV"), suggested,
+                                        QStringLiteral("CSV files (*.csv);;All files (*)"));
+}
 
 }  // namespace
 
 RunReport::RunReport(Mode mode, const QString& title, const QString& summary,
                      std::vector<ReportRow> rows, QWidget* parent)
-    : QDialog(parent), mode_(mode) {
+    : QDialog(parent), mode_(mode), chooseFile_(chooseCsvFile) {
     setObjectName(mode == Mode::Report ? QStringLiteral("RunReport")
                                        : QStringLiteral("RunPreview"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(title);
-    resize(720, 420);
+    resize(kFirstSize);
 
     auto* model = new RowModel(std::move(rows), this);
     proxy_ = new QSortFilterProxyModel(this);
     proxy_->setSourceModel(model);
     proxy_->setFilterKeyColumn(-1);
     proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+
+    folders_ = new QLabel(this);
+    folders_->setObjectName(QStringLiteral("Folders"));
+    folders_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    folders_->setWordWrap(true);
+    folders_->hide();
 
     filter_ = new QLineEdit(this);
     filter_->setObjectName(QStringLiteral("Filter"));
@@ -89,23 +143,35 @@ RunReport::RunReport(Mode mode, const QString& title, const QString& summary,
     view_ = new QTreeView(this);
     view_->setRootIsDecorated(false);
     view_->setUniformRowHeights(true);  // keeps a report of many thousand rows quick
+    view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setModel(proxy_);
-    view_->header()->resizeSection(ActionColumn, 80);
-    view_->header()->resizeSection(SourceColumn, 260);
-    view_->header()->resizeSection(TargetColumn, 220);
+    cells_ = new CellDelegate({SourceColumn, TargetColumn}, view_);
+    view_->setItemDelegate(cells_);
+    QHeaderView* header = view_->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(ActionColumn, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(SourceColumn, QHeaderView::Stretch);
+    header->setSectionResizeMode(TargetColumn, QHeaderView::Stretch);
+    header->setSectionResizeMode(StatusColumn, QHeaderView::Interactive);
+    addRowCopy(*view_);
 
     auto* buttons = new QDialogButtonBox(this);
-    auto* open = buttons->addButton(QStringLiteral("Open Folder"), QDialogButtonBox::ActionRole);
+    auto* open = buttons->addButton(QStringLiteral("&Open Folder"), QDialogButtonBox::ActionRole);
     open->setObjectName(QStringLiteral("OpenFolder"));
+    auto* save = buttons->addButton(QStringLiteral("Save as &CSV…"), QDialogButtonBox::ActionRole);
+    save->setObjectName(QStringLiteral("SaveCsv"));
+    save->setToolTip(QStringLiteral("Saves the rows shown, with whole paths"));
     action_ = buttons->addButton(
-        mode == Mode::Report ? QStringLiteral("Undo This Run") : QStringLiteral("Run"),
+        mode == Mode::Report ? QStringLiteral("&Undo This Run") : QStringLiteral("&Run"),
         QDialogButtonBox::ActionRole);
     action_->setObjectName(mode == Mode::Report ? QStringLiteral("UndoThisRun")
                                                 : QStringLiteral("RunPlan"));
     action_->setEnabled(false);
-    buttons->addButton(QStringLiteral("Close"), QDialogButtonBox::RejectRole)
+    buttons->addButton(QStringLiteral("&Close"), QDialogButtonBox::RejectRole)
         ->setObjectName(QStringLiteral("Close"));
     connect(open, &QPushButton::clicked, this, &RunReport::openFolder);
+    connect(save, &QPushButton::clicked, this, &RunReport::saveCsv);
     connect(view_, &QTreeView::doubleClicked, this, &RunReport::openFolder);
     connect(action_, &QPushButton::clicked, this, [this] {
         if (act_) act_();
@@ -119,9 +185,24 @@ RunReport::RunReport(Mode mode, const QString& title, const QString& summary,
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setWordWrap(true);
     layout->addWidget(label);
+    layout->addWidget(folders_);
     layout->addWidget(filter_);
     layout->addWidget(view_, 1);
     layout->addWidget(buttons);
+}
+
+void RunReport::setTaskFolders(const TaskRecord& record) {
+    const QString source = QString::fromStdString(record.sourceFolder);
+    const QString target =
+        placesEntries(record.action) ? QString::fromStdString(record.targetFolder) : QString();
+    static_cast<RowModel*>(proxy_->sourceModel())->setFolders(source, target);
+    QStringList lines;
+    if (!source.isEmpty())
+        lines << QStringLiteral("Source folder: %1").arg(escapedControls(source));
+    if (!target.isEmpty())
+        lines << QStringLiteral("Target folder: %1").arg(escapedControls(target));
+    folders_->setText(lines.join(QLatin1Char('\n')));
+    folders_->setVisible(!lines.isEmpty());
 }
 
 void RunReport::setFolderOpener(std::function<void(const QString&)> open) {
@@ -137,6 +218,26 @@ QAbstractItemModel* RunReport::shownRows() const {
     return proxy_;
 }
 
+void RunReport::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!fitted_) {
+        fitted_ = true;
+        fitStatusColumn();
+    }
+}
+
+// Sized once, when the window's width is known: a reason as long as a path would otherwise
+// push the paths out of sight.
+void RunReport::fitStatusColumn() {
+    QHeaderView* header = view_->header();
+    const QAbstractItemView* cells = view_;  // QTreeView hides it, QAbstractItemView offers it
+    const int wanted =
+        std::max(cells->sizeHintForColumn(StatusColumn), header->sectionSizeHint(StatusColumn));
+    const int most = static_cast<int>(view_->viewport()->width() * kStatusShare);
+    header->resizeSection(StatusColumn,
+                          std::max(std::min(wanted, most), header->sectionSizeHint(StatusColumn)));
+}
+
 // The entry is where the run left it: at its target when there is one and it is there.
 void RunReport::openFolder() {
     const QModelIndex current = proxy_->mapToSource(view_->currentIndex());
@@ -145,6 +246,20 @@ void RunReport::openFolder() {
     const QString entry =
         !row.target.isEmpty() && QFileInfo::exists(row.target) ? row.target : row.source;
     openFolder_(QFileInfo(entry).absolutePath());
+}
+
+// Written whole or not at all, as the program's own files are.
+void RunReport::saveCsv() {
+    QString name = windowTitle();
+    name.replace(QLatin1Char('/'), QLatin1Char('-'));
+    const QString path = chooseFile_(this, QDir::home().filePath(name + QStringLiteral(".csv")));
+    if (path.isEmpty()) return;
+    const std::string error = systemFileIo().replace(path.toStdString(), rowsAsCsv(*proxy_));
+    if (!error.empty()) {
+        showErrorBox(
+            this,
+            QStringLiteral("Cannot save \"%1\". %2").arg(path, QString::fromStdString(error)));
+    }
 }
 
 }  // namespace kestrune::ui

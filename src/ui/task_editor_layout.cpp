@@ -1,37 +1,33 @@
-// The editor's controls and their places. The geometry is drawn for an 8-point font; it
-// grows evenly by the factor the desktop's font needs, so every caption fits and the form
-// keeps its proportions.
+// The editor's controls and their layout. Every part takes the room its captions need in the
+// desktop's font; the part above the warnings scrolls when the screen is too small for it, so
+// the warnings and OK always show, whole, and nothing overlaps.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
-#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
+#include <QStyle>
 #include <QToolButton>
-#include <algorithm>
+#include <QVBoxLayout>
 #include <initializer_list>
 #include <limits>
 
 #include "ui/Unit2.h"
+#include "ui/table_cells.h"
 
 namespace {
 
-constexpr int kClientWidth = 394;
-constexpr int kPreviewHeight = 144;  // the live list and its count, below the filters
-// The group "Run Automatically" sits below the filters; what lies below moves down with it.
-constexpr int kAutomaticTop = 336;
-constexpr int kAutomaticHeight = 73;
-constexpr int kAutomaticShift = kAutomaticHeight + 7;
-constexpr int kBelowFilters = kAutomaticShift + kPreviewHeight;
-constexpr int kClientHeight = 416 + kBelowFilters;
-constexpr int kRowHeight = 21;   // edit boxes, lists and their labels
-constexpr int kTextHeight = 13;  // the line height the geometry was drawn for
-constexpr int kLabelWidth = 88;  // from a label's left edge to its box
-constexpr int kLabelGap = 4;
+// The live list keeps at least this many rows in sight; it takes any height beyond.
+constexpr int kListRows = 5;
+// Room kept for the window's frame and the desktop's panels when the editor first opens.
+constexpr int kFrameAllowance = 48;
 
 template <class Widget>
 Widget* makeControl(QWidget* parent, const char* name) {
@@ -40,10 +36,10 @@ Widget* makeControl(QWidget* parent, const char* name) {
     return widget;
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const char* text) {
+QLabel* makeLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy) {
     auto* label = makeControl<QLabel>(parent, name);
     label->setText(QLatin1String(text));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setBuddy(buddy);
     return label;
 }
 
@@ -55,84 +51,95 @@ QToolButton* makeBrowseButton(QWidget* parent, const char* name, const char* hin
     return button;
 }
 
-// How much a size of the drawn geometry must grow for a widget's needs to fit it.
-double growth(int needed, int given) {
-    return static_cast<double>(needed) / given;
-}
-
-double labelGrowth(const QLabel* label) {
-    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + kLabelGap;
-    return growth(needed, kLabelWidth);
-}
-
-double sizeGrowth(const QWidget* widget, int width, int height) {
-    const QSize needed = widget->sizeHint();
-    return std::max(growth(needed.width(), width), growth(needed.height(), height));
-}
+// A scroll area that asks for the whole of its content: the editor opens showing everything
+// the screen has room for, and scrolls only beyond that.
+// Its width keeps room for the scroll bar, so that the bar never covers the form's right edge.
+class FormArea : public QScrollArea {
+  public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(frame + scrollBarWidth(), frame);
+    }
+    int scrollBarWidth() const { return style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
+};
 
 }  // namespace
 
 void TForm2::buildControls() {
-    nameLabel_ = makeLabel(this, "Label4", "Task Name :");
-    QFont bold;
+    form_ = new FormArea(this);
+    form_->setObjectName(QStringLiteral("EditorForm"));
+    form_->setFrameShape(QFrame::NoFrame);
+    form_->setWidgetResizable(true);
+    form_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    form_->setFocusPolicy(Qt::NoFocus);  // the tab order runs through the controls only
+    auto* content = new QWidget(form_);
+    form_->setWidget(content);
+
+    nameBox_ = makeControl<QLineEdit>(content, "Edit4");
+    nameLabel_ = makeLabel(content, "Label4", "Task &Name :", nameBox_);
+    QFont bold = nameLabel_->font();
     bold.setBold(true);
     nameLabel_->setFont(bold);
-    nameBox_ = makeControl<QLineEdit>(this, "Edit4");
 
-    foldersGroup_ = makeControl<QGroupBox>(this, "GroupBox1");
+    foldersGroup_ = makeControl<QGroupBox>(content, "GroupBox1");
     foldersGroup_->setTitle(QStringLiteral("Folders"));
-    sourceLabel_ = makeLabel(foldersGroup_, "Label1", "Source Folder:");
     sourceBox_ = makeControl<QLineEdit>(foldersGroup_, "Edit1");
+    sourceLabel_ = makeLabel(foldersGroup_, "Label1", "&Source Folder:", sourceBox_);
     sourceBrowse_ = makeBrowseButton(foldersGroup_, "SpeedButton1", "Browse for the source folder");
-    targetLabel_ = makeLabel(foldersGroup_, "Label2", "Target Folder:");
     targetBox_ = makeControl<QLineEdit>(foldersGroup_, "Edit2");
+    targetLabel_ = makeLabel(foldersGroup_, "Label2", "&Target Folder:", targetBox_);
     targetBrowse_ = makeBrowseButton(foldersGroup_, "SpeedButton2", "Browse for the target folder");
-    depthLabel_ = makeLabel(foldersGroup_, "Label3", "Subfolders Level:");
     depthList_ = makeControl<QComboBox>(foldersGroup_, "ComboBox2");
     depthList_->addItem(QStringLiteral("Unlimited"));
     for (int level = 0; level <= 9; ++level) depthList_->addItem(QString::number(level));
+    depthLabel_ = makeLabel(foldersGroup_, "Label3", "Subfolders &Level:", depthList_);
     structureBox_ = makeControl<QCheckBox>(foldersGroup_, "CheckBox1");
-    structureBox_->setText(QStringLiteral("Remain Source Folder Structure"));
+    structureBox_->setText(QStringLiteral("&Remain Source Folder Structure"));
 
-    actionsGroup_ = makeControl<QGroupBox>(this, "GroupBox2");
-    actionsGroup_->setTitle(QStringLiteral("Actions"));
+    actionsGroup_ = makeControl<QGroupBox>(content, "GroupBox2");
+    actionsGroup_->setTitle(QStringLiteral("&Actions"));
     actionList_ = makeControl<QComboBox>(actionsGroup_, "ComboBox1");
     actionList_->addItems({QString(), QStringLiteral("Move to Target Folder"),
                            QStringLiteral("Copy to Target Folder"),
                            QStringLiteral("Delete these Files"), QStringLiteral("Move to Trash")});
     skipSameBox_ = makeControl<QCheckBox>(actionsGroup_, "CheckBox2");
-    skipSameBox_->setText(QStringLiteral("Skip files already at the target with the same content"));
+    skipSameBox_->setText(
+        QStringLiteral("S&kip files already at the target with the same content"));
 
-    filtersGroup_ = makeControl<QGroupBox>(this, "GroupBox3");
-    filtersGroup_->setTitle(QStringLiteral("Filters"));
+    filtersGroup_ = makeControl<QGroupBox>(content, "GroupBox3");
+    filtersGroup_->setTitle(QStringLiteral("&Filters"));
     filterBox_ = makeControl<QLineEdit>(filtersGroup_, "Edit3");
     filterBox_->setPlaceholderText(QStringLiteral("*.tmp;*.log"));
 
-    automaticGroup_ = makeControl<QGroupBox>(this, "GroupBox4");
-    automaticGroup_->setTitle(QStringLiteral("Run Automatically"));
+    automaticGroup_ = makeControl<QGroupBox>(content, "GroupBox4");
+    automaticGroup_->setTitle(QStringLiteral("Run Auto&matically"));
     watchBox_ = makeControl<QCheckBox>(automaticGroup_, "CheckBox3");
-    watchBox_->setText(QStringLiteral("Run when entries appear or change in the source folder"));
-    everyLabel_ = makeLabel(automaticGroup_, "Label7", "Run Every:");
+    watchBox_->setText(QStringLiteral("Run &when entries appear or change in the source folder"));
     everyBox_ = makeControl<QSpinBox>(automaticGroup_, "SpinEdit1");
     everyBox_->setRange(0, std::numeric_limits<int>::max());
     everyBox_->setSuffix(QStringLiteral(" minutes"));
     everyBox_->setSpecialValueText(QStringLiteral("Never"));
+    everyLabel_ = makeLabel(automaticGroup_, "Label7", "Run &Every:", everyBox_);
 
-    previewCount_ = makeControl<QLabel>(this, "Label6");
-    previewList_ = makeControl<QListWidget>(this, "ListBox1");
+    previewCount_ = makeControl<QLabel>(content, "Label6");
+    previewList_ = makeControl<QListWidget>(content, "ListBox1");
     previewList_->setFocusPolicy(Qt::NoFocus);
     previewList_->setSelectionMode(QAbstractItemView::NoSelection);
     previewList_->setUniformItemSizes(true);
+    previewList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    previewList_->setItemDelegate(new kestrune::ui::CellDelegate({0}, previewList_));
 
     problemLabel_ = makeControl<QLabel>(this, "Label5");
     problemLabel_->setAlignment(Qt::AlignCenter);
     problemLabel_->setWordWrap(true);
+    problemLabel_->setTextFormat(Qt::PlainText);
     QPalette warning = problemLabel_->palette();
     warning.setColor(QPalette::WindowText, Qt::darkRed);
     problemLabel_->setPalette(warning);
 
     okButton_ = makeControl<QPushButton>(this, "Button1");
-    okButton_->setText(QStringLiteral("OK"));
+    okButton_->setText(QStringLiteral("&OK"));
     okButton_->setDefault(true);
 
     for (auto [first, second] : {std::pair<QWidget*, QWidget*>{sourceBox_, targetBox_},
@@ -150,52 +157,69 @@ void TForm2::buildControls() {
 }
 
 void TForm2::placeControls() {
-    const double scale = std::max(
-        {1.0, growth(fontMetrics().height(), kTextHeight), labelGrowth(nameLabel_),
-         labelGrowth(sourceLabel_), labelGrowth(targetLabel_), labelGrowth(depthLabel_),
-         sizeGrowth(nameBox_, 233, kRowHeight), sizeGrowth(sourceBrowse_, 23, 22),
-         sizeGrowth(depthList_, 145, kRowHeight), sizeGrowth(structureBox_, 201, kRowHeight),
-         sizeGrowth(actionList_, 249, kRowHeight), sizeGrowth(skipSameBox_, 353, kRowHeight),
-         sizeGrowth(watchBox_, 353, kRowHeight), labelGrowth(everyLabel_),
-         sizeGrowth(everyBox_, 145, kRowHeight), sizeGrowth(okButton_, 75, 25)});
-    const auto place = [scale](QWidget* widget, int left, int top, int width, int height) {
-        const auto grown = [scale](int size) { return static_cast<int>(size * scale + 0.5); };
-        widget->setGeometry(grown(left), grown(top), grown(width), grown(height));
-    };
-    place(nameLabel_, 16, 16, kLabelWidth, kRowHeight);
-    place(nameBox_, 104, 16, 233, kRowHeight);
-    place(foldersGroup_, 8, 40, 377, 121);
-    place(sourceLabel_, 8, 24, kLabelWidth, kRowHeight);
-    place(sourceBox_, 96, 24, 233, kRowHeight);
-    place(sourceBrowse_, 344, 24, 23, 22);
-    place(targetLabel_, 8, 48, kLabelWidth, kRowHeight);
-    place(targetBox_, 96, 48, 233, kRowHeight);
-    place(targetBrowse_, 344, 48, 23, 22);
-    place(depthLabel_, 8, 72, kLabelWidth, kRowHeight);
-    place(depthList_, 96, 72, 145, kRowHeight);
-    place(structureBox_, 96, 96, 201, kRowHeight);
-    place(actionsGroup_, 8, 168, 377, 73);
-    place(actionList_, 88, 24, 249, kRowHeight);
-    place(skipSameBox_, 16, 48, 353, kRowHeight);
-    place(filtersGroup_, 8, 248, 377, 81);
-    place(filterBox_, 88, 32, 249, kRowHeight);
-    place(automaticGroup_, 8, kAutomaticTop, 377, kAutomaticHeight);
-    place(watchBox_, 16, 20, 353, kRowHeight);
-    place(everyLabel_, 16, 44, kLabelWidth, kRowHeight);
-    place(everyBox_, 104, 44, 145, kRowHeight);
-    place(previewCount_, 8, 333 + kAutomaticShift, 377, kTextHeight + 4);
-    place(previewList_, 8, 352 + kAutomaticShift, 377, kPreviewHeight - 24);
-    place(problemLabel_, 8, 331 + kBelowFilters, 377, 27);
-    place(okButton_, 160, 360 + kBelowFilters, 75, 25);
-    setFixedSize(static_cast<int>(kClientWidth * scale + 0.5),
-                 static_cast<int>(kClientHeight * scale + 0.5));
+    auto* name = new QHBoxLayout;
+    name->addWidget(nameLabel_);
+    name->addWidget(nameBox_, 1);
+
+    auto* folders = new QGridLayout(foldersGroup_);
+    folders->addWidget(sourceLabel_, 0, 0);
+    folders->addWidget(sourceBox_, 0, 1, 1, 2);
+    folders->addWidget(sourceBrowse_, 0, 3);
+    folders->addWidget(targetLabel_, 1, 0);
+    folders->addWidget(targetBox_, 1, 1, 1, 2);
+    folders->addWidget(targetBrowse_, 1, 3);
+    folders->addWidget(depthLabel_, 2, 0);
+    folders->addWidget(depthList_, 2, 1);
+    folders->addWidget(structureBox_, 3, 1, 1, 3);
+    folders->setColumnStretch(2, 1);
+
+    auto* actions = new QVBoxLayout(actionsGroup_);
+    actions->addWidget(actionList_);
+    actions->addWidget(skipSameBox_);
+
+    auto* filters = new QVBoxLayout(filtersGroup_);
+    filters->addWidget(filterBox_);
+
+    auto* automatic = new QGridLayout(automaticGroup_);
+    automatic->addWidget(watchBox_, 0, 0, 1, 3);
+    automatic->addWidget(everyLabel_, 1, 0);
+    automatic->addWidget(everyBox_, 1, 1);
+    automatic->setColumnStretch(2, 1);
+
+    previewList_->setMinimumHeight(kListRows * previewList_->fontMetrics().height() +
+                                   2 * previewList_->frameWidth());
+    auto* content = new QVBoxLayout(form_->widget());
+    content->setContentsMargins(0, 0, 0, 0);
+    content->addLayout(name);
+    for (QWidget* part : std::initializer_list<QWidget*>{
+             foldersGroup_, actionsGroup_, filtersGroup_, automaticGroup_, previewCount_}) {
+        content->addWidget(part);
+    }
+    content->addWidget(previewList_, 1);
+
+    auto* ok = new QHBoxLayout;
+    ok->addStretch();
+    ok->addWidget(okButton_);
+    ok->addStretch();
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(form_, 1);
+    outer->addWidget(problemLabel_);
+    outer->addLayout(ok);
+
+    // Narrower than its content the form would scroll sideways; lower it may.
+    form_->setMinimumWidth(form_->widget()->minimumSizeHint().width() +
+                           static_cast<FormArea*>(form_)->scrollBarWidth() +
+                           2 * form_->frameWidth());
+    form_->setMinimumHeight(previewList_->minimumHeight() + 2 * nameBox_->sizeHint().height());
+    setSizeGripEnabled(true);
 }
 
-void TForm2::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    const bool restyled =
-        event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange;
-    if (restyled && okButton_ != nullptr) {
-        placeControls();
+// The first size shows everything, as far as the screen has room; the user's own size, once
+// given, is kept (WindowSizes).
+void TForm2::fitToScreen() {
+    QSize size = sizeHint();
+    if (const QScreen* shownOn = screen()) {
+        size = size.boundedTo(shownOn->availableSize() - QSize(0, kFrameAllowance));
     }
+    resize(size.expandedTo(minimumSizeHint()));
 }

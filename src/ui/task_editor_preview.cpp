@@ -10,6 +10,7 @@
 #include "store/integer_rule.h"
 #include "ui/Unit2.h"
 #include "ui/selection_previewer.h"
+#include "ui/shown_text.h"
 
 void TForm2::bindPreview() {
     previewer_ = new kestrune::ui::SelectionPreviewer(this);
@@ -22,8 +23,10 @@ void TForm2::bindPreview() {
     }
 }
 
+// Until the walk has counted, no number is shown: an old or a zero count would mislead.
 void TForm2::entriesChanged() {
     refused_ = false;
+    previewCount_->setText(QStringLiteral("Counting…"));
     kestrune::TaskRecord entered;
     entered.sourceFolder = source_.toStore(sourceBox_->text());
     entered.targetFolder = target_.toStore(targetBox_->text());
@@ -41,7 +44,9 @@ void TForm2::entriesChanged() {
 void TForm2::showPreview(const kestrune::SelectionPreview& preview) {
     previewList_->clear();
     for (const std::string& path : preview.shown) {
-        previewList_->addItem(QString::fromStdString(path));
+        const QString whole = QString::fromStdString(path);
+        auto* item = new QListWidgetItem(kestrune::ui::escapedControls(whole), previewList_);
+        item->setToolTip(item->text());
     }
     const qsizetype total = static_cast<qsizetype>(preview.total);
     previewCount_->setText(

@@ -64,8 +64,13 @@ void TaskTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeView::mouseDoubleClickEvent(event);
 }
 
-// While a node's text is being edited the editor has the keys, so these never interfere.
+// While a node's text is being edited, the Enter that ends the edit comes here too, after the
+// editor has taken it (the rename is made a moment later): it must open nothing.
 void TaskTreeView::keyPressEvent(QKeyEvent* event) {
+    if (state() == QAbstractItemView::EditingState) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
     if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
         switch (event->key()) {
             case Qt::Key_Return:

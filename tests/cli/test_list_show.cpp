@@ -44,6 +44,13 @@ TEST_F(ListShowTest, ListOfABrokenTreeFileFailsWithItsError) {
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "Invalid level (2) for item \"B\"\n");
     EXPECT_EQ(readFile(treeFile()), "A\r\n\t\tB\r\n");
+    // A folder in the tree file's place is no tree: the default one would hide it.
+    std::filesystem::remove(treeFile());
+    std::filesystem::create_directory(treeFile());
+    const Outcome folder = runCli(scratch, "list");
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_EQ(folder.out, "");
+    EXPECT_EQ(folder.err, "Cannot open file \"" + treeFile() + "\". Is a directory\n");
 }
 
 TEST_F(ListShowTest, ShowPrintsTheRecordAsARunReadsIt) {

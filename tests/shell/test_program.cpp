@@ -3,7 +3,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <future>
 
+#include "shell/instance_channel.h"
 #include "shell/program.h"
 #include "shell/window_arguments.h"
 #include "store/settings_file.h"
@@ -122,6 +124,41 @@ class TestProgram : public QObject {
         verifyBothFilesWritten(QPoint(230, 171));
     }
 
+    // A later start, which runs no second copy, asks this one to show its hidden window; a
+    // socket left by a killed copy is taken over.
+    void aLaterStartShowsTheHiddenWindow() {
+        ProgramOptions listening = options(true);
+        listening.instanceChannel = folder() + QStringLiteral("kestrune.socket");
+        kestrune::test::writeBytes(listening.instanceChannel, "left by a killed copy");
+        bool asked = false;
+        bool shown = false;
+        {
+            Program program(listening);
+            QVERIFY(program.start());
+            TForm1* window = program.mainWindow();
+            const int code = runWhile(program, [&] {
+                window->close();
+                QVERIFY(window->isHidden());
+                // The later start is another process; here a thread waits for the answer.
+                auto answer = std::async(std::launch::async, [&listening] {
+                    return kestrune::shell::askRunningCopyToShow(listening.instanceChannel,
+                                                                 std::chrono::seconds(5));
+                });
+                QTRY_VERIFY(window->isVisible());
+                shown = true;
+                QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+                asked = answer.get();
+                trayItem(program, "Exit2")->trigger();
+            });
+            QCOMPARE(code, 0);
+        }
+        QVERIFY(asked);
+        QVERIFY(shown);
+        // With no copy listening, the asking start gives up.
+        QVERIFY(!kestrune::shell::askRunningCopyToShow(listening.instanceChannel,
+                                                       std::chrono::milliseconds(0)));
+    }
+
     // Started at login with --hidden: only the tray icon while a notification area is there
     // or comes up soon (the login may start it after us); otherwise the window.
     void startHiddenShowsOnlyTheTrayIconWhereThereIsOne() {
@@ -230,9 +267,9 @@ class TestProgram : public QObject {
                          (item->isSeparator() ? QStringLiteral("-") : item->text());
         }
         QCOMPARE(items,
-                 QStringList({"showit=Show Kestrune", "Run1=Run", "UndoLastRun2=Undo Last Run",
-                              "N4=-", "Help3=Help", "About2=About", "CheckVersion2=Check Version",
-                              "N5=-", "Exit2=Exit"}));
+                 QStringList({"showit=&Show Kestrune", "Run1=&Run", "UndoLastRun2=&Undo Last Run",
+                              "N4=-", "Help3=&Help", "About2=&About",
+                              "CheckVersion2=Check &Version", "N5=-", "Exit2=E&xit"}));
 
         // The Run submenu follows the tree each time the menu opens, and runs the task chosen.
         TForm1& window = *program.mainWindow();
@@ -249,7 +286,7 @@ class TestProgram : public QObject {
         ModalCloser closer;
         group->actions().front()->trigger();
         QTRY_VERIFY(closer.seen());
-        QVERIFY(closer.text().contains(QStringLiteral("\"Desktop Tidy\" cannot run")));
+        QVERIFY(closer.text().contains(QStringLiteral("\u201cDesktop Tidy\u201d has no settings")));
     }
 
     void trayMenuRunsTheCommands() {

@@ -3,7 +3,10 @@
 #include <string>
 
 #include "platform/path_text.h"
+#include "platform/user_folders.h"
+#include "store/errors.h"
 #include "store/state_folder.h"
+#include "support/scratch_dir.h"
 
 namespace kestrune {
 namespace {
@@ -38,6 +41,27 @@ TEST(StateFolder, OnlyAWritableCopyOutsideTheSystemFoldersKeepsItsFilesBesideIt)
             << chosen.reason;
     }
     EXPECT_EQ(namedStateFolder("/data/tasks").path, std::string("/data/tasks") + kPathSeparator);
+}
+
+// Both files in one message, each with the system's reason; missing files are no problem.
+TEST(StateFolder, StateFilesThatCannotBeReadAreNamedTogether) {
+    const test::ScratchDir scratch;
+    EXPECT_NO_THROW(requireReadableStateFiles(scratch.folder()));
+    test::writeFile(scratch.file("kestrune.dll"), "All Tasks\r\n");
+    EXPECT_NO_THROW(requireReadableStateFiles(scratch.folder()));
+    std::filesystem::remove(scratch.file("kestrune.dll"));
+    std::filesystem::create_directory(scratch.file("kestrune.dll"));
+    std::filesystem::create_directory(scratch.file("Setting.cfg"));
+    try {
+        requireReadableStateFiles(scratch.folder());
+        FAIL() << "folders in the files' places should be refused";
+    } catch (const Error& error) {
+        const std::string message = error.what();
+        for (const char* name : {"Setting.cfg", "kestrune.dll"}) {
+            EXPECT_NE(message.find(scratch.file(name) + ": Is a directory"), std::string::npos)
+                << message;
+        }
+    }
 }
 
 }  // namespace

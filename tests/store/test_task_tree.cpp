@@ -230,6 +230,9 @@ TEST_F(TaskTreeTest, AFailedLoadLeavesTheTreeAsItWas) {
         EXPECT_EQ(std::string(error.what()),
                   "Cannot open file \"" + treeFile() + "\". Is a directory");
     }
+    // Only a missing file leaves the default tree; a folder in its place is refused.
+    EXPECT_THROW(tree.LoadTreeIfPresent(treeFile()), TreeFileError);
+    std::filesystem::remove(treeFile());
     EXPECT_FALSE(tree.LoadTreeIfPresent(treeFile()));
     EXPECT_EQ(outline(tree), "[All Tasks].[Desktop Tidy]");
 }

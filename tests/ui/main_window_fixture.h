@@ -49,6 +49,10 @@ struct MainWindow {
         about = new TForm3(form.get());
         form->attachDialogs(editor, about);
         form->setErrorReporter([this](const QString& message) { errors << message; });
+        form->setEditOffer([this](const QString& message, bool) {
+            offers << message;
+            return false;
+        });
     }
 
     TreeNode* node(const std::string& text) const {
@@ -68,6 +72,7 @@ struct MainWindow {
     TForm2* editor = nullptr;
     TForm3* about = nullptr;
     QStringList errors;
+    QStringList offers;  // a node without a record was to run: what the window said
 };
 
 }  // namespace kestrune::test

@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
@@ -11,7 +12,9 @@
 #include "store/settings_file.h"
 #include "ui/auto_runs.h"
 #include "ui/error_box.h"
+#include "ui/run_history_window.h"
 #include "ui/run_report.h"
+#include "ui/window_placement.h"
 
 using kestrune::TreeNode;
 using kestrune::test::MainWindow;
@@ -54,6 +57,53 @@ class TestUnit1 : public QObject {
         QCOMPARE(window.form->pos(), QPoint(32, 171));
     }
 
+    // A title bar that no screen shows is moved onto the nearest screen, no further than it
+    // must; one that shows where it is stays, also partly off the edge.
+    void aPositionOffEveryScreenIsMovedOntoTheNearest() {
+        const QList<QRect> screens{{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}};
+        const QSize outer(371, 495);
+        const std::pair<QPoint, QPoint> cases[] = {
+            {{230, 171}, {230, 171}},     {{1500, 100}, {1500, 100}},  // either screen
+            {{-100, 171}, {-100, 171}},   {{900, 900}, {900, 900}},    // part of it off
+            {{3000, 2000}, {2829, 585}},  {{230, 99999}, {230, 529}},  // monitor gone
+            {{-5000, 171}, {0, 171}},     {{100, -10}, {100, 0}},      // title bar above
+            {{2147483647, 0}, {2829, 0}}, {{100, 1020}, {100, 529}},   // its title bar cut
+        };
+        for (const auto& [stored, placed] : cases) {
+            QCOMPARE(kestrune::ui::placeOnScreens(stored, outer, screens, 24), placed);
+        }
+        // The window on the one screen of the test platform, and the place saved at the end.
+        kestrune::test::writeBytes(file("Setting.cfg"), "[Settings]\r\nfrmx=3000\r\nfrmy=2000\r\n");
+        MainWindow window(folder());
+        const QRect screen = window.form->screen()->availableGeometry();
+        QVERIFY(screen.contains(QRect(window.form->pos(), outer)));
+        window.form->saveState();
+        const kestrune::SettingsFile settings(file("Setting.cfg").toStdString());
+        QCOMPARE(settings.readInteger("Settings", "frmx", -1), window.form->pos().x());
+    }
+
+    // A window of runs opens at the size the user gave it last, also after a restart: the
+    // sizes are saved with the position.
+    void windowsOfRunsKeepTheirSizes() {
+        const auto history = [](TForm1& form) {
+            form.ShowRunHistory();
+            return form.findChild<kestrune::ui::RunHistoryWindow*>();
+        };
+        {
+            MainWindow window(folder());
+            kestrune::ui::RunHistoryWindow* shown = history(*window.form);
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            shown->resize(640, 480);
+            QTRY_COMPARE(shown->size(), QSize(640, 480));
+            shown->close();
+            QTRY_VERIFY(window.form->findChild<kestrune::ui::RunHistoryWindow*>() == nullptr);
+            QCOMPARE(history(*window.form)->size(), QSize(640, 480));
+            window.form->saveState();
+        }
+        MainWindow restarted(folder());
+        QCOMPARE(history(*restarted.form)->size(), QSize(640, 480));
+    }
+
     void aTreeFileThatCannotBeLoadedStopsTheWindowAndWritesNothing() {
         kestrune::test::writeBytes(file("kestrune.dll"), "A\r\n\t\tB\r\n");
         QVERIFY_THROWS_EXCEPTION(kestrune::TreeFileError, MainWindow{folder()});
@@ -71,9 +121,9 @@ class TestUnit1 : public QObject {
         QVERIFY(form.findChild<QLabel*>(QStringLiteral("Image1"))->isHidden());
         const auto exit = form.findChild<QAction*>(QStringLiteral("Exit1"));
         QCOMPARE(exit->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
-        const QStringList titles = {QStringLiteral("File"), QStringLiteral("Edit"),
-                                    QStringLiteral("Task"), QStringLiteral("Options"),
-                                    QStringLiteral("Help")};
+        const QStringList titles = {QStringLiteral("&File"), QStringLiteral("&Edit"),
+                                    QStringLiteral("&Task"), QStringLiteral("&Options"),
+                                    QStringLiteral("&Help")};
         QStringList shown;
         for (QAction* menu : form.menuBar()->actions()) shown << menu->text();
         QCOMPARE(shown, titles);
@@ -91,10 +141,28 @@ class TestUnit1 : public QObject {
             QCOMPARE(button->toolTip(), QString::fromLatin1(hint));
             QVERIFY(!button->icon().isNull());
         }
-        QCOMPARE(form.findChild<QAction*>(QStringLiteral("runall"))->text(),
-                 QStringLiteral("Execute It && Subtasks"));
-        QCOMPARE(form.findChild<QAction*>(QStringLiteral("ExecuteitsSubtasksonly1"))->text(),
-                 QStringLiteral("Execute Subtasks only"));
+        // The context menu says what the Task menu says, and each item of a menu has a key.
+        const auto captions = [&](const char* menu) {
+            QStringList texts;
+            for (QAction* item : form.findChild<QMenu*>(QString::fromLatin1(menu))->actions()) {
+                if (!item->isSeparator()) texts << item->text();
+            }
+            return texts;
+        };
+        const QStringList context = captions("PopupMenu1");
+        QCOMPARE(context, captions("task1").mid(0, context.size()));
+        QCOMPARE(context[1], QStringLiteral("Execute It && &Subtasks"));
+        QCOMPARE(context[2], QStringLiteral("Execute Subtasks &Only"));
+        for (const char* menu : {"File1", "Edit1", "task1", "Options1", "Help1", "PopupMenu1"}) {
+            QSet<QChar> keys;
+            for (const QString& caption : captions(menu)) {
+                const QString marked = QString(caption).remove(QStringLiteral("&&"));
+                const qsizetype at = marked.indexOf(QLatin1Char('&'));
+                QVERIFY2(at >= 0, qPrintable(caption));
+                keys << marked[at + 1].toLower();
+            }
+            QCOMPARE(keys.size(), captions(menu).size());
+        }
     }
 
     void statusBarCountsTaskNodes() {
@@ -166,7 +234,9 @@ class TestUnit1 : public QObject {
         form.selectNode(window.node("Desktop Tidy"));
         form.AddSubtask();
         form.tree().rename(window.node("New Task 2"), "Deep");
+        form.selectNode(window.node("Desktop Tidy"));
         form.AddSubtask();  // "New Task 3", no record: skipped
+        form.selectNode(window.node("Desktop Tidy"));
         const QString missing = folder() + QStringLiteral("missing");
         for (const char* task : {"Desktop Tidy", "Deep"}) {
             form.settings().writeString(task, "s_folder", missing.toStdString());
@@ -189,9 +259,12 @@ class TestUnit1 : public QObject {
         shown = press("ToolButton3");
         QVERIFY(shown.contains(QStringLiteral("Deep")) && !shown.contains("Desktop Tidy"));
         QVERIFY(!shown.contains(QStringLiteral("New Task 3")));
-        // A run on a node without a record is refused with a reason, not done silently.
+        // A node without a record does not run: the window says why and offers the editor.
         form.selectNode(window.node("New Task 3"));
-        QVERIFY(press("ToolButton1").contains(QStringLiteral("New Task 3")));
+        QVERIFY(press("ToolButton1").isEmpty());
+        QCOMPARE(window.offers.size(), 1);
+        QVERIFY(
+            window.offers[0].contains(QStringLiteral("\u201cNew Task 3\u201d has no settings")));
     }
 
     void executeItRunsTheSelectedTask() {
@@ -242,7 +315,8 @@ class TestUnit1 : public QObject {
         const auto cell = [&](int row, int column) {
             return rows.index(row, column).data().toString();
         };
-        QCOMPARE(cell(0, 1), desk("a.tmp"));
+        QCOMPARE(cell(0, 1), QStringLiteral("a.tmp"));  // below the source folder
+        QCOMPARE(rows.index(0, 1).data(Qt::ToolTipRole).toString(), desk("a.tmp"));
         for (int row = 0; row < 7; ++row) {
             QCOMPARE(cell(row, 3).startsWith(QStringLiteral("failed: ")), row < 4);
             QCOMPARE(rows.index(row, 0).data(Qt::ForegroundRole).isValid(), row < 4);
@@ -318,7 +392,7 @@ class TestUnit1 : public QObject {
         MainWindow window(folder());
         auto* item = window.form->findChild<QAction*>(QStringLiteral("StartatLogin1"));
         auto* options = window.form->findChild<QMenu*>(QStringLiteral("Options1"));
-        QCOMPARE(item->text(), QStringLiteral("Start at Login"));
+        QCOMPARE(item->text(), QStringLiteral("Start at &Login"));
         QVERIFY(item->isCheckable() && !item->isChecked());
 
         item->trigger();
@@ -357,7 +431,7 @@ class TestUnit1 : public QObject {
             MainWindow window(folder());
             auto* item = window.form->findChild<QAction*>(QStringLiteral("RunTasksAutomatically1"));
             auto* runs = window.form->findChild<kestrune::ui::AutoRuns*>();
-            QCOMPARE(item->text(), QStringLiteral("Run Tasks Automatically"));
+            QCOMPARE(item->text(), QStringLiteral("Run Tasks &Automatically"));
             QVERIFY(item->isCheckable() && item->isChecked() && runs->active());
             // The loop tells which tasks take part once it watches their sources.
             QTRY_COMPARE_WITH_TIMEOUT(window.form->statusBar()->currentMessage(),

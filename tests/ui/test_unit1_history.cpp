@@ -52,7 +52,7 @@ class TestUnit1History : public QObject {
         form.DeleteSelected();
         QCOMPARE(savedTree(), QByteArray("All Tasks\r\nKeep\r\n"));
         QVERIFY(!form.settings().sectionExists("Old ISOs"));
-        QCOMPARE(undo->text(), QStringLiteral("Undo Delete \"Downloads Cleanup\""));
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Delete \"Downloads Cleanup\""));
 
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -61,7 +61,7 @@ class TestUnit1History : public QObject {
         QCOMPARE(savedTree(), tree);
         QCOMPARE(savedSettings(), settings);
         QCOMPARE(form.selectedNode(), window.node("Downloads Cleanup"));
-        QCOMPARE(redo->text(), QStringLiteral("Redo Delete \"Downloads Cleanup\""));
+        QCOMPARE(redo->text(), QStringLiteral("&Redo Delete \"Downloads Cleanup\""));
         QVERIFY(!undo->isEnabled());
 
         QTest::keyClick(view(form), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
@@ -80,17 +80,17 @@ class TestUnit1History : public QObject {
         QAction* undo = item(form, "Undo1");
         form.selectNode(window.node("Desktop Tidy"));
         form.AddSubtask();
-        QCOMPARE(undo->text(), QStringLiteral("Undo Add \"New Task 2\""));
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Add \"New Task 2\""));
         form.renameInPlace(window.node("New Task 2"), "R&D");
-        QCOMPARE(undo->text(), QStringLiteral("Undo Rename \"New Task 2\""));
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Rename \"New Task 2\""));
         form.selectNode(window.node("R&D"));
         form.AddTask();  // "New Task 3", with no children to drop before
         form.selectNode(window.node("R&D"));
         form.dropOn(window.node("New Task 3"));
-        QCOMPARE(undo->text(), QStringLiteral("Undo Move \"R&&D\""));
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Move \"R&&D\""));
         for (int step = 0; step < 4; ++step) undo->trigger();
         QCOMPARE(savedTree(), QByteArray("All Tasks\r\n\tDesktop Tidy\r\n"));
-        QCOMPARE(item(form, "Redo1")->text(), QStringLiteral("Redo Add \"New Task 2\""));
+        QCOMPARE(item(form, "Redo1")->text(), QStringLiteral("&Redo Add \"New Task 2\""));
     }
 
     void keysAndDoubleClicksReachTheCommands() {
@@ -114,7 +114,7 @@ class TestUnit1History : public QObject {
         form.selectNode(window.node("Desktop Tidy"));
         QTest::keyClick(tree, Qt::Key_Delete);
         QVERIFY(window.node("Desktop Tidy") == nullptr);
-        QCOMPARE(item(form, "Undo1")->text(), QStringLiteral("Undo Delete \"Desktop Tidy\""));
+        QCOMPARE(item(form, "Undo1")->text(), QStringLiteral("&Undo Delete \"Desktop Tidy\""));
     }
 };
 

@@ -1,9 +1,11 @@
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 #include <QTreeView>
 
 #include "main_window_fixture.h"
 #include "store/settings_file.h"
+#include "ui/error_box.h"
 
 using kestrune::TreeNode;
 using kestrune::test::MainWindow;
@@ -130,6 +132,82 @@ class TestUnit1Tree : public QObject {
         QVERIFY(window.errors[0].contains(QStringLiteral("Another task is named \"downloads\"")));
         QCOMPARE(kestrune::test::readBytes(folder() + "Setting.cfg"), records);
         QVERIFY(!QFile::exists(treeFile()));
+    }
+
+    // F2 opens the name for typing; the Enter that ends it renames and opens nothing else.
+    // A refused name is told in one box, and the node keeps its name.
+    void f2ThenEnterRenamesAndOpensNothing() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        form.settings().writeString("Downloads", "filters", "*.pdf");
+        form.tree().renameInPlace(form.settings(), form.tree().AddTask(form.settings()),
+                                  "Downloads");
+        form.setErrorReporter([&window](const QString& message) {
+            window.errors << message;
+            kestrune::ui::showErrorBox(window.form.get(), message);
+        });
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* view = form.findChild<QTreeView*>(QStringLiteral("TreeView1"));
+        const auto typeName = [&](TreeNode* node, const QString& text) {
+            form.activateWindow();  // back from a box; no window manager does it here
+            QVERIFY(QTest::qWaitForWindowActive(&form));
+            form.selectNode(node);
+            view->setFocus();
+            QTest::keyClick(view, Qt::Key_F2);
+            auto* box = qobject_cast<QLineEdit*>(view->indexWidget(view->currentIndex()));
+            QVERIFY(box != nullptr);
+            box->selectAll();
+            QTest::keyClicks(box, text);
+            QTest::keyClick(box, Qt::Key_Return);
+            QTRY_VERIFY(view->indexWidget(view->currentIndex()) == nullptr);  // edit ended
+        };
+        {
+            kestrune::test::ModalCounter boxes;
+            typeName(window.node("Desktop Tidy"), QStringLiteral("downloads"));
+            QTRY_COMPARE(window.errors.size(), 1);
+            QCOMPARE(boxes.titles, QStringList{QStringLiteral("Kestrune")});
+        }
+        QVERIFY(window.node("Desktop Tidy") != nullptr);
+        {
+            kestrune::test::ModalCounter boxes;
+            typeName(window.node("Desktop Tidy"), QStringLiteral("Photos"));
+            QTRY_VERIFY(window.node("Photos") != nullptr);
+            QVERIFY(boxes.titles.isEmpty());
+        }
+        QCOMPARE(window.errors.size(), 1);
+        QCOMPARE(savedTree(), QByteArray("All Tasks\r\n\tPhotos\r\nDownloads\r\n"));
+    }
+
+    // New Task and New Subtask select the new node and open its name for typing.
+    void aNewNodeIsSelectedWithItsNameOpenForTyping() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* view = form.findChild<QTreeView*>(QStringLiteral("TreeView1"));
+        for (const bool subtask : {false, true}) {
+            form.selectNode(window.node("Desktop Tidy"));
+            if (subtask) {
+                form.AddSubtask();
+            } else {
+                form.AddTask();
+            }
+            TreeNode* added = form.selectedNode();
+            QVERIFY(added != nullptr && added->text.rfind("New Task ", 0) == 0);
+            QCOMPARE(added->parent, window.node(subtask ? "Desktop Tidy" : "All Tasks"));
+            auto* box = qobject_cast<QLineEdit*>(view->indexWidget(view->currentIndex()));
+            QVERIFY(box != nullptr && box->hasFocus());
+            QCOMPARE(box->selectedText(), QString::fromStdString(added->text));
+            const char* name = subtask ? "Inbox" : "Outbox";
+            QTest::keyClicks(box, QString::fromLatin1(name));
+            QTest::keyClick(box, Qt::Key_Return);
+            QTRY_VERIFY(window.node(name) != nullptr);
+            QCOMPARE(form.selectedNode(), window.node(name));
+        }
+        QCOMPARE(savedTree(),
+                 QByteArray("All Tasks\r\n\tDesktop Tidy\r\n\t\tInbox\r\n\tOutbox\r\n"));
+        QVERIFY(window.errors.isEmpty());
     }
 
     void deleteTakesTheSubtreeAndIsSaved() {

@@ -149,6 +149,28 @@ class TaskEditorRecordTest : public QObject {
         QCOMPARE(f.control<QComboBox>("ComboBox1")->currentIndex(), 3);
     }
 
+    // A stored number is read as a run and kestrune-cli read it: one they read as no number
+    // (here beyond the integer's range), or a missing key, counts as its default, and is
+    // shown and saved as that.
+    void numbersAreReadAsTheCommandLineReadsThem() {
+        EditorFixture f;
+        f.settings.writeString("Desktop Tidy", "sublevel", "99999999999999999999");
+        f.settings.writeString("Desktop Tidy", "every", "-5");
+        f.open();
+        QCOMPARE(f.control<QComboBox>("ComboBox2")->currentText(), QStringLiteral("Unlimited"));
+        f.clickOk();
+        QCOMPARE(f.read("sublevel"), "0");
+        QCOMPARE(f.read("every"), "0");
+        kestrune::TreeNode* added = f.tree.AddTask(f.settings);  // no record: the editor's own
+        f.open(added);
+        QCOMPARE(f.control<QComboBox>("ComboBox2")->currentText(), QStringLiteral("0"));
+        f.clickOk();
+        f.settings.writeString("Tidy", "filters", "*.tmp");  // a record without "sublevel"
+        f.tree.rename(added, "Tidy");
+        f.open(added);
+        QCOMPARE(f.control<QComboBox>("ComboBox2")->currentText(), QStringLiteral("Unlimited"));
+    }
+
     void textThatIsNotUtf8SurvivesUnchanged() {
         EditorFixture f;
         const std::string latin1Folder = "/data/caf\xe9";

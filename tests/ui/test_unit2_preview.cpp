@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
+#include <QTemporaryFile>
 
 #include "test_unit2_fixture.h"
 
@@ -44,6 +46,30 @@ class TaskEditorPreviewTest : public QObject {
         QCOMPARE(list->count(), 500);
     }
 
+    // Every warning shows whole between the form and OK, also on an 800x600 screen (main()
+    // gives the test one), where the form above them scrolls instead; the count waits for the
+    // walk.
+    void warningsShowWholeAt800By600() {
+        EditorFixture f;
+        auto* label = f.control<QLabel>("Label5");
+        f.open();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.editor));
+        QCOMPARE(f.editor.screen()->size(), QSize(800, 600));
+        f.control<QLineEdit>("Edit1")->setText(f.folder.filePath(QStringLiteral("nowhere")));
+        QCOMPARE(f.control<QLabel>("Label6")->text(), QStringLiteral("Counting…"));
+        f.control<QLineEdit>("Edit3")->setText(QStringLiteral("tmp;*.a b;log,txt"));
+        QTRY_COMPARE(label->text().count(QLatin1Char('\n')), 3);
+        QTRY_VERIFY(label->height() >= label->heightForWidth(label->width()));
+        const auto area = [&](const char* name) {
+            const auto* widget = f.control<QWidget>(name);
+            return QRect(widget->mapTo(&f.editor, QPoint()), widget->size());
+        };
+        QVERIFY(!area("Label5").intersects(area("EditorForm")));
+        QVERIFY(!area("Label5").intersects(area("Button1")));
+        QVERIFY(f.editor.frameGeometry().height() <= 600);
+        QVERIFY(f.editor.rect().contains(area("Button1")));
+    }
+
     void warnsWithoutRefusing() {
         EditorFixture f;
         auto* label = f.control<QLabel>("Label5");
@@ -61,5 +87,16 @@ class TaskEditorPreviewTest : public QObject {
     }
 };
 
-QTEST_MAIN(TaskEditorPreviewTest)
+// On a screen of 800x600, the smallest the editor must serve.
+int main(int argc, char** argv) {
+    QTemporaryFile screens;
+    if (!screens.open()) return 1;
+    screens.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 800,
+                                    "height": 600, "logicalDpi": 96}]})");
+    screens.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+    QApplication application(argc, argv);
+    TaskEditorPreviewTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_unit2_preview.moc"

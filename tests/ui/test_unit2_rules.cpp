@@ -200,10 +200,12 @@ class TaskEditorRulesTest : public QObject {
         QApplication::setFont(large);
         {
             EditorFixture f;
+            f.open();
             QVERIFY(f.editor.width() > 394);
             for (auto [label, box] : {std::pair{"Label1", "Edit1"}, {"Label3", "ComboBox2"}}) {
                 auto* caption = f.control<QLabel>(label);
-                const int needed = caption->fontMetrics().horizontalAdvance(caption->text());
+                const QString shown = QString(caption->text()).remove(QLatin1Char('&'));
+                const int needed = caption->fontMetrics().horizontalAdvance(shown);
                 QVERIFY2(caption->x() + needed <= f.control<QWidget>(box)->x(), label);
             }
             auto* check = f.control<QCheckBox>("CheckBox1");

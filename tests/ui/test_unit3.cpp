@@ -20,7 +20,7 @@ class TestUnit3 : public QObject {
         QCOMPARE(address->pos(), QPoint(96, 40));
         QVERIFY(address->text().contains(QStringLiteral(KESTRUNE_WEB_HOST)));
         const auto* close = about.findChild<QPushButton*>(QStringLiteral("Button1"));
-        QCOMPARE(close->text(), QStringLiteral("Close"));
+        QCOMPARE(close->text(), QStringLiteral("&Close"));
         QCOMPARE(close->geometry(), QRect(128, 160, 75, 25));
         QVERIFY(close->isDefault());
     }

@@ -55,4 +55,25 @@ class ModalCloser {
     std::shared_ptr<State> state_;
 };
 
+// Closes every modal window that comes up while it lives, at once, keeping their titles in
+// order: for a command that must open exactly one box, or none.
+class ModalCounter {
+  public:
+    ModalCounter() {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible()) return;
+            titles << modal->windowTitle();
+            modal->close();
+        });
+        timer_.start();
+    }
+
+    QStringList titles;
+
+  private:
+    QTimer timer_;
+};
+
 }  // namespace kestrune::test
