@@ -168,9 +168,13 @@ void addShape(std::string& text, const FolderShape& shape) {
 
 void sealRecord(std::string& text, std::size_t start, int version) {
     if (version >= 2) {
-        char hex[kChecksumDigits + 2];
-        std::snprintf(hex, sizeof hex, "\t%08lx", checksum(std::string_view(text).substr(start)));
-        text.append(hex, kChecksumDigits + 1);
+        unsigned long crc = checksum(std::string_view(text).substr(start));
+        char hex[kChecksumDigits + 1];
+        hex[0] = '\t';
+        for (std::size_t digit = kChecksumDigits; digit > 0; --digit, crc >>= 4) {
+            hex[digit] = "0123456789abcdef"[crc & 0xf];
+        }
+        text.append(hex, sizeof hex);
     }
     text += '\n';
 }

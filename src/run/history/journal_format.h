@@ -32,7 +32,9 @@
 //   end STATE TIME DONE FAILED LEFT MERGED how the run ended ("done" or "interrupted") and
 //                                          when, with its RunFigures; nothing follows it
 // IDENTITY is DEVICE INODE TYPE SIZE MODIFIED_NS CHANGED_NS, TYPE a word (file, folder, link,
-// other); SHAPE is MODE ACCESSED_NS MODIFIED_NS. Numbers are decimal.
+// other); SHAPE is MODE ACCESSED_NS MODIFIED_NS. STATUS is statusWord()'s (planned, merged,
+// same, busy, ok, failed) and STATE runStateWord()'s: journals hold these words, so they stay.
+// Numbers are decimal.
 //
 // The run, the plan and `acting` reach the disk before the run acts; the records after them
 // as the run goes (see execution_observer.h for when); `end` once. A step is done once.
