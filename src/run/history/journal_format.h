@@ -65,8 +65,7 @@
 namespace kestrune::journal {
 
 inline constexpr std::string_view kMagic = "kestrune-journal";
-inline constexpr int kVersion = 2;        // the version written
-inline constexpr int kOldestVersion = 1;  // the oldest still read
+inline constexpr int kVersion = 2;  // the version written; 1 is still read
 inline constexpr std::string_view kSuffix = ".journal";
 
 namespace tag {

@@ -17,9 +17,6 @@ namespace kestrune {
 
 namespace {
 
-// An undo of an undo of ... : deeper than any history keeps.
-constexpr int kMaxUndoDepth = 10000;
-
 // The journals' paths, oldest first: ids sort as the times they are.
 std::vector<std::string> journalPaths(const std::string& stateFolder) {
     const std::string folder = historyFolderOf(stateFolder);
@@ -51,9 +48,10 @@ class States {
   public:
     explicit States(const std::vector<HistoryEntry>& newestFirst) {
         for (const HistoryEntry& entry : newestFirst) {
-            if (!entry.problem.empty() || entry.journal.id.empty()) continue;
-            byId_[entry.journal.id] = &entry;
-            if (!entry.journal.undoes.empty()) undos_[entry.journal.undoes].push_back(&entry);
+            const JournalContent& run = entry.journal;
+            if (!entry.problem.empty() || run.id.empty()) continue;
+            // An undo comes after what it undoes, so no chain of undos ever turns back.
+            if (!run.undoes.empty() && run.undoes < run.id) undos_[run.undoes].push_back(&entry);
         }
     }
 
@@ -65,14 +63,13 @@ class States {
     }
 
     // The state the undos after it give the entry; entry.state is its journal's own.
-    RunState of(const HistoryEntry& entry, int depth = 0) const {
+    RunState of(const HistoryEntry& entry) const {
         const RunState own = entry.state;
-        // The chain of undos of undos is as long as the history at most.
-        if (!entry.problem.empty() || depth > static_cast<int>(byId_.size())) return own;
+        if (!entry.problem.empty()) return own;
         for (const HistoryEntry* undo : undosOf(entry.journal.id)) {
             const JournalContent& u = undo->journal;
             if (u.figures.done == 0) continue;  // an undo that did nothing changes nothing
-            const RunState undoState = of(*undo, depth + 1);
+            const RunState undoState = of(*undo);
             if (undoState == RunState::Undone) continue;  // redone: the run's effect stands
             const bool whole = undoState == RunState::Done && u.figures.failed == 0;
             return whole ? RunState::Undone : RunState::PartlyUndone;
@@ -81,18 +78,16 @@ class States {
     }
 
   private:
-    std::map<std::string, const HistoryEntry*> byId_;
     std::map<std::string, std::vector<const HistoryEntry*>> undos_;  // newest first
 };
 
 // The steps of run `id` that its standing undos took back: the origins of an undo's done
 // steps, but for those of its steps that an undo of it took back in turn.
-std::set<std::size_t> undoneSteps(const States& states, const std::string& id, int depth) {
+std::set<std::size_t> undoneSteps(const States& states, const std::string& id) {
     std::set<std::size_t> undone;
-    if (depth > kMaxUndoDepth) return undone;
     for (const HistoryEntry* undo : states.undosOf(id)) {
         const JournalContent full = readJournal(undo->path);
-        const std::set<std::size_t> redone = undoneSteps(states, full.id, depth + 1);
+        const std::set<std::size_t> redone = undoneSteps(states, undo->journal.id);
         for (const StepOutcome& outcome : full.outcomes) {
             const std::size_t origin = full.plan.steps[outcome.index].origin;
             if (outcome.result.status == StepStatus::Done && origin != kNoOrigin &&
@@ -140,7 +135,7 @@ std::vector<HistoryEntry> readHistory(const std::string& stateFolder) {
 std::vector<std::size_t> stepsUndone(const std::string& stateFolder, const std::string& id) {
     const std::vector<HistoryEntry> history = readHistory(stateFolder);
     const States states(history);
-    const std::set<std::size_t> undone = undoneSteps(states, id, 0);
+    const std::set<std::size_t> undone = undoneSteps(states, id);
     return {undone.begin(), undone.end()};
 }
 
