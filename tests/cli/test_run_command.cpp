@@ -210,13 +210,16 @@ TEST_F(RunCommandTest, FolderThatCannotBeListedIsAFailureOfTheRun) {
         fs::permissions(scratch.folder(), fs::perms::all, fs::perm_options::add);
     }
     fs::permissions(inbox() + "/Locked", fs::perms::none);
-    for (const char* preview : {" --preview", ""}) {
-        const test::CliOutcome result = runCli(scratch, std::string("run Tidy") + preview, wrapper);
+    for (const bool preview : {true, false}) {
+        const test::CliOutcome result =
+            runCli(scratch, std::string("run Tidy") + (preview ? " --preview" : ""), wrapper);
         EXPECT_EQ(result.status, 1) << result.err;
         EXPECT_NE(result.out.find("folder\t" + inbox() + "/Locked\t\tfailed: Permission denied\n"),
                   std::string::npos)
             << result.out;
-        EXPECT_NE(result.out.find(" 2 planned, 1 failed"), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find(preview ? ": 2 planned, 1 failed" : ": 2 done, 1 failed"),
+                  std::string::npos)
+            << result.out;
     }
     fs::permissions(inbox() + "/Locked", fs::perms::owner_all);
 }

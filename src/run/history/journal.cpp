@@ -1,74 +1,132 @@
 #include "run/history/journal.h"
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/append_file.h"
 #include "platform/file_actions.h"
 #include "platform/file_io.h"
 #include "run/history/journal_format.h"
 #include "run/history/journal_reader.h"
-#include "run/history/line_fields.h"
 
 namespace kestrune {
 
 namespace {
 
 namespace tag = journal::tag;
+using journal::addField;
+using journal::addIdentity;
+using journal::addNumber;
+using journal::addShape;
+using journal::beginRecord;
+using journal::sealRecord;
 
 // Records gathered beyond this are written (not flushed) so memory stays small.
 constexpr std::size_t kWriteAt = 1 << 20;
 constexpr int kIdAttempts = 1000;
 
-void addField(std::string& line, std::string_view text) {
-    line += '\t';
-    appendField(line, text);
+void addIndex(std::string& text, std::size_t index) {
+    addNumber(text, static_cast<std::uint64_t>(index));
 }
 
-std::string headerLines(const std::string& id, const RunPlan& plan,
-                        std::chrono::system_clock::time_point started, const std::string& undoes) {
+void addHeader(std::string& text, const std::string& id, const RunPlan& plan,
+               std::chrono::system_clock::time_point started, const std::string& undoes) {
     const TaskRecord& record = plan.record;
-    std::string text(journal::kVersionLine);
-    text.append("\n").append(tag::run);
+    text.append(journal::versionLine(journal::kVersion)).append("\n");
+    const std::size_t line = beginRecord(text, tag::run);
     for (const std::string& field :
          {id, journal::isoTime(started), plan.task, record.sourceFolder, record.targetFolder,
           std::to_string(record.action), std::to_string(record.depthCode), record.filters,
           std::string(record.flat ? "1" : "0"), undoes}) {
         addField(text, field);
     }
-    text += '\n';
-    return text;
+    sealRecord(text, line, journal::kVersion);
+}
+
+void addStep(std::string& text, const PlanStep& step) {
+    const std::size_t line = beginRecord(text, tag::step);
+    addNumber(text, static_cast<std::int64_t>(step.action));
+    addField(text, statusWord(step.status));
+    addField(text, step.source);
+    addField(text, step.target);
+    addIdentity(text, step.identity);
+    addField(text, step.error);
+    if (step.origin == kNoOrigin) {
+        addField(text, "");
+    } else {
+        addIndex(text, step.origin);
+    }
+    sealRecord(text, line, journal::kVersion);
+}
+
+// The records of the plan after its steps.
+void addPlanEnd(std::string& text, const RunPlan& plan) {
+    for (const FolderProblem& problem : plan.unreadable) {
+        const std::size_t line = beginRecord(text, tag::unreadable);
+        addField(text, problem.folder);
+        addField(text, problem.reason);
+        sealRecord(text, line, journal::kVersion);
+    }
+    for (const std::string& folder : plan.foldersToRemove) {
+        const std::size_t line = beginRecord(text, tag::empty);
+        addField(text, folder);
+        sealRecord(text, line, journal::kVersion);
+    }
+    for (const auto& [folder, shape] : plan.shapes) {
+        const std::size_t line = beginRecord(text, tag::shape);
+        addField(text, folder);
+        addShape(text, shape);
+        sealRecord(text, line, journal::kVersion);
+    }
+    sealRecord(text, beginRecord(text, tag::acting), journal::kVersion);
+}
+
+void addPath(std::string& text, int version, std::string_view tagName, const std::string& path) {
+    const std::size_t line = beginRecord(text, tagName);
+    addField(text, path);
+    sealRecord(text, line, version);
+}
+
+void addRemoved(std::string& text, int version, const std::string& path, const FolderShape& shape) {
+    const std::size_t line = beginRecord(text, tag::removed);
+    addField(text, path);
+    if (version >= 2) addShape(text, shape);
+    sealRecord(text, line, version);
+}
+
+void addDone(std::string& text, int version, std::size_t index, const StepResult& result) {
+    const std::size_t line = beginRecord(text, tag::done);
+    addIndex(text, index);
+    addField(text, statusWord(result.status));
+    addField(text, result.target);
+    addIdentity(text, result.made);
+    addField(text, result.error);
+    sealRecord(text, line, version);
+}
+
+// The end repeats the figures, so that a history need not read the outcomes. Version 1
+// counted only the failed outcomes, without the plan's unreadable folders.
+void addEnd(std::string& text, int version, RunState end, const RunFigures& figures,
+            std::size_t unreadableFolders) {
+    const std::size_t line = beginRecord(text, tag::end);
+    addField(text, runStateWord(end));
+    addField(text, journal::isoTime(std::chrono::system_clock::now()));
+    addIndex(text, figures.done);
+    if (version >= 2) {
+        addIndex(text, figures.failed);
+        addIndex(text, figures.leftAlone);
+        addIndex(text, figures.merged);
+    } else {
+        addIndex(text, figures.failed - std::min(figures.failed, unreadableFolders));
+    }
+    sealRecord(text, line, version);
 }
 
 // The state folder too may be new: it is made on its first write.
 void makeFolders(const std::string& folder) {
     const std::string error = makeStateFolders(folder);
     if (!error.empty()) throw JournalError("Cannot create folder " + folder + ": " + error);
-}
-
-std::string pathLine(std::string_view tagName, const std::string& path) {
-    std::string line(tagName);
-    addField(line, path);
-    return line + '\n';
-}
-
-std::string doneLine(std::size_t index, const StepResult& result) {
-    std::string line(tag::done);
-    line.append("\t").append(std::to_string(index));
-    addField(line, statusWord(result.status));
-    addField(line, result.target);
-    journal::appendIdentity(line, result.made);
-    addField(line, result.error);
-    return line + '\n';
-}
-
-// The end line repeats the counts, so that a history need not read the outcomes.
-std::string endLine(RunState end, std::size_t done, std::size_t failed) {
-    std::string line(tag::end);
-    addField(line, runStateWord(end));
-    addField(line, journal::isoTime(std::chrono::system_clock::now()));
-    addField(line, std::to_string(done));
-    addField(line, std::to_string(failed));
-    return line + '\n';
 }
 
 }  // namespace
@@ -103,90 +161,120 @@ JournalWriter::JournalWriter(const std::string& stateFolder, const RunPlan& plan
     const std::string folder = historyFolderOf(stateFolder);
     makeFolders(folder);
     create(folder, started);
-    pending_ = headerLines(id_, plan, started, undoes);
+    figures_.failed = plan.unreadable.size();
+    addHeader(pending_, id_, plan, started, undoes);
     writePlan(plan);
     writePending(true);
     if (!error_.empty()) {
         removeAppendFile(path_);
-        throw JournalError("Unable to write the run's journal " + path_ + ": " + error_);
+        throw JournalError(error_);
     }
 }
 
-// Two runs that start in the same microsecond get ids one microsecond apart.
+// Two runs that start in the same microsecond get ids one microsecond apart. The journal is
+// locked before its first line, so a recovery never takes a live run for a dead one; should
+// another process hold the new file's lock for a moment (a history looking whether a run
+// lives), the file is given up for the next name.
 void JournalWriter::create(const std::string& folder,
                            std::chrono::system_clock::time_point started) {
     for (int attempt = 0; attempt < kIdAttempts; ++attempt) {
         id_ = journal::runIdAt(started + std::chrono::microseconds(attempt));
         path_ = folder + "/" + id_ + std::string(journal::kSuffix);
-        int code = file_.create(path_);
-        // Locked before its first line: a recovery never takes a live run for a dead one.
-        if (code == 0) code = live_.tryLock(path_);
-        if (code == 0) return;
-        if (code != EEXIST) {
+        const int created = file_.create(path_);
+        if (created == EEXIST) continue;
+        if (created != 0) {
             throw JournalError("Cannot create the run's journal " + path_ + ": " +
-                               systemErrorText(code));
+                               systemErrorText(created));
         }
+        const int locked = live_.tryLock(path_);
+        if (locked == 0) return;
+        if (locked != EWOULDBLOCK && locked != ENOENT) {
+            removeAppendFile(path_);
+            throw JournalError("Cannot lock the run's journal " + path_ + ": " +
+                               systemErrorText(locked));
+        }
+        removeAppendFile(path_);
     }
     throw JournalError("No free name for a run's journal in " + folder);
 }
 
 // Written as it is formatted, so a plan of many entries is never held twice in memory.
 void JournalWriter::writePlan(const RunPlan& plan) {
+    for (const PlanRoot& root : plan.roots) {
+        const std::size_t line = beginRecord(pending_, tag::root);
+        addField(pending_, root.path);
+        addField(pending_, root.real);
+        addNumber(pending_, root.id.device);
+        addNumber(pending_, root.id.inode);
+        sealRecord(pending_, line, journal::kVersion);
+    }
+    if (!plan.trash.folder.empty()) {
+        const std::size_t line = beginRecord(pending_, tag::trash);
+        addField(pending_, plan.trash.folder);
+        addField(pending_, plan.trash.top);
+        sealRecord(pending_, line, journal::kVersion);
+    }
     for (const std::string& folder : plan.foldersToMake) {
-        pending_.append(tag::folder);
-        addField(pending_, folder);
-        pending_ += '\n';
+        addPath(pending_, journal::kVersion, tag::folder, folder);
     }
     for (const PlanStep& step : plan.steps) {
-        pending_.append(tag::step).append("\t");
-        pending_.append(std::to_string(static_cast<int>(step.action)));
-        addField(pending_, statusWord(step.status));
-        addField(pending_, step.source);
-        addField(pending_, step.target);
-        journal::appendIdentity(pending_, step.identity);
-        addField(pending_, step.error);
-        pending_ += '\n';
+        addStep(pending_, step);
         if (pending_.size() >= kWriteAt) writePending(false);
     }
-    for (const FolderProblem& problem : plan.unreadable) {
-        pending_.append(tag::unreadable);
-        addField(pending_, problem.folder);
-        addField(pending_, problem.reason);
-        pending_ += '\n';
-    }
-    pending_.append(tag::acting).append("\n");
+    addPlanEnd(pending_, plan);
 }
 
 JournalWriter::~JournalWriter() {
     if (!finished_) writePending(true);
 }
 
+// After a write that failed nothing more is written: the file may end in a torn line, which
+// reads as the place the journal was cut only while nothing sound follows it. Recovery ends
+// the journal later, cutting that line off first.
 void JournalWriter::writePending(bool sync) {
-    if (!error_.empty()) return;
+    if (!error_.empty()) {
+        pending_.clear();
+        return;
+    }
     int code = pending_.empty() ? 0 : file_.append(pending_);
     pending_.clear();
     if (code == 0 && sync) code = file_.syncData();
-    if (code != 0) error_ = systemErrorText(code);
+    if (code != 0) error_ = journal::nameOf(path_) + " cannot be written: " + systemErrorText(code);
 }
 
 void JournalWriter::folderMade(const std::string& path) {
-    pending_ += pathLine(tag::made, path);
+    if (error_.empty()) addPath(pending_, journal::kVersion, tag::made, path);
+}
+
+void JournalWriter::copied(std::size_t index, const std::string& temporary,
+                           const EntryIdentity& identity) {
+    if (!error_.empty()) return;
+    const std::size_t line = beginRecord(pending_, tag::copied);
+    addIndex(pending_, index);
+    addField(pending_, temporary);
+    addIdentity(pending_, identity);
+    sealRecord(pending_, line, journal::kVersion);
+}
+
+void JournalWriter::placed(std::size_t index, const StepResult& result) {
+    if (!error_.empty()) return;
+    const std::size_t line = beginRecord(pending_, tag::placed);
+    addIndex(pending_, index);
+    addField(pending_, result.target);
+    addIdentity(pending_, result.made);
+    sealRecord(pending_, line, journal::kVersion);
 }
 
 bool JournalWriter::stepDone(std::size_t index, const StepResult& result) {
     figures_.add(result.status);
-    pending_ += doneLine(index, result);
+    if (!error_.empty()) return false;
+    addDone(pending_, journal::kVersion, index, result);
     if (pending_.size() >= kWriteAt) writePending(false);
     return error_.empty();
 }
 
-void JournalWriter::copied(std::size_t /*index*/, const std::string& /*temporary*/,
-                           const EntryIdentity& /*identity*/) {}
-
-void JournalWriter::placed(std::size_t /*index*/, const StepResult& /*result*/) {}
-
-void JournalWriter::folderRemoved(const std::string& path, const FolderShape& /*shape*/) {
-    pending_ += pathLine(tag::removed, path);
+void JournalWriter::folderRemoved(const std::string& path, const FolderShape& shape) {
+    if (error_.empty()) addRemoved(pending_, journal::kVersion, path, shape);
 }
 
 bool JournalWriter::durable() {
@@ -195,32 +283,46 @@ bool JournalWriter::durable() {
 }
 
 void JournalWriter::finish(RunState end) {
-    pending_ += endLine(end, figures_.done, figures_.failed);
+    if (error_.empty()) addEnd(pending_, journal::kVersion, end, figures_, 0);
     writePending(true);
     finished_ = true;
 }
 
 void markInterrupted(const std::string& journalPath, const FoundOnDisk& found) {
-    const JournalContent before = readJournal(journalPath, JournalDetail::Summary);
-    std::string lines;
-    for (const std::string& path : found.foldersMade) lines += pathLine(tag::made, path);
-    std::size_t done = before.figures.done;
-    std::size_t failed = before.figures.failed;
-    for (const auto& [index, result] : found.outcomes) {
-        lines += doneLine(index, result);
-        if (result.status == StepStatus::Done) ++done;
-        if (result.status == StepStatus::Failed) ++failed;
+    const JournalContent before = readJournal(journalPath);
+    if (before.ended) return;  // ended already, by its run or an earlier recovery
+    const std::string name = journal::nameOf(journalPath);
+    const bool foundAny =
+        !found.foldersMade.empty() || !found.foldersRemoved.empty() || !found.outcomes.empty();
+    if (!before.planComplete && foundAny) {
+        throw JournalError(name + " cannot be ended: its run never acted, yet outcomes were given");
     }
-    for (const auto& [path, shape] : found.foldersRemoved) lines += pathLine(tag::removed, path);
-    lines += endLine(RunState::Interrupted, done, failed);
+    const int version = before.version;
+    RunFigures figures = before.figures;
+    std::string lines;
+    for (const std::string& path : found.foldersMade) addPath(lines, version, tag::made, path);
+    std::vector<bool> recorded(before.plan.steps.size());
+    for (const StepOutcome& outcome : before.outcomes) recorded[outcome.index] = true;
+    for (const auto& [index, result] : found.outcomes) {
+        if (index >= recorded.size() || recorded[index]) {
+            throw JournalError(name + " cannot be ended: step " + std::to_string(index) +
+                               " is not one left open");
+        }
+        recorded[index] = true;
+        addDone(lines, version, index, result);
+        figures.add(result.status);
+    }
+    for (const auto& [path, shape] : found.foldersRemoved) addRemoved(lines, version, path, shape);
+    addEnd(lines, version, RunState::Interrupted, figures, before.plan.unreadable.size());
+    // What lies beyond the last sound line was torn by the cut: it goes before the end is
+    // added, or it would stand amid the journal as damage.
+    std::error_code cut;
+    std::filesystem::resize_file(journalPath, before.soundLength, cut);
     AppendFile file;
-    int code = file.openAfterLastLine(journalPath);
+    int code = cut ? cut.value() : file.openAfterLastLine(journalPath);
     if (code == 0) code = file.append(lines);
     if (code == 0) code = file.syncData();
-    if (code != 0) {
-        throw JournalError("Unable to write the run's journal " + journalPath + ": " +
-                           systemErrorText(code));
-    }
+    if (code != 0) throw JournalError(name + " cannot be written: " + systemErrorText(code));
 }
 
 }  // namespace kestrune

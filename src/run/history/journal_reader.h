@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,6 +34,7 @@ struct JournalContent {
     std::string undoes;   // for an undo: the id of the run it undoes
     RunPlan plan;         // task, record, roots, trash, folders, steps, unreadable folders
     // The whole plan reached the disk before the run acted; without it the run did nothing.
+    // (A summary read from the two ends of a long journal does not know it: false.)
     bool planComplete = false;
     std::vector<std::string> foldersMade;
     std::vector<std::pair<std::string, FolderShape>> foldersRemoved;
@@ -46,7 +48,7 @@ struct JournalContent {
     RunState end = RunState::Interrupted;
     std::string endTime;
     // The bytes up to the end of the last whole, sound line: a last line torn by a kill or
-    // a power cut lies beyond, and is cut off before anything is added.
+    // a power cut lies beyond, and is cut off before anything is added. (0 from the two ends.)
     std::size_t soundLength = 0;
 
     // Done only when the run said so at its end; a journal without an end was cut short.
@@ -65,5 +67,11 @@ JournalContent readJournal(const std::string& path, JournalDetail detail = Journ
 // The same from the journal's bytes; `name` stands for the file in the error's message.
 JournalContent parseJournal(std::string_view bytes, const std::string& name,
                             JournalDetail detail = JournalDetail::Full);
+
+// A summary from a journal's first and last bytes alone, as readJournal reads a long one:
+// its run record and its end, whose figures stand for the records between, both checked by
+// their checksums. Nullopt when these do not tell it (an older version, no sound end as its
+// last line), and the whole must be read.
+std::optional<JournalContent> summaryFromEnds(std::string_view head, std::string_view tail);
 
 }  // namespace kestrune

@@ -1,10 +1,13 @@
 #include "run/history/run_history.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
+#include <set>
 
 #include "platform/append_file.h"
 #include "platform/file_io.h"
+#include "platform/file_lock.h"
 #include "platform/folder_listing.h"
 #include "run/history/journal_format.h"
 #include "store/settings_file.h"
@@ -30,24 +33,43 @@ std::vector<std::string> journalPaths(const std::string& stateFolder) {
     return paths;
 }
 
+std::string idOf(const std::string& path) {
+    const std::size_t name = path.find_last_of('/') + 1;
+    return path.substr(name, path.size() - name - journal::kSuffix.size());
+}
+
+// Whether the process that writes the journal still lives: it holds the journal's lock.
+bool isLive(const std::string& path) {
+    FileLock lock;
+    return lock.tryLock(path) == EWOULDBLOCK;
+}
+
 class States {
   public:
     explicit States(const std::vector<HistoryEntry>& newestFirst) {
         for (const HistoryEntry& entry : newestFirst) {
-            byId_[entry.journal.id] = &entry;
-            if (!entry.journal.undoes.empty()) undos_[entry.journal.undoes].push_back(&entry);
+            const JournalContent& run = entry.journal;
+            if (!entry.problem.empty() || run.id.empty()) continue;
+            // An undo comes after what it undoes, so no chain of undos ever turns back.
+            if (!run.undoes.empty() && run.undoes < run.id) undos_[run.undoes].push_back(&entry);
         }
     }
 
-    RunState of(const HistoryEntry& entry, int depth = 0) const {
-        const RunState own = entry.journal.ownState();
-        const auto found = undos_.find(entry.journal.id);
-        // The chain of undos of undos is as long as the history at most.
-        if (found == undos_.end() || depth > static_cast<int>(byId_.size())) return own;
-        for (const HistoryEntry* undo : found->second) {
+    // The undos of the run with that id, newest first.
+    const std::vector<const HistoryEntry*>& undosOf(const std::string& id) const {
+        static const std::vector<const HistoryEntry*> none;
+        const auto found = undos_.find(id);
+        return found == undos_.end() ? none : found->second;
+    }
+
+    // The state the undos after it give the entry; entry.state is its journal's own.
+    RunState of(const HistoryEntry& entry) const {
+        const RunState own = entry.state;
+        if (!entry.problem.empty()) return own;
+        for (const HistoryEntry* undo : undosOf(entry.journal.id)) {
             const JournalContent& u = undo->journal;
             if (u.figures.done == 0) continue;  // an undo that did nothing changes nothing
-            const RunState undoState = of(*undo, depth + 1);
+            const RunState undoState = of(*undo);
             if (undoState == RunState::Undone) continue;  // redone: the run's effect stands
             const bool whole = undoState == RunState::Done && u.figures.failed == 0;
             return whole ? RunState::Undone : RunState::PartlyUndone;
@@ -56,9 +78,26 @@ class States {
     }
 
   private:
-    std::map<std::string, const HistoryEntry*> byId_;
     std::map<std::string, std::vector<const HistoryEntry*>> undos_;  // newest first
 };
+
+// The steps of run `id` that its standing undos took back: the origins of an undo's done
+// steps, but for those of its steps that an undo of it took back in turn.
+std::set<std::size_t> undoneSteps(const States& states, const std::string& id) {
+    std::set<std::size_t> undone;
+    for (const HistoryEntry* undo : states.undosOf(id)) {
+        const JournalContent full = readJournal(undo->path);
+        const std::set<std::size_t> redone = undoneSteps(states, undo->journal.id);
+        for (const StepOutcome& outcome : full.outcomes) {
+            const std::size_t origin = full.plan.steps[outcome.index].origin;
+            if (outcome.result.status == StepStatus::Done && origin != kNoOrigin &&
+                redone.count(outcome.index) == 0) {
+                undone.insert(origin);
+            }
+        }
+    }
+    return undone;
+}
 
 }  // namespace
 
@@ -70,20 +109,34 @@ std::vector<HistoryEntry> readHistory(const std::string& stateFolder) {
     for (const std::string& path : paths) {
         HistoryEntry entry;
         entry.path = path;
-        const std::string name = path.substr(path.rfind('/') + 1);
-        entry.id = name.substr(0, name.size() - journal::kSuffix.size());
+        entry.id = idOf(path);
         try {
             entry.journal = readJournal(path, JournalDetail::Summary);
+            entry.state = entry.journal.ownState();
         } catch (const JournalError& error) {
             entry.problem = error.what();
+            entry.state = RunState::Unreadable;
+        }
+        // A journal just made holds nothing whole yet: its run lives, it is not damaged.
+        if (!entry.journal.ended && isLive(path)) {
+            entry.problem.clear();
+            entry.state = RunState::Running;
         }
         history.push_back(std::move(entry));
     }
-    const States states(history);
-    for (HistoryEntry& entry : history) {
-        entry.state = entry.problem.empty() ? states.of(entry) : RunState::Unreadable;
-    }
+    std::vector<RunState> states;
+    states.reserve(history.size());
+    const States given(history);
+    for (const HistoryEntry& entry : history) states.push_back(given.of(entry));
+    for (std::size_t i = 0; i < history.size(); ++i) history[i].state = states[i];
     return history;
+}
+
+std::vector<std::size_t> stepsUndone(const std::string& stateFolder, const std::string& id) {
+    const std::vector<HistoryEntry> history = readHistory(stateFolder);
+    const States states(history);
+    const std::set<std::size_t> undone = undoneSteps(states, id);
+    return {undone.begin(), undone.end()};
 }
 
 std::size_t historySizeOf(const SettingsFile& settings) {
@@ -97,29 +150,14 @@ std::string journalPathOf(const std::string& stateFolder, const std::string& id)
     return id.find('/') == std::string::npos && isRegularFile(path) ? path : std::string();
 }
 
+// Each journal goes while its lock is held here, so a live run's never does.
 void pruneHistory(const std::string& stateFolder, std::size_t keep) {
     const std::vector<std::string> paths = journalPaths(stateFolder);
     if (paths.size() <= keep) return;
-    for (std::size_t i = 0; i < paths.size() - keep; ++i) removeAppendFile(paths[i]);
-}
-
-}  // namespace kestrune
-
-namespace kestrune {
-
-std::vector<std::size_t> stepsUndone(const std::string& stateFolder, const std::string& id) {
-    std::vector<std::size_t> undone;
-    for (const HistoryEntry& entry : readHistory(stateFolder)) {
-        if (entry.journal.undoes != id || entry.state == RunState::Undone) continue;
-        const JournalContent undo = readJournal(entry.path);
-        for (const StepOutcome& outcome : undo.outcomes) {
-            const std::size_t origin = undo.plan.steps[outcome.index].origin;
-            if (outcome.result.status == StepStatus::Done && origin != kNoOrigin) {
-                undone.push_back(origin);
-            }
-        }
+    for (std::size_t i = 0; i < paths.size() - keep; ++i) {
+        FileLock lock;
+        if (lock.tryLock(paths[i]) == 0) removeAppendFile(paths[i]);
     }
-    return undone;
 }
 
 }  // namespace kestrune

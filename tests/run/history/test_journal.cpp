@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <regex>
+#include <set>
 
 #include "run/history/journal.h"
 #include "run/history/journal_reader.h"
@@ -26,20 +26,30 @@ using test::writeFile;
 const Clock::time_point kStart = Clock::time_point(std::chrono::seconds(1796793153));
 
 // Paths holding every character the format escapes, and an escape's look-alike.
-RunPlan awkwardPlan() {
+RunPlan awkwardPlan(std::size_t steps = 2) {
     RunPlan plan;
     plan.task = "Tidy\tup";
     plan.record = {"/src\\in", "/dst\nout", 1, 3, "*.txt;*.a\\b", true};
+    plan.roots = {{"/src\\in", "/real\tsrc\\t", {2049, 12}}, {"/dst\nout", "/dst\nout", {}}};
+    plan.trash = {"/mnt/x\r/.Trash-1000", "/mnt/x\r"};
     plan.foldersToMake = {"/dst\nout/sub\r"};
     PlanStep step;
     step.action = Action::Move;
     step.source = "/src\\in/a\tb\\tc";
     step.target = "/dst\nout/a\tb\\tc";
     step.identity = {2049, 77, EntryType::File, 5, -1000000001, 1796793153000000001};
-    plan.steps = {step, step};
-    plan.steps[1].source += "2";
-    plan.steps[1].status = StepStatus::Merged;
+    for (std::size_t i = 0; i < steps; ++i) {
+        plan.steps.push_back(step);
+        plan.steps.back().source += std::to_string(i);
+    }
+    if (steps > 1) {
+        plan.steps[1].status = StepStatus::Merged;
+        plan.steps[1].origin = 7;
+        plan.steps[1].error = "once\tfailed\\";
+    }
     plan.unreadable = {{"/src\\in/locked", "Permission denied"}};
+    plan.foldersToRemove = {"/src\\in/a\tb"};
+    plan.shapes = {{"/src\\in/gone\n", {0755, -5, 1796793153000000001}}};
     return plan;
 }
 
@@ -51,6 +61,14 @@ void expectSamePlan(const RunPlan& got, const RunPlan& want) {
     EXPECT_EQ(got.record.depthCode, want.record.depthCode);
     EXPECT_EQ(got.record.filters, want.record.filters);
     EXPECT_EQ(got.record.flat, want.record.flat);
+    ASSERT_EQ(got.roots.size(), want.roots.size());
+    for (std::size_t i = 0; i < got.roots.size(); ++i) {
+        EXPECT_EQ(got.roots[i].path, want.roots[i].path);
+        EXPECT_EQ(got.roots[i].real, want.roots[i].real);
+        EXPECT_EQ(got.roots[i].id, want.roots[i].id);
+    }
+    EXPECT_EQ(got.trash.folder, want.trash.folder);
+    EXPECT_EQ(got.trash.top, want.trash.top);
     EXPECT_EQ(got.foldersToMake, want.foldersToMake);
     ASSERT_EQ(got.steps.size(), want.steps.size());
     for (std::size_t i = 0; i < got.steps.size(); ++i) {
@@ -59,52 +77,98 @@ void expectSamePlan(const RunPlan& got, const RunPlan& want) {
         EXPECT_EQ(got.steps[i].target, want.steps[i].target);
         EXPECT_EQ(got.steps[i].identity, want.steps[i].identity);
         EXPECT_EQ(got.steps[i].status, want.steps[i].status);
+        EXPECT_EQ(got.steps[i].error, want.steps[i].error);
+        EXPECT_EQ(got.steps[i].origin, want.steps[i].origin);
     }
     ASSERT_EQ(got.unreadable.size(), 1u);
     EXPECT_EQ(got.unreadable[0].folder, want.unreadable[0].folder);
+    EXPECT_EQ(got.foldersToRemove, want.foldersToRemove);
+    EXPECT_EQ(got.shapes, want.shapes);
 }
 
 bool holdsDoneRecord(const std::string& path) {
     return readFile(path).find("\ndone\t") != std::string::npos;
 }
 
+const StepResult kMoved{
+    StepStatus::Done, "", "/dst\nout/a\tb\\tc", {2049, 77, EntryType::File, 5, 1, 2}};
+const StepResult kFailed{StepStatus::Failed, "the source changed\twhile it was copied", "", {}};
+const FolderShape kShape{0700, 11, -12};
+
+// A journal of every record, ended: of the awkward plan, or of a plain one of short paths.
+std::string wholeJournal(const std::string& stateFolder, bool awkward = true) {
+    RunPlan plan = awkwardPlan();
+    if (!awkward) {
+        plan.roots = {{"/s", "/s", {1, 2}}};
+        plan.trash = {"/t", ""};
+        for (PlanStep& step : plan.steps) {
+            step = {};
+            step.source = "/s/a";
+        }
+        plan.foldersToMake = plan.foldersToRemove = {"/d"};
+        plan.shapes = {{"/s", {}}};
+    }
+    JournalWriter writer(stateFolder, plan, kStart);
+    const StepResult moved = awkward ? kMoved : StepResult{StepStatus::Done, "", "/d/a", {}};
+    writer.folderMade(awkward ? "/dst\nout/sub\r" : "/d");
+    writer.copied(0, awkward ? ".kestrune\t~1" : ".t", moved.made);
+    writer.placed(0, moved);
+    writer.stepDone(0, moved);
+    writer.stepDone(1, awkward ? kFailed : StepResult{StepStatus::Failed, "e", "", {}});
+    writer.folderRemoved(awkward ? "/src\\in/empty" : "/s", kShape);
+    writer.finish(RunState::Done);
+    return writer.path();
+}
+
 class JournalTest : public test::ScratchTest {};
 
-TEST_F(JournalTest, PlanIsOnDiskBeforeTheRunActsAndOutcomesFollowInBatches) {
+TEST_F(JournalTest, EveryRecordReadsBackAsWrittenAndOutcomesGoToDiskInBatches) {
     const RunPlan plan = awkwardPlan();
     JournalWriter writer(scratch.folder() + "state/", plan, kStart);
     EXPECT_EQ(writer.id(), "20261209T051233.000000Z");
     EXPECT_EQ(writer.path(), scratch.file("state/history/" + writer.id() + ".journal"));
 
     const JournalContent before = readJournal(writer.path());
+    EXPECT_EQ(before.version, 2);
     EXPECT_TRUE(before.planComplete);
     EXPECT_EQ(before.started, "2026-12-09T05:12:33Z");
     expectSamePlan(before.plan, plan);
     EXPECT_EQ(before.ownState(), RunState::Interrupted);
 
-    const StepResult moved{
-        StepStatus::Done, "", "/dst\nout/a\tb\\tc", {2049, 77, EntryType::File, 5, 1, 2}};
-    const StepResult failed{StepStatus::Failed, "the source changed\twhile it was copied", "", {}};
     writer.folderMade("/dst\nout/sub\r");
-    EXPECT_TRUE(writer.stepDone(0, moved));
+    writer.copied(0, ".kestrune\t~1", kMoved.made);
+    writer.placed(0, kMoved);
+    EXPECT_TRUE(writer.stepDone(0, kMoved));
     EXPECT_FALSE(holdsDoneRecord(writer.path())) << "a record per entry is not written alone";
     writer.durable();
     EXPECT_TRUE(holdsDoneRecord(writer.path()));
-    EXPECT_TRUE(writer.stepDone(1, failed));
-    writer.folderRemoved("/src\\in/empty", {});
+    EXPECT_TRUE(writer.stepDone(1, kFailed));
+    writer.folderRemoved("/src\\in/empty", kShape);
     writer.finish(RunState::Done);
 
     const JournalContent after = readJournal(writer.path());
+    expectSamePlan(after.plan, plan);
     EXPECT_EQ(after.foldersMade, plan.foldersToMake);
     ASSERT_EQ(after.foldersRemoved.size(), 1u);
     EXPECT_EQ(after.foldersRemoved[0].first, "/src\\in/empty");
+    EXPECT_EQ(after.foldersRemoved[0].second, kShape);
+    ASSERT_EQ(after.copies.size(), 1u);
+    EXPECT_EQ(after.copies[0].temporary, ".kestrune\t~1");
+    EXPECT_EQ(after.copies[0].identity, kMoved.made);
+    ASSERT_EQ(after.placed.size(), 1u);
+    EXPECT_EQ(after.placed[0].result.target, kMoved.target);
     ASSERT_EQ(after.outcomes.size(), 2u);
-    EXPECT_EQ(after.outcomes[0].result.target, moved.target);
-    EXPECT_EQ(after.outcomes[0].result.made, moved.made);
-    EXPECT_EQ(after.outcomes[1].result.error, failed.error);
-    EXPECT_EQ(after.figures.done, 1u);
-    EXPECT_EQ(after.figures.failed, 1u);
+    EXPECT_EQ(after.outcomes[0].result.target, kMoved.target);
+    EXPECT_EQ(after.outcomes[0].result.made, kMoved.made);
+    EXPECT_EQ(after.outcomes[1].result.error, kFailed.error);
+    // The unreadable folder failed from the start.
+    EXPECT_EQ(after.figures, (RunFigures{1, 2, 0, 0}));
+    EXPECT_EQ(after.figures, writer.figures());
     EXPECT_EQ(after.ownState(), RunState::Done);
+    const JournalContent summary =
+        parseJournal(readFile(writer.path()), "j", JournalDetail::Summary);
+    EXPECT_EQ(summary.figures, after.figures);
+    EXPECT_EQ(summary.endTime, after.endTime);
 
     // Two runs that start at the same moment never share an id.
     JournalWriter twin(scratch.folder() + "state", plan, kStart);
@@ -112,42 +176,135 @@ TEST_F(JournalTest, PlanIsOnDiskBeforeTheRunActsAndOutcomesFollowInBatches) {
 }
 
 // A kill or a power cut can end the file at any byte: what is read is always a whole prefix
-// of what was written, and only a damaged line in the middle stops the reading early.
-// Marked interrupted afterwards, it reads so with the same records.
-TEST_F(JournalTest, AFileCutAnywhereReadsAsAPrefixOfItsRecords) {
-    std::string path;
-    {
-        JournalWriter writer(scratch.folder(), awkwardPlan(), kStart);
-        for (std::size_t i = 0; i < 2; ++i) writer.stepDone(i, {StepStatus::Done, "", "/t", {}});
-        writer.finish(RunState::Done);
-        path = writer.path();
-    }
+// of what was written. Recovery ends it as interrupted, once, with the same records.
+TEST_F(JournalTest, AFileCutAtAnyByteReadsAsAPrefixAndIsEndedOnce) {
+    const std::string path = wholeJournal(scratch.folder(), false);
     const std::string whole = readFile(path);
-    const std::size_t planEnd = whole.find("acting\n") + 7;
+    const std::size_t runEnd = whole.find('\n', whole.find('\n') + 1) + 1;
+    const std::size_t actingEnd = whole.find("\nmade\t") + 1;
     std::size_t seen = 0;
-    for (std::size_t length = planEnd; length <= whole.size(); ++length) {
+    for (std::size_t length = 0; length <= whole.size(); ++length) {
         writeFile(path, whole.substr(0, length));
+        if (length < runEnd) {
+            EXPECT_THROW(readJournal(path), JournalError) << length;
+            continue;
+        }
         const JournalContent cut = readJournal(path);
         ASSERT_GE(cut.outcomes.size(), seen) << length;
         seen = cut.outcomes.size();
+        ASSERT_LE(cut.soundLength, length);
+        ASSERT_EQ(whole[cut.soundLength - 1], '\n') << length;
         if (length == whole.size()) continue;
         EXPECT_FALSE(cut.ended) << length;
-        // Recovery ends it as interrupted: the torn line goes, the whole ones stay.
+        // Every byte of the run's records; in its plan, a cut at and just before a line's end.
+        if (length < actingEnd && whole[length - 1] != '\n' && whole[length] != '\n') continue;
         markInterrupted(path);
-        const JournalContent marked = readJournal(path);
-        EXPECT_EQ(marked.outcomes.size(), seen);
-        EXPECT_EQ(marked.ended && marked.end == RunState::Interrupted, true) << length;
+        const std::string marked = readFile(path);
+        const JournalContent ended = readJournal(path);
+        EXPECT_EQ(ended.outcomes.size(), seen);
+        EXPECT_TRUE(ended.ended && ended.end == RunState::Interrupted) << length;
+        markInterrupted(path);
+        EXPECT_EQ(readFile(path), marked) << "ended twice at " << length;
     }
     EXPECT_EQ(seen, 2u);
-
-    writeFile(path, whole.substr(0, planEnd) + "done\tnot a number\n" + whole.substr(planEnd));
-    const JournalContent damaged = readJournal(path);
-    EXPECT_TRUE(damaged.outcomes.empty());
-    writeFile(path, "something else\n");
-    EXPECT_THROW(readJournal(path), JournalError);
 }
 
-// The child may write only so much: the journal fills the "disk" part-way.
+// Every line but the first carries its checksum: damage before the last line is named,
+// damage in the last line is where the journal was cut.
+TEST_F(JournalTest, OneFlippedByteMakesTheJournalUnreadableUnlessInItsLastLine) {
+    const std::string path = wholeJournal(scratch.folder());
+    const std::string name = "history/" + fs::path(path).filename().string();
+    const std::string whole = readFile(path);
+    const std::size_t lastLine = whole.rfind('\n', whole.size() - 2) + 1;
+    for (std::size_t at = 0; at < whole.size(); ++at) {
+        std::string damaged = whole;
+        damaged[at] = static_cast<char>(damaged[at] ^ 1);
+        // The line feed before the last line joins the two: they read as one torn line.
+        if (at + 1 >= lastLine) {
+            const JournalContent cut = parseJournal(damaged, name);
+            EXPECT_FALSE(cut.ended) << at;
+            EXPECT_LE(cut.soundLength, lastLine) << at;
+            continue;
+        }
+        const std::size_t line =
+            1 + static_cast<std::size_t>(
+                    std::count(whole.begin(), whole.begin() + static_cast<long>(at), '\n'));
+        try {
+            parseJournal(damaged, name, JournalDetail::Summary);
+            ADD_FAILURE() << "read with byte " << at << " flipped";
+        } catch (const JournalError& error) {
+            const std::string message = error.what();
+            EXPECT_EQ(message.rfind(name + " cannot be read: ", 0), 0u) << message;
+            if (line > 1) {
+                EXPECT_NE(message.find("line " + std::to_string(line) + " "), std::string::npos)
+                    << message;
+            }
+        }
+        if (at % 97 == 0) {
+            writeFile(path, damaged);
+            EXPECT_THROW(markInterrupted(path), JournalError);
+            EXPECT_EQ(readFile(path), damaged) << "an unreadable journal is never written to";
+        }
+    }
+}
+
+// Journals written before checksums still read, and are ended in their own format.
+TEST_F(JournalTest, VersionOneJournalsStillRead) {
+    const std::string head =
+        "kestrune-journal\t1\n"
+        "run\t20261209T051233.000000Z\t2026-12-09T05:12:33Z\tOld\t/src\t/dst\t1\t0\t*.*\t0\t\n"
+        "folder\t/dst/sub\n"
+        "step\t1\tplanned\t/src/a\t/dst/sub/a\t2049\t7\tfile\t5\t1\t2\t\n"
+        "step\t1\tplanned\t/src/b\t/dst/sub/b\t2049\t8\tfile\t5\t1\t2\t\n"
+        "unreadable\t/src/locked\tPermission denied\n"
+        "acting\n"
+        "made\t/dst/sub\n"
+        "done\t0\tok\t/dst/sub/a\t2049\t7\tfile\t5\t1\t2\t\n";
+    const std::string tail = "removed\t/src/empty\n";
+    const std::string end = "end\tdone\t2026-12-09T05:12:34Z\t1\t0\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        bool readable;
+        bool ended;
+    };
+    const std::vector<Case> cases = {
+        {"whole", head + tail + end, true, true},
+        {"cut short", head + tail + end.substr(0, 9), true, false},
+        {"a damaged last line", head + tail + "done\tnot a number\n", true, false},
+        {"a damaged line amid", head + "done\tnot a number\n" + tail + end, false, false},
+        {"a run record of garbage", "kestrune-journal\t1\nrun\tgarbage\n", false, false},
+        {"records after an end", head + end + "made\t/dst/sub\n" + end, false, false},
+    };
+    const std::string path = scratch.file("history/old.journal");
+    fs::create_directories(scratch.file("history"));
+    for (const Case& c : cases) {
+        writeFile(path, c.text);
+        if (!c.readable) {
+            EXPECT_THROW(readJournal(path), JournalError) << c.what;
+            continue;
+        }
+        const JournalContent run = readJournal(path);
+        EXPECT_EQ(run.version, 1) << c.what;
+        EXPECT_EQ(run.ended, c.ended) << c.what;
+        EXPECT_EQ(run.plan.steps.size(), 2u) << c.what;
+        ASSERT_EQ(run.outcomes.size(), 1u) << c.what;
+        EXPECT_EQ(run.figures, (RunFigures{1, 1, 0, 0})) << c.what;
+        EXPECT_EQ(run.foldersRemoved.size(), 1u) << c.what;
+        if (run.ended) continue;
+        markInterrupted(path, {{}, {}, {{1, kFailed}}});
+        const std::string marked = readFile(path);
+        const std::string last = marked.substr(marked.rfind('\n', marked.size() - 2) + 1);
+        EXPECT_EQ(last.rfind("end\tinterrupted\t", 0), 0u) << c.what;
+        EXPECT_EQ(std::count(last.begin(), last.end(), '\t'), 4) << "no checksum: " << c.what;
+        const JournalContent ended = readJournal(path);
+        EXPECT_EQ(ended.figures, (RunFigures{1, 2, 0, 0})) << c.what;
+        EXPECT_EQ(ended.ownState(), RunState::Interrupted) << c.what;
+    }
+}
+
+// The child may write only so much: the journal fills the "disk" part-way. After the first
+// write that fails the run stops and the journal is not written again, not even its end.
 int journalUnderWriteLimit(const std::string& stateFolder, rlim_t limit) {
     const pid_t child = fork();
     if (child == 0) {
@@ -155,12 +312,15 @@ int journalUnderWriteLimit(const std::string& stateFolder, rlim_t limit) {
         const rlimit bytes{limit, limit};
         setrlimit(RLIMIT_FSIZE, &bytes);
         try {
-            JournalWriter writer(stateFolder, awkwardPlan(), kStart);
-            for (std::size_t i = 0; i < 10000; ++i) {
-                if (!writer.stepDone(i % 2, {StepStatus::Done, "", "/target", {}})) {
-                    _exit(writer.error().empty() ? 3 : 1);
+            JournalWriter writer(stateFolder, awkwardPlan(2000), kStart);
+            for (std::size_t i = 0; i < 2000; ++i) {
+                if (!writer.stepDone(i, {StepStatus::Done, "", "/target", {}})) {
+                    const bool said = writer.error().find("cannot be written: File too large") !=
+                                      std::string::npos;
+                    writer.finish(RunState::Interrupted);
+                    _exit(said ? 1 : 3);
                 }
-                writer.durable();
+                if (i % 32 == 0) writer.durable();
             }
             _exit(4);
         } catch (const JournalError&) {
@@ -172,16 +332,105 @@ int journalUnderWriteLimit(const std::string& stateFolder, rlim_t limit) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST_F(JournalTest, AFullDiskStopsTheRunWhereItsJournalStopsAndKeepsWhatWasRecorded) {
+TEST_F(JournalTest, AFullDiskStopsTheRunAndLeavesASoundPrefix) {
     // Not even the plan fits: the run may not start, and no journal is left.
     EXPECT_EQ(journalUnderWriteLimit(scratch.file("small"), 200), 2);
     EXPECT_TRUE(fs::is_empty(historyFolderOf(scratch.file("small"))));
 
-    EXPECT_EQ(journalUnderWriteLimit(scratch.file("state"), 8192), 1);
-    const std::vector<HistoryEntry> history = readHistory(scratch.file("state"));
+    const std::string state = scratch.file("state");
+    EXPECT_EQ(journalUnderWriteLimit(state, 256 * 1024), 1);
+    const std::vector<HistoryEntry> history = readHistory(state);
     ASSERT_EQ(history.size(), 1u);
     EXPECT_GT(history[0].journal.figures.done, 10u);
     EXPECT_EQ(history[0].state, RunState::Interrupted);
+    const JournalContent cut = readJournal(history[0].path);
+    EXPECT_LT(cut.soundLength, fs::file_size(history[0].path)) << "cut mid-record";
+    markInterrupted(history[0].path);
+    EXPECT_EQ(readJournal(history[0].path).figures, cut.figures);
+    EXPECT_EQ(readHistory(state)[0].state, RunState::Interrupted);
+}
+
+// A child that keeps a run's journal open until told to end.
+class LiveChild {
+  public:
+    LiveChild(const std::string& stateFolder, Clock::time_point started) {
+        int ready[2], go[2];
+        EXPECT_EQ(pipe(ready), 0);
+        EXPECT_EQ(pipe(go), 0);
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(ready[0]);
+            close(go[1]);
+            {
+                JournalWriter writer(stateFolder, awkwardPlan(), started);
+                char byte = 1;
+                if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) < 0) _exit(2);
+            }
+            _exit(0);
+        }
+        char byte = 0;
+        EXPECT_EQ(read(ready[0], &byte, 1), 1);
+        go_ = go[1];
+        for (const int fd : {ready[0], ready[1], go[0]}) close(fd);
+    }
+    ~LiveChild() { end(); }
+    void end() {
+        if (pid_ <= 0) return;
+        close(go_);
+        waitpid(pid_, nullptr, 0);
+        pid_ = 0;
+    }
+
+  private:
+    pid_t pid_ = 0;
+    int go_ = -1;
+};
+
+// An unreadable journal is named and stands aside; a live run reads as running, and no
+// pruning takes its journal.
+TEST_F(JournalTest, HistoryNamesUnreadableJournalsAndKeepsLiveRuns) {
+    const std::string state = scratch.folder();
+    JournalWriter live(state, awkwardPlan(), kStart);
+    const std::string garbage = "20261209T051234.000000Z";
+    writeFile(historyFolderOf(state) + "/" + garbage + ".journal",
+              "kestrune-journal\t1\nrun\tgarbage\n");
+    {
+        JournalWriter done(state, awkwardPlan(), kStart + std::chrono::seconds(2));
+        done.finish(RunState::Done);
+    }
+    { JournalWriter killed(state, awkwardPlan(), kStart + std::chrono::seconds(3)); }
+    LiveChild child(state, kStart + std::chrono::seconds(4));
+
+    struct Row {
+        RunState state;
+        const char* id;
+    };
+    const std::vector<Row> expected = {
+        {RunState::Running, "20261209T051237.000000Z"},
+        {RunState::Interrupted, "20261209T051236.000000Z"},
+        {RunState::Done, "20261209T051235.000000Z"},
+        {RunState::Unreadable, garbage.c_str()},
+        {RunState::Running, "20261209T051233.000000Z"},
+    };
+    const std::vector<HistoryEntry> history = readHistory(state);
+    ASSERT_EQ(history.size(), expected.size());
+    for (std::size_t i = 0; i < history.size(); ++i) {
+        EXPECT_EQ(runStateWord(history[i].state), std::string(runStateWord(expected[i].state)))
+            << i;
+        EXPECT_EQ(history[i].id, expected[i].id);
+        EXPECT_EQ(history[i].problem.empty(), expected[i].state != RunState::Unreadable) << i;
+    }
+    EXPECT_EQ(history[3].problem, "history/" + garbage +
+                                      ".journal cannot be read: line 2 holds a wrong number of "
+                                      "fields");
+    EXPECT_TRUE(stepsUndone(state, history[2].id).empty());
+
+    pruneHistory(state, 1);
+    std::set<std::string> kept;
+    for (const HistoryEntry& entry : readHistory(state)) kept.insert(entry.id);
+    EXPECT_EQ(kept, (std::set<std::string>{expected[0].id, expected[4].id}));
+    child.end();
+    EXPECT_EQ(readHistory(state)[0].state, RunState::Interrupted);
 }
 
 struct PastRun {
@@ -210,10 +459,10 @@ TEST_F(JournalTest, HistoryListsNewestFirstWithWhatLaterUndosMadeOfEachRun) {
     };
     std::map<std::string, std::string> ids;
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        RunPlan plan = awkwardPlan();
-        plan.task = runs[i].name;
         // Long enough that the history reads only the ends of a journal with an end line.
-        plan.steps.insert(plan.steps.end(), 2000, plan.steps[0]);
+        RunPlan plan = awkwardPlan(2000);
+        plan.task = runs[i].name;
+        plan.unreadable.clear();
         const std::string undoes = runs[i].undoes[0] != '\0' ? ids.at(runs[i].undoes) : "";
         JournalWriter writer(scratch.folder(), plan, kStart + std::chrono::seconds(i), undoes);
         ids[runs[i].name] = writer.id();
@@ -244,6 +493,34 @@ TEST_F(JournalTest, HistoryListsNewestFirstWithWhatLaterUndosMadeOfEachRun) {
     ASSERT_EQ(kept.size(), 3u);
     EXPECT_EQ(kept[2].journal.plan.task, "undo of redone");
     EXPECT_TRUE(fs::exists(historyFolderOf(scratch.folder()) + "/notes.txt"));
+}
+
+// A run's steps an undo took back stay taken back until the undo is undone in turn.
+TEST_F(JournalTest, StepsUndoneAreThoseTheStandingUndosTookBack) {
+    const std::string state = scratch.folder();
+    int second = 0;
+    // Journals a run whose step i takes back step origins[i] with outcome outcomes[i].
+    const auto journal = [&](const std::vector<std::size_t>& origins,
+                             const std::vector<StepStatus>& outcomes, const std::string& undoes) {
+        RunPlan plan = awkwardPlan(origins.size());
+        for (std::size_t i = 0; i < origins.size(); ++i) plan.steps[i].origin = origins[i];
+        JournalWriter writer(state, plan, kStart + std::chrono::seconds(second++), undoes);
+        for (std::size_t i = 0; i < outcomes.size(); ++i)
+            writer.stepDone(i, {outcomes[i], "", "", {}});
+        writer.finish(RunState::Done);
+        return writer.id();
+    };
+    using S = StepStatus;
+    const std::string run =
+        journal({kNoOrigin, kNoOrigin, kNoOrigin}, {S::Done, S::Done, S::Done}, "");
+    using Steps = std::vector<std::size_t>;
+    EXPECT_EQ(stepsUndone(state, run), Steps{});
+    const std::string undo = journal({2, 1, 0}, {S::Done, S::Failed, S::Done}, run);
+    EXPECT_EQ(stepsUndone(state, run), (Steps{0, 2}));
+    journal({0}, {S::Done}, undo);  // the undo's step 0 redone: the run's step 2 stands again
+    EXPECT_EQ(stepsUndone(state, run), Steps{0});
+    journal({2, 1}, {S::Done, S::Done}, run);
+    EXPECT_EQ(stepsUndone(state, run), (Steps{0, 1, 2}));
 }
 
 }  // namespace
