@@ -101,6 +101,11 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
         connect(autoRuns_, &kestrune::ui::AutoRuns::runDue, this, &TForm1::runDue);
         connect(autoRuns_, &kestrune::ui::AutoRuns::notice, this,
                 [this](const QString& text) { statusBar()->showMessage(text, 15000); });
+        connect(autoRuns_, &kestrune::ui::AutoRuns::failed, this, [this](const QString& text) {
+            statusBar()->showMessage(text);
+            lastResult_ = text;
+            if (tray_) showResultInTip();
+        });
         automaticRuns_->setChecked(settings_->readBool(kestrune::keys::kSettingsSection,
                                                        kestrune::keys::kAutomatic, true));
         autoRuns_->setActive(automaticRuns_->isChecked());

@@ -1,10 +1,17 @@
 #include "ui/auto_runs.h"
 
+#include <QTimer>
 #include <system_error>
 
 #include "run/auto/auto_runner.h"
 
 namespace kestrune::ui {
+
+namespace {
+
+constexpr int kRestartDelayMs = 3000;
+
+}  // namespace
 
 AutoRuns::AutoRuns(QString stateFolder, QObject* parent)
     : QObject(parent), stateFolder_(std::move(stateFolder)) {}
@@ -14,24 +21,35 @@ AutoRuns::~AutoRuns() {
 }
 
 void AutoRuns::setActive(bool active) {
-    if (active == this->active()) return;
-    if (!active) {
-        runner_->stop();
-        loop_.join();
-        runner_.reset();
-        return;
+    wanted_ = active;
+    if (active) {
+        start();
+    } else {
+        stop();
     }
+}
+
+void AutoRuns::stop() {
+    if (!runner_) return;
+    runner_->stop();
+    loop_.join();
+    runner_.reset();
+}
+
+void AutoRuns::start() {
+    if (runner_) return;
     AutoRunnerOptions options;
     options.notice = [this](const AutoNotice& told) {
         emit notice(QString::fromStdString(told.text));
     };
+    if (adjust_) adjust_(options);
     try {
         runner_ = std::make_unique<AutoRunner>(
             stateFolder_.toStdString(),
             [this](const DueRun& due) { emit runDue(QString::fromStdString(due.task)); },
             std::move(options));
     } catch (const std::system_error& e) {
-        emit notice(QStringLiteral("Tasks cannot run by themselves: %1").arg(e.what()));
+        loopFailed(QString::fromLocal8Bit(e.what()));
         return;
     }
     loop_ = std::thread([this, runner = runner_.get()] {
@@ -39,8 +57,22 @@ void AutoRuns::setActive(bool active) {
         try {
             runner->run();
         } catch (const std::exception& e) {
-            emit notice(QStringLiteral("Tasks no longer run by themselves: %1").arg(e.what()));
+            QMetaObject::invokeMethod(
+                this, [this, why = QString::fromLocal8Bit(e.what())] { loopFailed(why); },
+                Qt::QueuedConnection);
         }
+    });
+}
+
+// A loop that failed is said so where the user looks, and starts again a little later: the
+// tasks go on running by themselves, the user need not notice and restart them.
+void AutoRuns::loopFailed(const QString& why) {
+    stop();
+    emit failed(QStringLiteral("Tasks stopped running by themselves (%1); they start again in a "
+                               "few seconds")
+                    .arg(why));
+    QTimer::singleShot(kRestartDelayMs, this, [this] {
+        if (wanted_) start();
     });
 }
 

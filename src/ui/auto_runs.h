@@ -3,11 +3,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <thread>
 
 namespace kestrune {
 class AutoRunner;
+struct AutoRunnerOptions;
 }
 
 namespace kestrune::ui {
@@ -23,9 +25,14 @@ class AutoRuns : public QObject {
     ~AutoRuns() override;
 
     // Starts or stops watching and timing every task set to run by itself. A start reads the
-    // rules and the history afresh, so an overdue interval run follows shortly.
+    // rules and the history afresh, so an overdue interval run follows shortly, and each
+    // watching task runs once in full for what came while nobody watched.
     void setActive(bool active);
     bool active() const { return runner_ != nullptr; }
+    // Lets a test change the loop's options (its clock, its folder watch) before each start.
+    void adjustOptions(std::function<void(AutoRunnerOptions&)> adjust) {
+        adjust_ = std::move(adjust);
+    }
 
     // The run that runDue() asked for is over (on the window's thread). ownChanges: the full paths
     // it created, moved or removed; problem: why it failed, or empty; again: it did not do its
@@ -38,11 +45,19 @@ class AutoRuns : public QObject {
     void runDue(const QString& task);
     // Something the user is to hear once.
     void notice(const QString& text);
+    // The loop failed; it starts again shortly. For the status bar and the tray's tip.
+    void failed(const QString& text);
 
   private:
+    void start();
+    void stop();
+    void loopFailed(const QString& why);
+
     QString stateFolder_;
     std::unique_ptr<AutoRunner> runner_;
     std::thread loop_;
+    bool wanted_ = false;  // the user's choice, which a failed loop does not change
+    std::function<void(AutoRunnerOptions&)> adjust_;
 };
 
 }  // namespace kestrune::ui

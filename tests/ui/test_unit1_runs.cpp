@@ -5,7 +5,13 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <QStatusBar>
+#include <atomic>
+#include <stdexcept>
+
 #include "main_window_fixture.h"
+#include "run/auto/auto_runner.h"
+#include "ui/auto_runs.h"
 #include "ui/run_history_window.h"
 #include "ui/run_report.h"
 #include "ui/run_worker.h"
@@ -157,6 +163,54 @@ class TestUnit1Runs : public QObject {
         QCOMPARE(list.topLevelItemCount(), 2);
         QCOMPARE(list.topLevelItem(0)->text(1), QStringLiteral("Undo Desktop Tidy"));
         QCOMPARE(list.topLevelItem(1)->text(2), QStringLiteral("undone"));
+    }
+
+    // The window's automatic runs are the core's, as kestrune-cli watch runs them: what came
+    // while they were paused is taken when they come back, a loop that fails says so and
+    // starts again, and a run Cancel dropped comes again later.
+    void automaticRunsKeepWhatCalledForThem() {
+        std::atomic<bool> failClock{false};  // outlives the window, whose loop reads it
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        makeTask(window, 0, 1);
+        form.settings().writeInteger("Desktop Tidy", "watch", 1);
+        auto* automatic = form.findChild<kestrune::ui::AutoRuns*>();
+        auto* item = form.findChild<QAction*>(QStringLiteral("RunTasksAutomatically1"));
+        automatic->adjustOptions([&failClock](kestrune::AutoRunnerOptions& options) {
+            // Longer than an automatic run's wait for a file that was just written.
+            options.timing = {std::chrono::milliseconds(2500), std::chrono::milliseconds(3000),
+                              std::chrono::milliseconds(2500)};
+            options.clock = [&failClock] {
+                if (failClock.exchange(false)) throw std::runtime_error("the clock is gone");
+                return std::chrono::system_clock::now();
+            };
+        });
+        item->trigger();
+        QVERIFY(!automatic->active());
+        kestrune::test::writeBytes(path("desk/paused.txt"), "p");
+        item->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("box/paused.txt")), 10000);
+
+        failClock = true;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            form.statusBar()->currentMessage().contains(QStringLiteral("the clock is gone")),
+            10000);
+        kestrune::test::writeBytes(path("desk/after.txt"), "a");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("box/after.txt")), 15000);
+
+        // The first run after the next start is cancelled as soon as it is asked for.
+        item->trigger();
+        kestrune::test::writeBytes(path("desk/dropped.txt"), "d");
+        int cancelled = 0;
+        connect(automatic, &kestrune::ui::AutoRuns::runDue, &form, [&] {
+            if (cancelled++ == 0) form.runs().cancelAll();
+        });
+        item->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(cancelled == 1 && !form.runGoing(), 10000);
+        QVERIFY(QFile::exists(path("desk/dropped.txt")));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("box/dropped.txt")), 15000);
+        QCOMPARE(cancelled, 2);
+        QVERIFY2(window.errors.isEmpty(), qPrintable(window.errors.join('|')));
     }
 };
 

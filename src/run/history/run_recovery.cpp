@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/append_file.h"
+#include "platform/file_io.h"
 #include "platform/file_lock.h"
 #include "platform/folder_listing.h"
 #include "platform/temporary_name.h"
@@ -412,15 +413,15 @@ void recoverOne(const HistoryEntry& entry, std::vector<std::string>& lines) {
                      " entries done");
 }
 
-// A run killed before its journal's first line was whole had done nothing: its journal goes.
+// A run whose journal never said its whole plan was on disk had done nothing: its journal,
+// torn by the kill, goes.
 bool removeUnbegun(const HistoryEntry& entry, std::vector<std::string>& lines) {
     FileLock lock;
     if (lock.tryLock(entry.path) != 0) return true;  // being written
-    std::ifstream file(entry.path, std::ios::binary);
-    std::string first;
-    if (!file || (std::getline(file, first) && !file.eof())) return false;  // a whole line
+    const FileContent content = systemFileIo().read(entry.path);
+    if (!content.ok() || content.bytes.find("\nacting") != std::string::npos) return false;
     if (removeAppendFile(entry.path) == 0) {
-        lines.push_back("removed the empty journal of a run killed before it began: " + entry.path);
+        lines.push_back("removed the journal of a run killed before it began: " + entry.path);
     }
     return true;
 }
