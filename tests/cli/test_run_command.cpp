@@ -241,5 +241,32 @@ TEST_F(RunCommandTest, ReaderThatStopsEarlyDoesNotCutTheRunShort) {
     EXPECT_EQ(copied, static_cast<std::size_t>(kFiles));
 }
 
+// A run with every kind of outcome: the summary line and the history give the same figures.
+TEST_F(RunCommandTest, TheSummaryAndTheHistoryGiveTheSameFigures) {
+    makeFile(inbox() + "/a.txt", "a");
+    makeFile(inbox() + "/same.txt", "same");
+    makeFile(sorted() + "/same.txt", "same");
+    makeFile(inbox() + "/coming.txt.part", "half");
+    makeFile(inbox() + "/Sub.txt/d.txt", "d");
+    makeFile(inbox() + "/Locked/e.txt", "e");
+    writeSettings("[All]\ns_folder=" + inbox() + "\nt_folder=" + sorted() +
+                  "\nactions=2\nfilters=*.*\nskipsame=1\n");
+    std::string wrapper;
+    if (geteuid() == 0) {
+        wrapper = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+        for (const auto& entry : fs::recursive_directory_iterator(scratch.folder())) {
+            fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+        }
+        fs::permissions(scratch.folder(), fs::perms::all, fs::perm_options::add);
+    }
+    fs::permissions(inbox() + "/Locked", fs::perms::none);
+    const test::CliOutcome run = runCli(scratch, "run All", wrapper);
+    fs::permissions(inbox() + "/Locked", fs::perms::owner_all);
+    const std::string figures = "2 done, 1 failed, 2 left alone, 2 folders merged";
+    EXPECT_NE(run.out.find("Ran 1 task(s): " + figures + "\n"), std::string::npos) << run.out;
+    const std::string history = runCli(scratch, "history").out;
+    EXPECT_NE(history.find("\tAll\t2\t1\tdone\t2\t2\n"), std::string::npos) << history;
+}
+
 }  // namespace
 }  // namespace kestrune

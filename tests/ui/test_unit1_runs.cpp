@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -6,6 +7,7 @@
 #include <QTreeWidget>
 
 #include <QStatusBar>
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 
@@ -163,6 +165,38 @@ class TestUnit1Runs : public QObject {
         QCOMPARE(list.topLevelItemCount(), 2);
         QCOMPARE(list.topLevelItem(0)->text(1), QStringLiteral("Undo Desktop Tidy"));
         QCOMPARE(list.topLevelItem(1)->text(2), QStringLiteral("undone"));
+    }
+
+    // The notification, the status bar, the report's header and the history's row tell the same
+    // figures of a run with every kind of outcome.
+    void everyViewGivesTheSameFigures() {
+        kestrune::test::TrayLog tray;
+        MainWindow window(folder(), &tray);
+        TForm1& form = *window.form;
+        makeTask(window, 1, 2);
+        kestrune::test::writeBytes(path("desk/same.txt"), "same");
+        kestrune::test::writeBytes(path("box/same.txt"), "same");
+        kestrune::test::writeBytes(path("desk/coming.txt.part"), "half");
+        QVERIFY(QDir(folder()).mkpath(QStringLiteral("desk/Sub.txt")));
+        kestrune::test::writeBytes(path("desk/Sub.txt/d.txt"), "d");
+        form.settings().writeString("Desktop Tidy", "filters", "*.*");
+        form.settings().writeInteger("Desktop Tidy", "skipsame", 1);
+        form.RunSelected();
+        QVERIFY(window.runsEnd());
+        const QString figures = QStringLiteral("2 done, 0 failed, 2 left alone, 1 folder merged");
+        QCOMPARE(tray.notifications,
+                 QStringList{QStringLiteral("Kestrune|Desktop Tidy: ") + figures});
+        QCOMPARE(form.statusBar()->currentMessage(), QStringLiteral("Desktop Tidy: ") + figures);
+        form.ShowRunReport();
+        RunReport* report = shown(form, "RunReport");
+        QVERIFY(report != nullptr);
+        const QList<QLabel*> labels = report->findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(),
+                            [&](const QLabel* label) { return label->text().contains(figures); }));
+        form.ShowRunHistory();
+        const QTreeWidgetItem& row =
+            *form.findChild<kestrune::ui::RunHistoryWindow*>()->list()->topLevelItem(0);
+        QCOMPARE(row.text(3) + row.text(4) + row.text(5), QStringLiteral("202"));
     }
 
     // The window's automatic runs are the core's, as kestrune-cli watch runs them: what came
