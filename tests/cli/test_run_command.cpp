@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/cli_runner.h"
+#include "run/service/run_service.h"
 
 namespace kestrune {
 namespace {
@@ -266,6 +267,26 @@ TEST_F(RunCommandTest, TheSummaryAndTheHistoryGiveTheSameFigures) {
     EXPECT_NE(run.out.find("Ran 1 task(s): " + figures + "\n"), std::string::npos) << run.out;
     const std::string history = runCli(scratch, "history").out;
     EXPECT_NE(history.find("\tAll\t2\t1\tdone\t2\t2\n"), std::string::npos) << history;
+}
+
+// One task, one run at a time, across processes: while this process runs the task, a second
+// kestrune-cli is refused, naming the process.
+TEST_F(RunCommandTest, ATaskRunningInAnotherProcessIsRefused) {
+    makeInbox();
+    writeSettings(record("Tidy", 2, sorted()));
+    struct Meanwhile : RunView {
+        const test::ScratchDir* scratch = nullptr;
+        test::CliOutcome second;
+        void planned(const RunPlan&) override { second = runCli(*scratch, "run Tidy"); }
+    } meanwhile;
+    meanwhile.scratch = &scratch;
+    const RunSummary first = RunService(scratch.folder()).runTask("Tidy", &meanwhile);
+    EXPECT_TRUE(first.error.empty()) << first.error;
+    EXPECT_EQ(meanwhile.second.status, 2);
+    EXPECT_NE(meanwhile.second.out.find("error\t\"Tidy\" is running in process " +
+                                        std::to_string(getpid()) + "\n"),
+              std::string::npos)
+        << meanwhile.second.out;
 }
 
 }  // namespace
