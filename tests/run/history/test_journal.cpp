@@ -36,9 +36,10 @@ RunPlan awkwardPlan() {
     step.source = "/src\\in/a\tb\\tc";
     step.target = "/dst\nout/a\tb\\tc";
     step.identity = {2049, 77, EntryType::File, 5, -1000000001, 1796793153000000001};
-    plan.steps = {step, step};
-    plan.steps[1].source += "2";
-    plan.steps[1].status = StepStatus::Merged;
+    PlanStep merged = step;
+    merged.source += "2";
+    merged.status = StepStatus::Merged;
+    plan.steps = {step, merged};
     plan.unreadable = {{"/src\\in/locked", "Permission denied"}};
     return plan;
 }
@@ -213,7 +214,7 @@ TEST_F(JournalTest, HistoryListsNewestFirstWithWhatLaterUndosMadeOfEachRun) {
         RunPlan plan = awkwardPlan();
         plan.task = runs[i].name;
         // Long enough that the history reads only the ends of a journal with an end line.
-        plan.steps.insert(plan.steps.end(), 2000, plan.steps[0]);
+        for (int copy = 0; copy < 2000; ++copy) plan.steps.push_back(plan.steps[0]);
         const std::string undoes = runs[i].undoes[0] != '\0' ? ids.at(runs[i].undoes) : "";
         JournalWriter writer(scratch.folder(), plan, kStart + std::chrono::seconds(i), undoes);
         ids[runs[i].name] = writer.id();
