@@ -49,6 +49,7 @@ class UndoPlanner {
         std::swap(plan_.record.sourceFolder, plan_.record.targetFolder);
         plan_.trash = trashOfRun(run);
         plan_.roots = rootsOfRun(run);
+        rootAboveMadeFolders();
         plan_.exactTargets = true;
     }
 
@@ -76,6 +77,19 @@ class UndoPlanner {
     }
 
   private:
+    // A journal that names no roots has them found again now, when a folder the run made
+    // (its target folder) exists and would be a root itself, which the undo could not
+    // remove: the root is the folder the run made it in, as it was when the run was planned.
+    void rootAboveMadeFolders() {
+        if (!run_.plan.roots.empty()) return;
+        const std::set<std::string> made(run_.foldersMade.begin(), run_.foldersMade.end());
+        for (PlanRoot& root : plan_.roots) {
+            while (made.count(root.path) != 0) {
+                root = rootOf(withoutTrailingSlashes(folderPart(root.path)));
+            }
+        }
+    }
+
     bool within(const std::string& path) {
         if (rootIndexOf(plan_.roots, path)) return true;
         PlanStep outside = undoStep(Action::None, path, {}, {}, kNoOrigin);
