@@ -22,7 +22,7 @@ enum Column { ActionColumn, SourceColumn, TargetColumn, StatusColumn, ColumnCoun
 
 class RowModel final : public QAbstractTableModel {
   public:
-    RowModel(std::vector<ReportRow> rows, QObject* parent)
+    RowModel(ReportRows rows, QObject* parent)
         : QAbstractTableModel(parent), rows_(std::move(rows)) {}
 
     int rowCount(const QModelIndex& parent) const override {
@@ -32,7 +32,7 @@ class RowModel final : public QAbstractTableModel {
         return parent.isValid() ? 0 : ColumnCount;
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        const ReportRow& row = rows_[static_cast<std::size_t>(index.row())];
+        const ReportRow& row = at(index.row());
         if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return text(row, index.column());
         if (row.failed && role == Qt::ForegroundRole) return QColor(Qt::red);
         if (row.failed && role == Qt::DecorationRole && index.column() == ActionColumn) {
@@ -45,7 +45,7 @@ class RowModel final : public QAbstractTableModel {
         static const char* const captions[] = {"Action", "Source", "Target", "Status"};
         return QString::fromLatin1(captions[section]);
     }
-    const ReportRow& at(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+    const ReportRow& at(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
 
   private:
     static QString text(const ReportRow& row, int column) {
@@ -60,13 +60,13 @@ class RowModel final : public QAbstractTableModel {
                 return row.status;
         }
     }
-    std::vector<ReportRow> rows_;
+    ReportRows rows_;
 };
 
 }  // namespace
 
-RunReport::RunReport(Mode mode, const QString& title, const QString& summary,
-                     std::vector<ReportRow> rows, QWidget* parent)
+RunReport::RunReport(Mode mode, const QString& title, const QString& summary, ReportRows rows,
+                     QWidget* parent)
     : QDialog(parent), mode_(mode) {
     setObjectName(mode == Mode::Report ? QStringLiteral("RunReport")
                                        : QStringLiteral("RunPreview"));

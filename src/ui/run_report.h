@@ -23,7 +23,7 @@ class RunReport : public QDialog {
 
   public:
     enum class Mode { Report, Preview };
-    RunReport(Mode mode, const QString& title, const QString& summary, std::vector<ReportRow> rows,
+    RunReport(Mode mode, const QString& title, const QString& summary, ReportRows rows,
               QWidget* parent = nullptr);
 
     // The folder the current row's entry lies in (its target once it was moved or copied).
