@@ -247,7 +247,7 @@ void TForm1::showPreview(const RunOutcome& outcome) {
         QStringLiteral("Preview \u2014 %1").arg(QString::fromStdString(plan.task)),
         QStringLiteral("%1. Nothing has been touched yet.")
             .arg(QString::fromStdString(kestrune::figuresText(outcome.summary.figures))),
-        kestrune::ui::reportRows(plan), this);
+        kestrune::ui::ReportRows(outcome.plan), this);
     preview->setTaskFolders(plan.record);
     keepSize(*preview, kestrune::ui::WindowSizes::Window::Preview);
     preview->setFolderOpener(
@@ -272,21 +272,24 @@ kestrune::ui::RunReport* TForm1::showReport(const std::string& journalPath) {
         reportError_(QString::fromStdString(error.what()));
         return nullptr;
     }
-    const QString task = QString::fromStdString(journal.plan.task);
+    // The report reads the rows from the journal as they are shown.
+    const auto shown = std::make_shared<const kestrune::JournalContent>(std::move(journal));
+    const kestrune::JournalContent& run = *shown;
+    const QString task = QString::fromStdString(run.plan.task);
     auto* report = new kestrune::ui::RunReport(
         kestrune::ui::RunReport::Mode::Report,
         QStringLiteral("Run Report \u2014 %1%2")
-            .arg(journal.undoes.empty() ? QString() : QStringLiteral("Undo "), task),
+            .arg(run.undoes.empty() ? QString() : QStringLiteral("Undo "), task),
         QStringLiteral("Started %1: %2; %3.")
-            .arg(kestrune::ui::localTime(journal.started),
-                 QString::fromStdString(kestrune::figuresText(journal.figures)),
-                 QString::fromLatin1(kestrune::runStateWord(journal.ownState()))),
-        kestrune::ui::reportRows(journal), this);
-    report->setTaskFolders(journal.plan.record);
+            .arg(kestrune::ui::localTime(run.started),
+                 QString::fromStdString(kestrune::figuresText(run.figures)),
+                 QString::fromLatin1(kestrune::runStateWord(run.ownState()))),
+        kestrune::ui::ReportRows(shown), this);
+    report->setTaskFolders(run.plan.record);
     keepSize(*report, kestrune::ui::WindowSizes::Window::Report);
     report->setFolderOpener(
         [this](const QString& folder) { openLink(QUrl::fromLocalFile(folder)); });
-    report->setAction([this, id = journal.id] { undoRun(id); });
+    report->setAction([this, id = run.id] { undoRun(id); });
     report->show();
     return report;
 }

@@ -31,53 +31,71 @@ ReportRow row(const PlanStep& step, StepStatus status, const std::string& target
     return out;
 }
 
-void addUnlisted(const RunPlan& plan, std::vector<ReportRow>& rows) {
-    for (const FolderProblem& problem : plan.unreadable) {
-        rows.push_back({QStringLiteral("List"),
-                        QString::fromStdString(problem.folder),
-                        {},
-                        QStringLiteral("failed: ") + QString::fromStdString(problem.reason),
-                        true});
-    }
-}
-
-std::vector<ReportRow> failedFirst(std::vector<ReportRow> rows) {
-    std::stable_partition(rows.begin(), rows.end(), [](const ReportRow& r) { return r.failed; });
-    return rows;
-}
-
 }  // namespace
 
-std::vector<ReportRow> reportRows(const JournalContent& journal) {
-    const RunPlan& plan = journal.plan;
-    std::vector<const StepResult*> results(plan.steps.size(), nullptr);
-    for (const StepOutcome& outcome : journal.outcomes) {
-        if (outcome.index < results.size()) results[outcome.index] = &outcome.result;
+ReportRows::ReportRows(std::shared_ptr<const JournalContent> journal)
+    : journal_(std::move(journal)),
+      plan_(journal_, &journal_->plan),
+      outcomes_(plan_->steps.size(), kNone) {
+    for (std::size_t i = 0; i < journal_->outcomes.size(); ++i) {
+        const std::size_t step = journal_->outcomes[i].index;
+        if (step < outcomes_.size()) outcomes_[step] = static_cast<std::uint32_t>(i);
     }
-    std::vector<ReportRow> rows;
-    rows.reserve(plan.steps.size() + plan.unreadable.size());
-    addUnlisted(plan, rows);
-    for (std::size_t i = 0; i < plan.steps.size(); ++i) {
-        const PlanStep& step = plan.steps[i];
-        if (const StepResult* result = results[i]) {
-            rows.push_back(row(step, result->status, result->target, result->error));
-        } else if (step.status == StepStatus::Planned || step.status == StepStatus::Merged) {
-            ReportRow notDone = row(step, step.status, {}, {});
-            notDone.status = QStringLiteral("not done");
-            rows.push_back(notDone);
-        } else {
-            rows.push_back(row(step, step.status, {}, step.error));
-        }
-    }
-    return failedFirst(std::move(rows));
+    order();
 }
 
-std::vector<ReportRow> reportRows(const RunPlan& plan) {
-    std::vector<ReportRow> rows;
-    rows.reserve(plan.steps.size() + plan.unreadable.size());
-    addUnlisted(plan, rows);
-    for (const PlanStep& step : plan.steps) rows.push_back(row(step, step.status, {}, step.error));
-    return failedFirst(std::move(rows));
+ReportRows::ReportRows(std::shared_ptr<const RunPlan> plan) : plan_(std::move(plan)) {
+    order();
+}
+
+void ReportRows::order() {
+    const std::size_t rows = plan_->unreadable.size() + plan_->steps.size();
+    order_.resize(rows);
+    for (std::size_t i = 0; i < rows; ++i) order_[i] = static_cast<std::uint32_t>(i);
+    std::stable_partition(order_.begin(), order_.end(),
+                          [this](std::uint32_t row) { return failed(row); });
+}
+
+bool ReportRows::failed(std::size_t row) const {
+    const std::size_t unlisted = plan_->unreadable.size();
+    if (row < unlisted) return true;
+    const std::size_t step = row - unlisted;
+    if (!outcomes_.empty() && outcomes_[step] != kNone) {
+        return journal_->outcomes[outcomes_[step]].result.status == StepStatus::Failed;
+    }
+    return plan_->steps.status(step) == StepStatus::Failed;
+}
+
+const ReportRow& ReportRows::at(std::size_t index) const {
+    if (index != cachedAt_) {
+        cached_ = make(order_[index]);
+        cachedAt_ = index;
+    }
+    return cached_;
+}
+
+ReportRow ReportRows::make(std::size_t row) const {
+    const std::size_t unlisted = plan_->unreadable.size();
+    if (row < unlisted) {
+        const FolderProblem& problem = plan_->unreadable[row];
+        return {QStringLiteral("List"),
+                QString::fromStdString(problem.folder),
+                {},
+                QStringLiteral("failed: ") + QString::fromStdString(problem.reason),
+                true};
+    }
+    const std::size_t index = row - unlisted;
+    const PlanStep step = plan_->steps[index];
+    if (!outcomes_.empty() && outcomes_[index] != kNone) {
+        const StepResult& result = journal_->outcomes[outcomes_[index]].result;
+        return kestrune::ui::row(step, result.status, result.target, result.error);
+    }
+    if (journal_ && (step.status == StepStatus::Planned || step.status == StepStatus::Merged)) {
+        ReportRow notDone = kestrune::ui::row(step, step.status, {}, {});
+        notDone.status = QStringLiteral("not done");
+        return notDone;
+    }
+    return kestrune::ui::row(step, step.status, {}, step.error);
 }
 
 }  // namespace kestrune::ui

@@ -35,7 +35,7 @@ constexpr double kStatusShare = 0.4;
 
 class RowModel final : public QAbstractTableModel {
   public:
-    RowModel(std::vector<ReportRow> rows, QObject* parent)
+    RowModel(ReportRows rows, QObject* parent)
         : QAbstractTableModel(parent), rows_(std::move(rows)) {}
 
     void setFolders(const QString& source, const QString& target) {
@@ -80,7 +80,7 @@ class RowModel final : public QAbstractTableModel {
         if ((section != SourceColumn && section != TargetColumn) || folder.isEmpty()) return {};
         return QStringLiteral("Paths below %1").arg(escapedControls(folder));
     }
-    const ReportRow& at(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+    const ReportRow& at(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
 
   private:
     static QString full(const ReportRow& row, int column) {
@@ -101,7 +101,7 @@ class RowModel final : public QAbstractTableModel {
         return full(row, column);
     }
 
-    std::vector<ReportRow> rows_;
+    ReportRows rows_;
     QString sourceFolder_;
     QString targetFolder_;
 };
@@ -113,8 +113,8 @@ QString chooseCsvFile(QWidget* parent, const QString& suggested) {
 
 }  // namespace
 
-RunReport::RunReport(Mode mode, const QString& title, const QString& summary,
-                     std::vector<ReportRow> rows, QWidget* parent)
+RunReport::RunReport(Mode mode, const QString& title, const QString& summary, ReportRows rows,
+                     QWidget* parent)
     : QDialog(parent), mode_(mode), chooseFile_(chooseCsvFile) {
     setObjectName(mode == Mode::Report ? QStringLiteral("RunReport")
                                        : QStringLiteral("RunPreview"));

@@ -34,7 +34,7 @@ class RunReport : public QDialog {
     // Asked for the file to save the CSV to, suggesting a name; empty: not saved.
     using FileChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
 
-    RunReport(Mode mode, const QString& title, const QString& summary, std::vector<ReportRow> rows,
+    RunReport(Mode mode, const QString& title, const QString& summary, ReportRows rows,
               QWidget* parent = nullptr);
 
     // The folders the Source and Target columns show their paths below.

@@ -9,6 +9,49 @@
 
 namespace kestrune {
 
+namespace {
+
+// Keeps the first entries, up to the limit, and counts the rest: the live list shows no
+// more than a user scrolls through, whatever the size of the tree.
+class FirstEntries final : public WalkVisitor {
+  public:
+    FirstEntries(const TaskRecord& record, const TaskRules& rules, bool placing,
+                 std::size_t rootLength, std::size_t limit, SelectionPreview& preview)
+        : record_(record),
+          rules_(rules),
+          placing_(placing),
+          rootLength_(rootLength),
+          limit_(limit),
+          preview_(preview) {}
+
+    void folder(const WalkedFolder& folder) override {
+        preview_.total += folder.selected.size();
+        for (const SelectedEntry& entry : folder.selected) {
+            if (preview_.shown.size() == limit_) return;
+            preview_.shown.push_back(joined(folder.path, entry.name).substr(rootLength_));
+            if (!placing_) continue;
+            // A merged folder's entries go one by one into its mirror, which no template moves.
+            if (entry.entered) {
+                preview_.targets.push_back(withoutTrailingSlashes(record_.targetFolder) +
+                                           (record_.flat ? "" : "/" + preview_.shown.back()));
+                continue;
+            }
+            preview_.targets.push_back(
+                plainTarget(record_, rules_, preview_.shown.back(), entry.identity.modifiedNs));
+        }
+    }
+
+  private:
+    const TaskRecord& record_;
+    const TaskRules& rules_;
+    bool placing_;
+    std::size_t rootLength_;
+    std::size_t limit_;
+    SelectionPreview& preview_;
+};
+
+}  // namespace
+
 SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit,
                                   const std::atomic<bool>* stop) {
     SelectionPreview preview;
@@ -37,22 +80,8 @@ SelectionPreview previewSelection(const TaskRecord& record, std::size_t limit,
         folderIdentity(record.targetFolder, target) && target != source) {
         request.skip = target;
     }
-    const WalkResult walk = walkAndSelect(request, FilterPieces(record.filters));
-    preview.total = walk.selection.size();
-    const std::size_t rootLength = request.sourceRoot.size();
-    for (const SelectedEntry& entry : walk.selection) {
-        if (preview.shown.size() == limit) break;
-        preview.shown.push_back(walk.path(entry).substr(rootLength));
-        if (!placing) continue;
-        // A merged folder's entries go one by one into its mirror, which no template moves.
-        if (entry.entered) {
-            preview.targets.push_back(withoutTrailingSlashes(record.targetFolder) +
-                                      (record.flat ? "" : "/" + preview.shown.back()));
-            continue;
-        }
-        preview.targets.push_back(
-            plainTarget(record, read.rules, preview.shown.back(), entry.identity.modifiedNs));
-    }
+    FirstEntries first(record, read.rules, placing, request.sourceRoot.size(), limit, preview);
+    walkFolders(request, FilterPieces(record.filters), first);
     return preview;
 }
 

@@ -18,6 +18,9 @@ constexpr std::size_t kHeld = 64;
 OpenFolders::OpenFolders(FileActions& files, const std::vector<PlanRoot>& roots)
     : files_(files), roots_(roots) {}
 
+// Roots stay open for the whole run: every folder is reached from one, and a root opened
+// again would have to be checked again against the folder found when the plan was made.
+
 const OpenFolder* OpenFolders::find(const std::string& key) {
     const auto found = held_.find(key);
     if (found == held_.end()) return nullptr;
@@ -40,8 +43,9 @@ void OpenFolders::keep(const std::string& key, const OpenFolder& folder) {
 
 ActionResult OpenFolders::openRootAt(std::size_t index, OpenFolder& out) {
     const PlanRoot& root = roots_[index];
-    if (const OpenFolder* held = find(root.path)) {
-        out = *held;
+    rootsOpen_.resize(roots_.size());
+    if (rootsOpen_[index]) {
+        out = rootsOpen_[index];
         return ActionResult::success();
     }
     const ActionResult opened = files_.openRoot(root.real, out);
@@ -52,7 +56,7 @@ ActionResult OpenFolders::openRootAt(std::size_t index, OpenFolder& out) {
         return ActionResult::failure(
             ESTALE, "the folder " + root.path + "/ is not the one the run was planned for");
     }
-    keep(root.path, out);
+    rootsOpen_[index] = out;
     return ActionResult::success();
 }
 
@@ -84,8 +88,7 @@ ActionResult OpenFolders::open(std::string_view folder, OpenFolder& out) {
         const std::size_t end = key.find('/', at.size() + 1);
         const std::string next = key.substr(0, end);
         OpenFolder below;
-        const ActionResult opened =
-            files_.openBelow(from, next.substr(at.size() + 1), below);
+        const ActionResult opened = files_.openBelow(from, next.substr(at.size() + 1), below);
         if (!opened.ok()) return opened;
         keep(next, below);
         from = std::move(below);
@@ -99,11 +102,15 @@ ActionResult OpenFolders::open(std::string_view folder, OpenFolder& out) {
 
 void OpenFolders::forget(std::string_view folder) {
     const std::string key = rootKey(folder);
+    const auto below = [&key](const std::string& path) {
+        return path.size() >= key.size() && path.compare(0, key.size(), key) == 0 &&
+               (path.size() == key.size() || path[key.size()] == '/');
+    };
+    for (std::size_t i = 0; i < rootsOpen_.size(); ++i) {
+        if (below(roots_[i].path)) rootsOpen_[i].reset();
+    }
     for (auto it = held_.begin(); it != held_.end();) {
-        const std::string& path = it->first;
-        const bool below = path.size() >= key.size() && path.compare(0, key.size(), key) == 0 &&
-                           (path.size() == key.size() || path[key.size()] == '/');
-        if (below) {
+        if (below(it->first)) {
             ages_.erase(it->second.age);
             it = held_.erase(it);
         } else {

@@ -38,8 +38,9 @@ class OpenFolders {
     FileActions& files_;
     const std::vector<PlanRoot>& roots_;
     std::unordered_map<std::string, Held> held_;
-    std::list<std::string> ages_;  // most recently used first
-    std::string lastKey_;          // the folder asked for last, the usual next one
+    std::list<std::string> ages_;        // most recently used first
+    std::vector<OpenFolder> rootsOpen_;  // by the roots' order, open once each
+    std::string lastKey_;                // the folder asked for last, the usual next one
     OpenFolder last_;
 };
 

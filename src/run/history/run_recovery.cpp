@@ -3,21 +3,24 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include "platform/append_file.h"
+#include "platform/file_actions.h"
 #include "platform/file_io.h"
 #include "platform/file_lock.h"
 #include "platform/folder_listing.h"
 #include "platform/temporary_name.h"
 #include "platform/trash.h"
 #include "run/execute/entry_checks.h"
+#include "run/execute/open_folders.h"
 #include "run/execute/plan_executor.h"
 #include "run/history/journal.h"
 #include "run/history/journal_reader.h"
 #include "run/history/journal_roots.h"
 #include "run/history/run_history.h"
-#include "run/plan/path_rules.h"
 #include "run/plan/name_form.h"
+#include "run/plan/path_rules.h"
 #include "run/plan/plan_roots.h"
 
 namespace kestrune {
@@ -26,10 +29,6 @@ namespace {
 
 // Trashed names tried when looking for an entry in the trash: "name", "name_2", ...
 constexpr int kTrashNames = 10000;
-
-bool present(const std::string& path, EntryIdentity& identity) {
-    return !path.empty() && readIdentity(path, identity) == 0;
-}
 
 std::string nameOf(const std::string& path) {
     return path.substr(folderPart(path).size());
@@ -67,7 +66,7 @@ struct Purpose {
 class Recovery {
   public:
     Recovery(const JournalContent& run, std::vector<std::string>& lines)
-        : run_(run), lines_(lines) {
+        : run_(run), lines_(lines), folders_(systemFileActions(), plan_.roots) {
         plan_.task = run.plan.task;
         plan_.record = run.plan.record;
         plan_.trash = trashOfRun(run);
@@ -92,6 +91,36 @@ class Recovery {
     }
 
   private:
+    // Every look goes through the run's folders, opened once each below its roots as the
+    // executor opens them: nothing below a root is followed, and a folder of many entries
+    // is not looked up again for each.
+    bool present(const std::string& path, EntryIdentity& identity) {
+        OpenFolder folder;
+        if (path.empty() || !folders_.open(folderPart(path), folder).ok()) return false;
+        return readIdentityIn(folder, nameOf(path), identity) == 0;
+    }
+
+    // The entries of the folder (no trailing "/"), through its open parent.
+    std::vector<FolderEntry> entriesOf(const std::string& folder) {
+        OpenFolder parent;
+        EntryIdentity self;
+        const std::string name = nameOf(folder);
+        if (name.empty() || !folders_.open(folderPart(folder), parent).ok() ||
+            readIdentityIn(parent, name, self) != 0 || self.type != EntryType::Folder) {
+            return {};
+        }
+        return listFolderBelow(parent, name, {self.device, self.inode}).entries;
+    }
+
+    std::string readRecord(const std::string& path) {
+        OpenFolder folder;
+        std::string text;
+        if (folders_.open(folderPart(path), folder).ok()) {
+            systemFileActions().readSmallFile(folder, nameOf(path), text);
+        }
+        return text;
+    }
+
     // This run's temporary copies, by step: only its own, never another run's.
     void findTemporaries() {
         std::set<std::string> folders;
@@ -103,7 +132,7 @@ class Recovery {
         }
         if (!plan_.trash.folder.empty()) folders.insert(trashFilesFolder(plan_.trash.folder));
         for (const std::string& folder : folders) {
-            for (const FolderEntry& entry : listFolder(folder).entries) {
+            for (const FolderEntry& entry : entriesOf(folder)) {
                 const std::optional<TemporaryOwner> owner = temporaryOwnerOf(entry.name);
                 if (owner && owner->runId == run_.id && owner->index < run_.plan.steps.size()) {
                     temporaries_[owner->index] = folder + "/" + entry.name;
@@ -153,7 +182,7 @@ class Recovery {
         EntryIdentity there;
         if (present(step.target, there) && there.sameEntry(identity)) return step.target;
         const std::string folder = folderPart(step.target);
-        for (const FolderEntry& entry : listFolder(folder).entries) {
+        for (const FolderEntry& entry : entriesOf(withoutTrailingSlashes(folder))) {
             if (!isPlacedFormOf(entry.name, nameOf(step.target))) continue;
             if (present(folder + entry.name, there) && there.sameEntry(identity)) {
                 return folder + entry.name;
@@ -275,10 +304,7 @@ class Recovery {
                 continue;
             }
             if (file) continue;
-            std::ifstream in(info + names.info, std::ios::binary);
-            const std::string text((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
-            if (trashInfoPath(text, plan_.trash.top) == real) {
+            if (trashInfoPath(readRecord(info + names.info), plan_.trash.top) == real) {
                 add(Action::RemoveCopy, info + names.info, record, {}, index,
                     {Purpose::Kind::RemoveRecord, {}});
             }
@@ -377,6 +403,7 @@ class Recovery {
     std::vector<std::string>& lines_;
     FoundOnDisk found_;
     RunPlan plan_;
+    OpenFolders folders_;
     std::vector<Purpose> purposes_;
     std::set<std::size_t> recorded_;
     std::map<std::size_t, CopyRecord> copies_;

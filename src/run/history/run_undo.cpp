@@ -1,6 +1,8 @@
 #include "run/history/run_undo.h"
 
 #include <set>
+#include <string_view>
+#include <unordered_set>
 
 #include "platform/file_actions.h"
 #include "platform/trash.h"
@@ -47,6 +49,7 @@ class UndoPlanner {
         std::swap(plan_.record.sourceFolder, plan_.record.targetFolder);
         plan_.trash = trashOfRun(run);
         plan_.roots = rootsOfRun(run);
+        rootAboveMadeFolders();
         plan_.exactTargets = true;
     }
 
@@ -74,6 +77,19 @@ class UndoPlanner {
     }
 
   private:
+    // A journal that names no roots has them found again now, when a folder the run made
+    // (its target folder) exists and would be a root itself, which the undo could not
+    // remove: the root is the folder the run made it in, as it was when the run was planned.
+    void rootAboveMadeFolders() {
+        if (!run_.plan.roots.empty()) return;
+        const std::set<std::string> made(run_.foldersMade.begin(), run_.foldersMade.end());
+        for (PlanRoot& root : plan_.roots) {
+            while (made.count(root.path) != 0) {
+                root = rootOf(withoutTrailingSlashes(folderPart(root.path)));
+            }
+        }
+    }
+
     bool within(const std::string& path) {
         if (rootIndexOf(plan_.roots, path)) return true;
         PlanStep outside = undoStep(Action::None, path, {}, {}, kNoOrigin);
@@ -89,15 +105,25 @@ class UndoPlanner {
     }
 
     // The folders above a target that are gone now: made again within the run's folders.
+    // Each folder is looked at once, however many entries go back into it: the steps of a
+    // folder come together, so the latest one answers most.
     void needParents(const std::string& target) {
+        const std::string_view parent =
+            std::string_view(target).substr(0, folderPart(target).size());
+        if (parent == lastParent_) return;
+        lastParent_ = parent;
         const std::optional<std::size_t> root = rootIndexOf(plan_.roots, target);
         if (!root) return;
         const std::string& rootPath = plan_.roots[*root].path;
         std::vector<std::string> missing;
-        for (std::string folder = withoutTrailingSlashes(folderPart(target));
+        for (std::string folder = withoutTrailingSlashes(lastParent_);
              folder.size() > rootPath.size() && made_.count(folder) == 0 &&
-             !systemFileActions().isFolder(folder);
+             present_.count(folder) == 0;
              folder = withoutTrailingSlashes(folderPart(folder))) {
+            if (systemFileActions().isFolder(folder)) {
+                present_.insert(folder);
+                break;
+            }
             missing.push_back(folder);
         }
         for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) need(*folder);
@@ -175,6 +201,8 @@ class UndoPlanner {
     const std::set<std::size_t> undone_;
     RunPlan plan_;
     std::set<std::string> made_;
+    std::unordered_set<std::string> present_;  // folders found there
+    std::string lastParent_;                   // of the latest target, with "/"
 };
 
 bool isUndo(const HistoryEntry& entry) {

@@ -62,31 +62,34 @@ struct Judged {
 // that asks for its size or time, or when the request wants every identity.
 class FolderSelector {
   public:
-    FolderSelector(const WalkRequest& request, const FilterPieces& filters, WalkResult& result)
-        : request_(request), filters_(filters), result_(result) {}
+    FolderSelector(const WalkRequest& request, const FilterPieces& filters)
+        : request_(request), filters_(filters) {}
 
-    void select(const FolderListing& listing, std::size_t folder, bool entersSubfolders) {
+    // The folder's selected entries, into `selected`.
+    void select(const FolderListing& listing, const std::string& path, std::size_t folder,
+                bool entersSubfolders, std::vector<SelectedEntry>& selected) {
+        path_ = &path;
+        selected.clear();
         const auto& entries = listing.entries;
         judged_.assign(entries.size(), Judged{});
         if (looksAtEntries()) {
             identities_.resize(entries.size());
             errors_.resize(entries.size());
         }
-        for (std::size_t i = 0; i < entries.size(); ++i) judge(listing, folder, i);
+        for (std::size_t i = 0; i < entries.size(); ++i) judge(listing, i);
         for (std::uint32_t piece = 0; piece < filters_.size(); ++piece) {
             for (std::size_t i = 0; i < entries.size(); ++i) {
                 if (judged_[i].piece != piece) continue;
-                SelectedEntry& selected = result_.selection.emplace_back();
-                selected.folder = folder;
-                selected.name = entries[i].name;
-                selected.inode = entries[i].inode;
-                selected.entered = entersSubfolders && isPlainFolder(entries[i], request_);
+                SelectedEntry& entry = selected.emplace_back();
+                entry.folder = folder;
+                entry.name = entries[i].name;
+                entry.inode = entries[i].inode;
+                entry.entered = entersSubfolders && isPlainFolder(entries[i], request_);
                 if (judged_[i].looked) {
-                    selected.identity = identities_[i];
-                    selected.error = errors_[i];
+                    entry.identity = identities_[i];
+                    entry.error = errors_[i];
                 } else if (request_.identities || request_.modifiedTimes) {
-                    selected.error =
-                        readIdentityIn(listing.folder, entries[i].name, selected.identity);
+                    entry.error = readIdentityIn(listing.folder, entries[i].name, entry.identity);
                 }
             }
         }
@@ -97,7 +100,7 @@ class FolderSelector {
         return request_.conditions != nullptr && request_.conditions->needsIdentity();
     }
 
-    void judge(const FolderListing& listing, std::size_t folder, std::size_t i) {
+    void judge(const FolderListing& listing, std::size_t i) {
         const FolderEntry& entry = listing.entries[i];
         const Conditions* conditions = request_.conditions;
         PassedOver why = byKind(entry, request_);
@@ -119,13 +122,13 @@ class FolderSelector {
         if (why == PassedOver::None) {
             judged_[i].piece = piece;
         } else if (request_.passedOver) {
-            request_.passedOver(joined(result_.folders[folder], entry.name), why);
+            request_.passedOver(joined(*path_, entry.name), why);
         }
     }
 
     const WalkRequest& request_;
     const FilterPieces& filters_;
-    WalkResult& result_;
+    const std::string* path_ = nullptr;  // the folder at hand
     // Of the folder at hand, one for each of its entries; kept from folder to folder.
     std::vector<Judged> judged_;
     std::vector<EntryIdentity> identities_;
@@ -138,13 +141,11 @@ std::string WalkResult::path(const SelectedEntry& entry) const {
     return joined(folders[entry.folder], entry.name);
 }
 
-void WalkResult::path(const SelectedEntry& entry, std::string& path) const {
-    path.assign(folders[entry.folder]).append(entry.name);
-}
-
-WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
-    WalkResult result;
-    FolderSelector selector(request, filters, result);
+void walkFolders(const WalkRequest& request, const FilterPieces& filters, WalkVisitor& visitor) {
+    FolderSelector selector(request, filters);
+    std::vector<SelectedEntry> selected;  // of the folder at hand, its room kept
+    std::uint64_t device = 0;
+    std::size_t index = 0;
     std::vector<PendingFolder> pending{{nullptr, {}, {}, request.sourceRoot, 0}};
     while (!pending.empty()) {
         if (request.stop != nullptr && request.stop->load()) break;
@@ -154,12 +155,12 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
             current.parent == nullptr
                 ? listFolder(current.path)
                 : listFolderBelow(current.parent, current.name, current.id, request.identities);
-        if (!listing.listed) result.unlisted.push_back({current.path, listing.error});
-        if (current.parent == nullptr && listing.listed) result.device = listing.folder->device();
-        const std::size_t index = result.folders.size();
-        result.folders.push_back(current.path);
+        if (!listing.listed) visitor.unlisted({current.path, listing.error});
+        if (current.parent == nullptr && listing.listed) device = listing.folder->device();
         const bool entersSubfolders = withinDepth(current.depth + 1, request.depthCode);
-        selector.select(listing, index, entersSubfolders);
+        selector.select(listing, current.path, index, entersSubfolders, selected);
+        visitor.folder({current.path, index, selected, device});
+        ++index;
         if (!entersSubfolders) continue;
         // Pushed in reverse so that the first subfolder is walked first.
         for (auto it = listing.entries.rbegin(); it != listing.entries.rend(); ++it) {
@@ -169,6 +170,31 @@ WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters
             }
         }
     }
+}
+
+namespace {
+
+class KeepAll final : public WalkVisitor {
+  public:
+    explicit KeepAll(WalkResult& result) : result_(result) {}
+    void unlisted(const UnlistedFolder& folder) override { result_.unlisted.push_back(folder); }
+    void folder(const WalkedFolder& folder) override {
+        result_.folders.push_back(folder.path);
+        result_.device = folder.device;
+        result_.selection.insert(result_.selection.end(), folder.selected.begin(),
+                                 folder.selected.end());
+    }
+
+  private:
+    WalkResult& result_;
+};
+
+}  // namespace
+
+WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters) {
+    WalkResult result;
+    KeepAll keep(result);
+    walkFolders(request, filters, keep);
     return result;
 }
 

@@ -36,11 +36,11 @@ struct WalkRequest {
     std::function<void(const std::string& path, PassedOver why)> passedOver = nullptr;
 };
 
-// The members are in an order that leaves no gaps: a walk keeps one for every entry.
+// The members are in an order that leaves no gaps.
 struct SelectedEntry {
     std::string name;
     EntryIdentity identity;   // as listed
-    std::size_t folder = 0;   // index into WalkResult::folders
+    std::size_t folder = 0;   // the folder's index in the walk: 0 for the source root
     std::uint64_t inode = 0;  // as the listing gave it, without a look at the entry
     int error = 0;            // errno when the entry could not be looked at
     // A folder that the walk enters as well: its own entries are selected one by one.
@@ -53,26 +53,46 @@ struct UnlistedFolder {
     int error = 0;     // an errno value
 };
 
+// One folder of a walk, handed on as soon as it is listed and judged: nothing of it is kept
+// once the visitor returns, so a walk of a million entries holds one folder's at a time.
+struct WalkedFolder {
+    const std::string& path;  // ends with "/"
+    std::size_t index = 0;    // 0 for the source root, then one more a folder, in pre-order
+    // Grouped by filter piece, then by name; each entry's `folder` is `index`.
+    const std::vector<SelectedEntry>& selected;
+    std::uint64_t device = 0;  // the source's file system: the walk enters no other
+};
+
+// Takes a walk's folders one at a time, in pre-order.
+class WalkVisitor {
+  public:
+    virtual ~WalkVisitor() = default;
+    // Told before the folder itself, which then comes with nothing selected.
+    virtual void unlisted(const UnlistedFolder& /*folder*/) {}
+    virtual void folder(const WalkedFolder& folder) = 0;
+};
+
+// Walks the plain folders below the source root to the depth and selects the entries that
+// match a filter piece and pass the conditions, listing each folder once and handing each on
+// to the visitor, the source root first, then in pre-order. Plain folders are real folders
+// on the same file system, neither hidden, nor symbolic links, nor excluded; FIFOs, sockets
+// and devices are never selected.
+void walkFolders(const WalkRequest& request, const FilterPieces& filters, WalkVisitor& visitor);
+
+// A whole walk, kept: for a small tree, or a caller that needs it all at once.
 struct WalkResult {
     // Every folder looked into, the source root first, in pre-order; each ends with "/".
     std::vector<std::string> folders;
-    // Grouped by folder, then by filter piece, then by name; each path at most once. Kept in
-    // blocks that never move: a walk of a large tree selects a hundred thousand entries,
-    // and a vector would copy them all again and again as it grows, into fresh memory.
+    // Grouped by folder, then by filter piece, then by name; each path at most once.
     std::deque<SelectedEntry> selection;
     std::vector<UnlistedFolder> unlisted;
     // The source's file system: the walk enters no other.
     std::uint64_t device = 0;
 
     std::string path(const SelectedEntry& entry) const;
-    // The same written into `path`, which keeps its room.
-    void path(const SelectedEntry& entry, std::string& path) const;
 };
 
-// Walks the plain folders below the source root to the depth and selects the entries that
-// match a filter piece and pass the conditions, listing each folder once. Plain folders are
-// real folders on the same file system, neither hidden, nor symbolic links, nor excluded;
-// FIFOs, sockets and devices are never selected.
+// walkFolders, keeping everything.
 WalkResult walkAndSelect(const WalkRequest& request, const FilterPieces& filters);
 
 }  // namespace kestrune

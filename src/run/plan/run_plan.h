@@ -2,7 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/entry_identity.h"
@@ -57,6 +60,84 @@ struct PlanStep {
     std::uint64_t nameSeed = 0;
 };
 
+// The steps of a plan, kept compactly: each folder's path once, each name once (a target that
+// keeps its source's name shares it), so that a run of a million entries holds about a hundred
+// bytes an entry beside its names, in blocks that never move as the list grows. A step is
+// made whole when it is asked for.
+class StepList {
+  public:
+    class Iterator;
+
+    StepList() = default;
+    StepList(std::initializer_list<PlanStep> steps);
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    PlanStep operator[](std::size_t index) const;
+    PlanStep at(std::size_t index) const;  // throws std::out_of_range
+    StepStatus status(std::size_t index) const;
+    Iterator begin() const;
+    Iterator end() const;
+
+    void push_back(const PlanStep& step);
+    // Replaces the step at that index.
+    void set(std::size_t index, const PlanStep& step);
+    // The step waits for a later run: found open for writing after it was planned.
+    void markBusy(std::size_t index);
+
+  private:
+    struct Packed {
+        EntryIdentity identity;
+        std::uint64_t nameSeed = 0;
+        std::uint64_t sourceName = 0;  // where the names lie (nameAt)
+        std::uint64_t targetName = 0;
+        std::uint32_t sourceFolder = 0;  // index into folders_
+        std::uint32_t targetFolder = 0;  // kNoFolder: no target
+        std::uint32_t sourceLength = 0;
+        std::uint32_t targetLength = 0;
+        std::uint32_t nameDraws = 0;
+        Action action = Action::None;
+        StepStatus status = StepStatus::Planned;
+    };
+    static constexpr std::uint32_t kNoFolder = UINT32_MAX;
+    static constexpr std::size_t kBlock = 4096;  // steps a block
+
+    Packed pack(const PlanStep& step);
+    std::uint32_t folderIndex(std::string_view folder, std::uint32_t& last);
+    std::uint64_t addName(std::string_view name);
+    std::string_view nameAt(std::uint64_t at, std::uint32_t length) const;
+    const Packed& packed(std::size_t index) const {
+        return blocks_[index / kBlock][index % kBlock];
+    }
+    Packed& packed(std::size_t index) { return blocks_[index / kBlock][index % kBlock]; }
+    void keepExtras(std::size_t index, const PlanStep& step);
+
+    std::vector<std::vector<Packed>> blocks_;  // each reserved whole, never reallocated
+    std::size_t size_ = 0;
+    std::vector<std::string> folders_;  // each ends with "/", or is empty
+    std::unordered_map<std::string, std::uint32_t> folderIndex_;
+    std::uint32_t lastSource_ = kNoFolder;  // the folders of the latest step: the usual next
+    std::uint32_t lastTarget_ = kNoFolder;
+    std::vector<std::string> names_;  // pieces of names end to end, each filled to its room
+    std::unordered_map<std::size_t, std::string> errors_;  // of failed steps
+    std::vector<std::size_t> origins_;                     // only once some step has an origin
+};
+
+class StepList::Iterator {
+  public:
+    Iterator(const StepList& list, std::size_t at) : list_(&list), at_(at) {}
+    PlanStep operator*() const { return (*list_)[at_]; }
+    Iterator& operator++() {
+        ++at_;
+        return *this;
+    }
+    bool operator==(const Iterator& other) const { return at_ == other.at_; }
+
+  private:
+    const StepList* list_;
+    std::size_t at_;
+};
+
 // A folder below the source that could not be listed: a failure of the run, never silent.
 struct FolderProblem {
     std::string folder;
@@ -90,7 +171,7 @@ struct RunPlan {
     std::vector<PlanRoot> roots;
     PlanTrash trash;                         // for trash steps
     std::vector<std::string> foldersToMake;  // parents before children
-    std::vector<PlanStep> steps;
+    StepList steps;
     std::vector<FolderProblem> unreadable;
     // Removed after the steps when they are empty, in this order (children first).
     std::vector<std::string> foldersToRemove;

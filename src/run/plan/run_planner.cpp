@@ -43,6 +43,10 @@ std::string unusableName(const std::string& name) {
     return {};
 }
 
+std::string_view nameOf(std::string_view path) {
+    return path.substr(folderPart(path).size());
+}
+
 // The step as new, keeping the room of its paths.
 void renew(PlanStep& step) {
     PlanStep fresh;
@@ -53,7 +57,9 @@ void renew(PlanStep& step) {
     step = std::move(fresh);
 }
 
-class Planner {
+// Plans folder by folder as the walk lists them: a preview hands each step to its sink and
+// keeps none, a run keeps its steps, and neither keeps the walk.
+class Planner final : private WalkVisitor {
   public:
     Planner(const TaskRecord& record, const std::string& name, const PlanOptions& options)
         : options_(options),
@@ -68,33 +74,51 @@ class Planner {
     RunPlan plan() {
         std::optional<WalkRequest> request = check();
         if (!request) return std::move(plan_);
+        rootLength_ = request->sourceRoot.size();
         FilterPieces filters(plan_.record.filters);
-        const WalkResult walk = walkAndSelect(*request, filters);
-        // One look at the open files for the whole run, taken after the walk so that a file
-        // opened while the walk went on is seen as well.
-        busy_.emplace(std::move(filters),
-                      options_.identities ? scanOpenForWriting() : OpenForWriting(),
+        // One look at the open files, before the first entry is planned; a run takes a
+        // second one after the walk (busyAfterWalk).
+        busy_.emplace(filters, options_.identities ? scanOpenForWriting() : OpenForWriting(),
                       options_.automaticStartNs);
-        for (const UnlistedFolder& folder : walk.unlisted) {
-            plan_.unreadable.push_back({withoutTrailingSlashes(folder.path), reasonOf(folder)});
-        }
-        if (placing() && !walk.selection.empty()) planFolders(walk);
-        if (options_.sink != nullptr) {
-            for (const FolderProblem& problem : plan_.unreadable) options_.sink->unlisted(problem);
-            PlanStep shown;
-            for (const SelectedEntry& entry : walk.selection) {
-                options_.sink->planned(step(walk, entry, shown));
-            }
-            return std::move(plan_);
-        }
-        plan_.steps.reserve(walk.selection.size());
-        for (const SelectedEntry& entry : walk.selection)
-            step(walk, entry, plan_.steps.emplace_back());
+        walkFolders(*request, filters, *this);
+        if (options_.sink != nullptr) return std::move(plan_);
+        busyAfterWalk(std::move(filters));
         planRemovals();
         return std::move(plan_);
     }
 
   private:
+    void unlisted(const UnlistedFolder& folder) override {
+        FolderProblem& problem = plan_.unreadable.emplace_back(
+            FolderProblem{withoutTrailingSlashes(folder.path), reasonOf(folder)});
+        if (options_.sink != nullptr) options_.sink->unlisted(problem);
+    }
+
+    void folder(const WalkedFolder& folder) override {
+        if (folder.selected.empty()) return;
+        if (placing()) planFolders(folder);
+        for (const SelectedEntry& entry : folder.selected) {
+            step(folder, entry, shown_);
+            if (options_.sink != nullptr) {
+                options_.sink->planned(shown_);
+            } else {
+                plan_.steps.push_back(shown_);
+            }
+        }
+    }
+
+    // A file opened for writing while the walk went on is seen too: its step waits.
+    void busyAfterWalk(FilterPieces filters) {
+        if (!options_.identities) return;
+        const BusyCheck after(std::move(filters), scanOpenForWriting(), options_.automaticStartNs);
+        for (std::size_t i = 0; i < plan_.steps.size(); ++i) {
+            const PlanStep& step = plan_.steps[i];
+            if (step.status != StepStatus::Planned) continue;
+            if (after.check(nameOf(step.source), step.identity) == BusyReason::None) continue;
+            plan_.steps.markBusy(i);
+        }
+    }
+
     Action action() const { return static_cast<Action>(plan_.record.action); }
 
     // The folders the run reaches its entries through, found once, now: links at and above
@@ -112,8 +136,10 @@ class Planner {
     // is empty at the end, children first. A copy leaves them.
     void planRemovals() {
         if (action() == Action::Copy) return;
-        for (auto step = plan_.steps.rbegin(); step != plan_.steps.rend(); ++step) {
-            if (step->status == StepStatus::Merged) plan_.foldersToRemove.push_back(step->source);
+        for (std::size_t i = plan_.steps.size(); i-- > 0;) {
+            if (plan_.steps.status(i) == StepStatus::Merged) {
+                plan_.foldersToRemove.push_back(plan_.steps[i].source);
+            }
         }
     }
     bool placing() const { return placesEntries(plan_.record.action); }
@@ -160,18 +186,18 @@ class Planner {
     }
 
     // The entry's folder relative to the source ("/" or "/Notes/"), made once per folder.
-    const std::string& relativeOf(const WalkResult& walk, const SelectedEntry& entry) {
-        if (entry.folder != relativeFolder_) {
-            relativeFolder_ = entry.folder;
-            relative_ = walk.folders[entry.folder].substr(walk.folders.front().size() - 1);
+    const std::string& relativeOf(const WalkedFolder& folder) {
+        if (folder.index != relativeFolder_) {
+            relativeFolder_ = folder.index;
+            relative_ = folder.path.substr(rootLength_ - 1);
         }
         return relative_;
     }
 
     // The folder a merged folder's entries go to, without trailing "/".
-    std::string mirroredFolder(const WalkResult& walk, const SelectedEntry& entry) {
+    std::string mirroredFolder(const WalkedFolder& folder, const SelectedEntry& entry) {
         if (plan_.record.flat) return withoutTrailingSlashes(placement_.targetFolderFor("/"));
-        return placement_.targetFolderFor(relativeOf(walk, entry)) + entry.name;
+        return placement_.targetFolderFor(relativeOf(folder)) + entry.name;
     }
 
     // Adds the folder and its missing parents to the folders to make, parents first. Below
@@ -191,15 +217,19 @@ class Planner {
         return rules().subfolder.filled({entry.name, entry.identity.modifiedNs});
     }
 
-    // Every folder an entry goes to, and the mirror of every merged folder, so that a tree
-    // moved whole is rebuilt with its empty folders too.
-    void planFolders(const WalkResult& walk) {
+    // Every folder the folder's entries go to, and the mirror of every merged folder, so that
+    // a tree moved whole is rebuilt with its empty folders too; before any of its entries is
+    // placed, so that none takes a name a folder of the run needs. The folders the entries of
+    // folders listed later need are planned with those: where a template makes a later
+    // folder's target name the same as an earlier entry's, the run finds the name taken and
+    // draws another for the entry, as for a name another program took.
+    void planFolders(const WalkedFolder& folder) {
         needFolder(withoutTrailingSlashes(plan_.record.targetFolder));
         const bool sorted = !rules().subfolder.empty();
         if (plan_.record.flat && !sorted) return;
-        std::size_t last = walk.folders.size();
-        for (const SelectedEntry& entry : walk.selection) {
-            if (entry.entered) needFolder(mirroredFolder(walk, entry));
+        bool targetNeeded = false;
+        for (const SelectedEntry& entry : folder.selected) {
+            if (entry.entered) needFolder(mirroredFolder(folder, entry));
             if (sorted) {
                 // No folder is made for an entry that stays: one that cannot be looked at
                 // fails, a busy one waits for a later run.
@@ -207,22 +237,22 @@ class Planner {
                     busy_->check(entry.name, entry.identity) != BusyReason::None) {
                     continue;
                 }
-                needFolder(withoutTrailingSlashes(
-                    placement_.targetFolderFor(relativeOf(walk, entry)) + subfolderOf(entry)));
+                needFolder(withoutTrailingSlashes(placement_.targetFolderFor(relativeOf(folder)) +
+                                                  subfolderOf(entry)));
                 continue;
             }
-            if (entry.folder == last) continue;
-            last = entry.folder;
-            needFolder(withoutTrailingSlashes(placement_.targetFolderFor(relativeOf(walk, entry))));
+            if (targetNeeded) continue;
+            targetNeeded = true;
+            needFolder(withoutTrailingSlashes(placement_.targetFolderFor(relativeOf(folder))));
         }
     }
 
     // Makes the entry's step in the one handed in: a preview hands in the same step for
     // every entry, so that its paths keep their room instead of being allocated each time.
-    PlanStep& step(const WalkResult& walk, const SelectedEntry& entry, PlanStep& step) {
+    PlanStep& step(const WalkedFolder& folder, const SelectedEntry& entry, PlanStep& step) {
         renew(step);
         step.action = action();
-        walk.path(entry, step.source);
+        step.source.assign(folder.path).append(entry.name);
         step.identity = entry.identity;
         if (entry.error != 0) {
             step.status = StepStatus::Failed;
@@ -231,7 +261,7 @@ class Planner {
         }
         if (entry.entered) {
             step.status = StepStatus::Merged;
-            if (placing()) step.target = mirroredFolder(walk, entry);
+            if (placing()) step.target = mirroredFolder(folder, entry);
             return step;
         }
         if (busy_->check(entry.name, entry.identity) != BusyReason::None) {
@@ -239,7 +269,7 @@ class Planner {
             return step;
         }
         if (!placing()) return step;
-        const std::string& relative = relativeOf(walk, entry);
+        const std::string& relative = relativeOf(folder);
         // Without templates the entry keeps its name and goes where its folder goes; the
         // templates' results are kept in strings that keep their room from entry to entry.
         std::string_view subfolder;
@@ -267,7 +297,7 @@ class Planner {
             }
         }
         PlacedName placed;
-        if (!placement_.place({relative, subfolder, name, walk.device, entry.inode}, step.target,
+        if (!placement_.place({relative, subfolder, name, folder.device, entry.inode}, step.target,
                               placed)) {
             step.status = StepStatus::Failed;
             step.error = "no free target name found";
@@ -284,10 +314,12 @@ class Planner {
     Placement placement_;
     RunPlan plan_;
     std::optional<BusyCheck> busy_;
-    NameSet known_;  // folders already judged for making
-    NameSet made_;   // those of them the run makes
+    NameSet known_;               // folders already judged for making
+    NameSet made_;                // those of them the run makes
+    std::size_t rootLength_ = 0;  // of the source root, with its "/"
     std::size_t relativeFolder_ = static_cast<std::size_t>(-1);
     std::string relative_;
+    PlanStep shown_;         // the step at hand, its paths' room kept from entry to entry
     std::string subfolder_;  // the latest entry's subfolder template, filled
     std::string renamed_;    // the latest entry's new name
 };

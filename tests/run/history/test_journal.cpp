@@ -39,13 +39,14 @@ RunPlan awkwardPlan(std::size_t steps = 2) {
     step.target = "/dst\nout/a\tb\\tc";
     step.identity = {2049, 77, EntryType::File, 5, -1000000001, 1796793153000000001};
     for (std::size_t i = 0; i < steps; ++i) {
-        plan.steps.push_back(step);
-        plan.steps.back().source += std::to_string(i);
-    }
-    if (steps > 1) {
-        plan.steps[1].status = StepStatus::Merged;
-        plan.steps[1].origin = 7;
-        plan.steps[1].error = "once\tfailed\\";
+        PlanStep numbered = step;
+        numbered.source += std::to_string(i);
+        if (i == 1) {
+            numbered.status = StepStatus::Merged;
+            numbered.origin = 7;
+            numbered.error = "once\tfailed\\";
+        }
+        plan.steps.push_back(numbered);
     }
     plan.unreadable = {{"/src\\in/locked", "Permission denied"}};
     plan.foldersToRemove = {"/src\\in/a\tb"};

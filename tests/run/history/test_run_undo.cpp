@@ -8,6 +8,7 @@
 #include "run/history/run_history.h"
 #include "run/history/run_undo.h"
 #include "run/plan/run_planner.h"
+#include "support/forwarding_files.h"
 #include "support/scratch_dir.h"
 
 namespace kestrune {
@@ -117,6 +118,52 @@ TEST_F(RunUndo, UndoRestoresTheSourceAndTargetAndRedoesWhenUndoneItself) {
             fs::remove_all(target);
         }
     }
+}
+
+// Counts the folders the executor opens, by path.
+class CountedOpens final : public test::ForwardingFiles {
+  public:
+    ActionResult openRoot(const std::string& path, OpenFolder& out) override {
+        ++opened[path];
+        return ForwardingFiles::openRoot(path, out);
+    }
+    ActionResult openBelow(const OpenFolder& parent, const std::string& name,
+                           OpenFolder& out) override {
+        ++opened[parent->path() + name];
+        return ForwardingFiles::openBelow(parent, name, out);
+    }
+    std::map<std::string, int> opened;
+};
+
+// An undo walks like the run: each folder is opened once for its entries, however many there
+// are, and at most once more to remove the emptied folders at the end; more folders than are
+// kept open at once, two levels deep.
+TEST_F(RunUndo, UndoOpensEachFolderOnceWhateverItsEntries) {
+    const std::string source = scratch.file("in");
+    const std::string target = scratch.file("out/moved");
+    constexpr int kFolders = 90;
+    constexpr int kFiles = 12;
+    for (int f = 0; f < kFolders; ++f) {
+        const std::string folder =
+            source + "/g" + std::to_string(f % 3) + "/d" + std::to_string(f) + "/";
+        for (int i = 0; i < kFiles; ++i) makeFile(folder + std::to_string(i) + ".txt", "x");
+    }
+    ASSERT_EQ(run(source, target, 1).totals.failed, 0u);
+
+    CountedOpens files;
+    ExecuteOptions options;
+    options.files = &files;
+    const JournaledRun undone = runUndo(planUndoOf(state()), state(), options, kDefaultHistorySize);
+    EXPECT_EQ(undone.figures.done, static_cast<std::size_t>(kFolders * kFiles));
+    EXPECT_EQ(undone.totals.failed, 0u);
+    for (const auto& [folder, times] : files.opened) EXPECT_LE(times, 2) << folder;
+    EXPECT_EQ(files.opened[source], 1);
+    EXPECT_EQ(files.opened[scratch.path().string()], 1);
+    // The target folder the run made goes with the rest.
+    EXPECT_FALSE(fs::exists(target));
+    // The folders of both trees, their groups, the source, and out/moved in the scratch
+    // folder, the root the target was made in; no other.
+    EXPECT_EQ(files.opened.size(), 2u * (kFolders + 3) + 4);
 }
 
 TEST_F(RunUndo, UndoOverwritesNothingAndReportsWhatChanged) {
