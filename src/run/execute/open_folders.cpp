@@ -81,11 +81,10 @@ ActionResult OpenFolders::open(std::string_view folder, OpenFolder& out) {
         if (!opened.ok()) return opened;
     }
     while (at.size() < key.size()) {
-        const std::size_t end = key.find('/', at.size() + 1);
+        const std::size_t end = separatorFrom(key, at.size() + 1);
         const std::string next = key.substr(0, end);
         OpenFolder below;
-        const ActionResult opened =
-            files_.openBelow(from, next.substr(at.size() + 1), below);
+        const ActionResult opened = files_.openBelow(from, next.substr(at.size() + 1), below);
         if (!opened.ok()) return opened;
         keep(next, below);
         from = std::move(below);
@@ -100,10 +99,7 @@ ActionResult OpenFolders::open(std::string_view folder, OpenFolder& out) {
 void OpenFolders::forget(std::string_view folder) {
     const std::string key = rootKey(folder);
     for (auto it = held_.begin(); it != held_.end();) {
-        const std::string& path = it->first;
-        const bool below = path.size() >= key.size() && path.compare(0, key.size(), key) == 0 &&
-                           (path.size() == key.size() || path[key.size()] == '/');
-        if (below) {
+        if (isAtOrBelow(it->first, key)) {
             ages_.erase(it->second.age);
             it = held_.erase(it);
         } else {
