@@ -1,8 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -145,43 +141,6 @@ TEST_F(JournalTest, AFileCutAnywhereReadsAsAPrefixOfItsRecords) {
     EXPECT_TRUE(damaged.outcomes.empty());
     writeFile(path, "something else\n");
     EXPECT_THROW(readJournal(path), JournalError);
-}
-
-// The child may write only so much: the journal fills the "disk" part-way.
-int journalUnderWriteLimit(const std::string& stateFolder, rlim_t limit) {
-    const pid_t child = fork();
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit bytes{limit, limit};
-        setrlimit(RLIMIT_FSIZE, &bytes);
-        try {
-            JournalWriter writer(stateFolder, awkwardPlan(), kStart);
-            for (std::size_t i = 0; i < 10000; ++i) {
-                if (!writer.stepDone(i % 2, {StepStatus::Done, "", "/target", {}})) {
-                    _exit(writer.error().empty() ? 3 : 1);
-                }
-                writer.durable();
-            }
-            _exit(4);
-        } catch (const JournalError&) {
-            _exit(2);
-        }
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST_F(JournalTest, AFullDiskStopsTheRunWhereItsJournalStopsAndKeepsWhatWasRecorded) {
-    // Not even the plan fits: the run may not start, and no journal is left.
-    EXPECT_EQ(journalUnderWriteLimit(scratch.file("small"), 200), 2);
-    EXPECT_TRUE(fs::is_empty(historyFolderOf(scratch.file("small"))));
-
-    EXPECT_EQ(journalUnderWriteLimit(scratch.file("state"), 8192), 1);
-    const std::vector<HistoryEntry> history = readHistory(scratch.file("state"));
-    ASSERT_EQ(history.size(), 1u);
-    EXPECT_GT(history[0].journal.figures.done, 10u);
-    EXPECT_EQ(history[0].state, RunState::Interrupted);
 }
 
 struct PastRun {

@@ -1,0 +1,75 @@
+// Names with tabs and line breaks, folder modes and another user (setpriv), a shell pipeline.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "cli/run_command_test.h"
+
+namespace kestrune {
+namespace {
+
+namespace fs = std::filesystem;
+using test::makeFile;
+using test::runCli;
+using test::RunCommandTest;
+
+TEST_F(RunCommandTest, TabsLineBreaksAndBackslashesInNamesAreEscaped) {
+    makeFile(inbox() + "/tab\there.txt", "");
+    makeFile(inbox() + "/two\nlines\\.txt", "");
+    for (auto [action, word] : {std::pair{3, std::string("delete")}, {4, std::string("trash")}}) {
+        writeSettings(record("Tidy", action, ""));
+        const test::CliOutcome result = runCli(scratch, "run Tidy --preview");
+        EXPECT_EQ(result.out, "task\tTidy\n" + word + "\t" + inbox() +
+                                  "/tab\\there.txt\t\tplanned\n" + word + "\t" + inbox() +
+                                  "/two\\nlines\\\\.txt\t\tplanned\n"
+                                  "Planned 2 entries, 0 failed, in 1 task(s)\n");
+    }
+}
+
+// Run as root, the run goes to a user that the folder's mode shuts out.
+TEST_F(RunCommandTest, FolderThatCannotBeListedIsAFailureOfTheRun) {
+    makeInbox();
+    makeFile(inbox() + "/Locked/x.txt");
+    writeSettings(record("Tidy", 2, sorted()));
+    std::string wrapper;
+    if (geteuid() == 0) {
+        wrapper = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+        for (const auto& entry : fs::recursive_directory_iterator(scratch.folder())) {
+            fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+        }
+        fs::permissions(scratch.folder(), fs::perms::all, fs::perm_options::add);
+    }
+    fs::permissions(inbox() + "/Locked", fs::perms::none);
+    for (const char* preview : {" --preview", ""}) {
+        const test::CliOutcome result = runCli(scratch, std::string("run Tidy") + preview, wrapper);
+        EXPECT_EQ(result.status, 1) << result.err;
+        EXPECT_NE(result.out.find("folder\t" + inbox() + "/Locked\t\tfailed: Permission denied\n"),
+                  std::string::npos)
+            << result.out;
+        EXPECT_NE(result.out.find(" 2 entries, 1 failed"), std::string::npos) << result.out;
+    }
+    fs::permissions(inbox() + "/Locked", fs::perms::owner_all);
+}
+
+// The entries are printed while the run goes on; a reader that has seen enough must not
+// stop the run half-way.
+TEST_F(RunCommandTest, ReaderThatStopsEarlyDoesNotCutTheRunShort) {
+    constexpr int kFiles = 2000;
+    for (int i = 0; i < kFiles; ++i) {
+        makeFile(inbox() + "/a-rather-long-name-for-a-file-number-" + std::to_string(i) + ".txt",
+                 "x");
+    }
+    writeSettings(record("Many", 2, sorted()));
+    const std::string command = std::string(KESTRUNE_CLI_PATH) + " --folder '" + scratch.folder() +
+                                "' run Many | head -n 1 >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::size_t copied = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(sorted())) ++copied;
+    EXPECT_EQ(copied, static_cast<std::size_t>(kFiles));
+}
+
+}  // namespace
+}  // namespace kestrune
