@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/console.h"
 #include "store/state_folder.h"
 #include "store/task_record.h"
 
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     // A run prints one line per entry: the standard streams get buffers of their own instead
     // of passing every piece through C's stdio. Nothing here writes through stdio.
     std::ios::sync_with_stdio(false);
+    kestrune::writeUtf8Output();
 
     CLI::App app{"Kestrune's command line: shows the task tree and records, and runs tasks.",
                  "kestrune-cli"};
@@ -115,8 +117,11 @@ int main(int argc, char** argv) {
     // Set after the commands, so that only the program's own help ends with it.
     app.footer(recordKeysHelp());
 
+    std::vector<std::string> arguments = kestrune::programArguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::ParseError& e) {
         const int status = app.exit(e);
         return status == 0 ? kOk : kCannotRun;

@@ -22,6 +22,15 @@ struct ActionResult {
     static ActionResult failure(int code, std::string text);
 };
 
+// The failures that every system's file actions give in the same words.
+namespace failures {
+ActionResult changed();             // ESTALE: the entry changed since it was listed
+ActionResult changedWhileCopied();  // ESTALE: the source changed while it was copied
+ActionResult replacedFolder(int code, const std::string& path);  // a folder now a link
+ActionResult notAllRemoved();  // ENOTEMPTY: something in a folder was added since
+ActionResult stopped();        // ECANCELED: a stop request cut a copy short
+}  // namespace failures
+
 // What the copy of a folder took: every entry below it, by its path relative to the folder,
 // as it was when copied. Removing the source afterwards takes exactly these, so nothing
 // added or changed meanwhile is lost.
@@ -52,7 +61,8 @@ class FileActions {
     virtual ActionResult openBelow(const OpenFolder& parent, const std::string& name,
                                    OpenFolder& out) = 0;
     // Makes a folder in an open folder: EEXIST when any entry of that name exists. A private
-    // folder (mode 700) must then be this user's own and no link, else it fails.
+    // folder (mode 700; on Windows this user's alone, hidden, as the Recycle Bin's folders
+    // are) must then be this user's own and no link, else it fails.
     virtual ActionResult makeFolder(const OpenFolder& parent, const std::string& name,
                                     bool private_ = false) = 0;
     // Removes an empty folder; one with anything in it stays and fails.

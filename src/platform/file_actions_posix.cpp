@@ -6,31 +6,20 @@
 #include <cerrno>
 
 #include "platform/file_actions.h"
-#include "platform/file_io.h"
 #include "platform/file_support_posix.h"
 #include "platform/tree_copy_posix.h"
 
 namespace kestrune {
 
-ActionResult ActionResult::failure(int code) {
-    return {code, systemErrorText(code)};
-}
-
-ActionResult ActionResult::failure(int code, std::string text) {
-    return {code, std::move(text)};
-}
-
 namespace {
 
+using failures::changed;
+using failures::replacedFolder;
 using posix::Descriptor;
 using posix::identityOf;
 using posix::lastError;
 
 constexpr std::size_t kSmallFileLimit = 1 << 16;
-
-ActionResult changed() {
-    return ActionResult::failure(ESTALE, "the entry changed since it was listed");
-}
 
 int statAt(int folder, const std::string& name, struct stat& st) {
     return fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
@@ -86,10 +75,6 @@ ActionResult renameNoReplace(int from, const std::string& name, int to,
         return result.code == EINVAL ? ActionResult::failure(original) : result;
     }
     return lastError();
-}
-
-ActionResult replacedFolder(int error, const std::string& path) {
-    return ActionResult::failure(error, "the folder " + path + " was replaced since it was listed");
 }
 
 OpenFolder handleOf(int fd, std::string path) {
@@ -253,10 +238,10 @@ class PosixFileActions final : public FileActions {
         struct stat st {};
         if (statAt(from->fd(), name, st) != 0) return lastError();
         if (S_ISDIR(st.st_mode)) {
-            if (!identityOf(st).sameEntry(copy.source)) return posix::changedWhileCopied();
+            if (!identityOf(st).sameEntry(copy.source)) return failures::changedWhileCopied();
             return posix::removeTree(from->fd(), name, &copy.manifest);
         }
-        if (!(identityOf(st) == copy.source)) return posix::changedWhileCopied();
+        if (!(identityOf(st) == copy.source)) return failures::changedWhileCopied();
         if (unlinkat(from->fd(), name.c_str(), 0) != 0) return lastError();
         return ActionResult::success();
     }

@@ -103,6 +103,12 @@ std::string windowsErrorText(DWORD error) {
 
 }  // namespace
 
+// The folders inherit the access rules of the folder they are made in: the user's own
+// %APPDATA%, or the program's folder the user chose for their files.
+std::string makeStateFolders(const std::string& folder) {
+    return makeFolders(folder) ? std::string() : errorText();
+}
+
 FileContent SystemFileIo::read(const std::string& path) const {
     FileContent result;
     const std::wstring name = systemPath(path);

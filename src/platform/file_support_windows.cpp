@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <sddl.h>
+
 #include <cerrno>
+#include <memory>
 #include <vector>
 
 #include "platform/file_support_windows.h"
@@ -66,6 +69,7 @@ std::string utf8(std::wstring_view wide) {
 std::wstring systemPath(const std::string& path) {
     std::wstring given = wide(path);
     if (given.rfind(L"\\\\?\\", 0) == 0 || given.rfind(L"\\\\.\\", 0) == 0) return given;
+    if (given.size() == 2 && given[1] == L':') given += L'\\';
     const std::wstring full = absolute(std::move(given));
     // The root: "C:\" or "\\server\share\".
     std::size_t at = 0;
@@ -103,6 +107,12 @@ std::wstring systemPath(const std::string& path) {
         result += names[i];
     }
     return result;
+}
+
+std::string userPath(std::wstring_view path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return "\\\\" + utf8(path.substr(8));
+    if (path.rfind(L"\\\\?\\", 0) == 0) return utf8(path.substr(4));
+    return utf8(path);
 }
 
 std::string folderOf(const std::string& path) {
@@ -168,28 +178,160 @@ HANDLE openEntry(const std::string& path, DWORD access) {
                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
-int openEntryIn(HANDLE folder, const std::string& name, DWORD access, ULONG options, Handle& out) {
-    if (name.empty() || name.find_first_of("/\\") != std::string::npos || name == "." ||
-        name == "..") {
-        return errorCode(ERROR_INVALID_NAME);
-    }
-    std::wstring wideName = wide(name);
+namespace {
+
+bool validName(const std::string& name) {
+    return !name.empty() && name.find_first_of("/\\") == std::string::npos && name != "." &&
+           name != "..";
+}
+
+// The native API's open or make of `name` relative to the open folder (an empty name: the
+// folder itself), a symbolic link or junction as itself.
+int createRelative(HANDLE folder, std::wstring name, DWORD access, ULONG disposition,
+                   const NewEntry& entry, Handle& out) {
     UNICODE_STRING object;
-    object.Buffer = wideName.data();
-    object.Length = static_cast<USHORT>(wideName.size() * sizeof(wchar_t));
+    object.Buffer = name.empty() ? nullptr : name.data();
+    object.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
     object.MaximumLength = object.Length;
     OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &object, 0, folder, nullptr);
+    InitializeObjectAttributes(&attributes, &object, 0, folder, entry.security);
     IO_STATUS_BLOCK io{};
+    LARGE_INTEGER allocation;
+    allocation.QuadPart = static_cast<LONGLONG>(entry.allocation);
     HANDLE handle = nullptr;
     const NTSTATUS status = NtCreateFile(
-        &handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
-        options | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT |
+        &handle, access | SYNCHRONIZE, &attributes, &io,
+        entry.allocation > 0 ? &allocation : nullptr, entry.attributes, kShareAll, disposition,
+        entry.options | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT |
             FILE_SYNCHRONOUS_IO_NONALERT,
         nullptr, 0);
     if (!NT_SUCCESS(status)) return statusCode(status);
     out.reset(handle);
     return 0;
+}
+
+}  // namespace
+
+int openEntryIn(HANDLE folder, const std::string& name, DWORD access, ULONG options, Handle& out) {
+    if (!validName(name)) return errorCode(ERROR_INVALID_NAME);
+    NewEntry entry;
+    entry.options = options;
+    return createRelative(folder, wide(name), access, FILE_OPEN, entry, out);
+}
+
+int createEntryIn(HANDLE folder, const std::string& name, DWORD access, const NewEntry& entry,
+                  Handle& out) {
+    if (!validName(name)) return errorCode(ERROR_INVALID_NAME);
+    return createRelative(folder, wide(name), access, FILE_CREATE, entry, out);
+}
+
+int reopen(HANDLE entry, DWORD access, Handle& out) {
+    return createRelative(entry, {}, access, FILE_OPEN, NewEntry{}, out);
+}
+
+// The extended delete of Windows 10 (1809 and later), which the headers only give to builds
+// that require it.
+constexpr auto kDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kDeleteFlag = 0x1;
+constexpr DWORD kPosixSemantics = 0x2;
+constexpr DWORD kIgnoreReadOnly = 0x10;
+
+int deleteOpen(HANDLE entry, bool evenReadOnly) {
+    DWORD gone = kDeleteFlag | kPosixSemantics | (evenReadOnly ? kIgnoreReadOnly : 0);
+    if (SetFileInformationByHandle(entry, kDispositionInfoEx, &gone, sizeof gone)) return 0;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED &&
+        error != ERROR_INVALID_FUNCTION && error != ERROR_CALL_NOT_IMPLEMENTED) {
+        return errorCode(error);
+    }
+    // Older systems: the name goes when the last handle closes, and read-only is a flag to
+    // clear first.
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic)) {
+        return lastErrorCode();
+    }
+    const bool readOnly = (basic.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !evenReadOnly) return EACCES;
+    if (readOnly) {
+        FILE_BASIC_INFO writable{};
+        writable.FileAttributes = basic.FileAttributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+        if (writable.FileAttributes == 0) writable.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (!SetFileInformationByHandle(entry, FileBasicInfo, &writable, sizeof writable)) {
+            return lastErrorCode();
+        }
+    }
+    FILE_DISPOSITION_INFO plain{};
+    plain.DeleteFile = TRUE;
+    if (SetFileInformationByHandle(entry, FileDispositionInfo, &plain, sizeof plain)) return 0;
+    const int code = lastErrorCode();
+    if (readOnly) {
+        FILE_BASIC_INFO back{};
+        back.FileAttributes = basic.FileAttributes;
+        SetFileInformationByHandle(entry, FileBasicInfo, &back, sizeof back);
+    }
+    return code;
+}
+
+namespace {
+
+// Room for a few hundred names per call.
+constexpr DWORD kListingBuffer = 64 * 1024;
+
+bool isDotOrDotDot(const FILE_ID_BOTH_DIR_INFO& entry) {
+    const DWORD length = entry.FileNameLength / sizeof(wchar_t);
+    return entry.FileName[0] == L'.' && (length == 1 || (length == 2 && entry.FileName[1] == L'.'));
+}
+
+}  // namespace
+
+int readFolder(HANDLE folder, std::uint64_t device, std::vector<FolderEntry>& entries) {
+    thread_local std::unique_ptr<char[]> buffer(new char[kListingBuffer]);
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!GetFileInformationByHandleEx(folder, kind, buffer.get(), kListingBuffer)) {
+            return GetLastError() == ERROR_NO_MORE_FILES ? 0 : lastErrorCode();
+        }
+        kind = FileIdBothDirectoryInfo;
+        for (DWORD at = 0;;) {
+            const auto& raw = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.get() + at);
+            if (!isDotOrDotDot(raw)) {
+                FolderEntry entry;
+                entry.name =
+                    utf8(std::wstring_view(raw.FileName, raw.FileNameLength / sizeof(wchar_t)));
+                // For a reparse point the tag stands where extended attributes' size would.
+                entry.type = typeOf(raw.FileAttributes, raw.EaSize);
+                if (entry.type == EntryType::Folder) {
+                    entry.id = {device, static_cast<std::uint64_t>(raw.FileId.QuadPart)};
+                    // A volume mounted into a folder is a reparse point, so a Link: any
+                    // folder left is on this volume.
+                    entry.sameFileSystem = true;
+                }
+                entries.push_back(std::move(entry));
+            }
+            if (raw.NextEntryOffset == 0) break;
+            at += raw.NextEntryOffset;
+        }
+    }
+}
+
+const std::wstring& currentUserSid() {
+    static const std::wstring sid = [] {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::wstring();
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<char> buffer(size);
+        wchar_t* text = nullptr;
+        std::wstring result;
+        if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+            ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+            result = text;
+            LocalFree(text);
+        }
+        CloseHandle(token);
+        return result;
+    }();
+    return sid;
 }
 
 EntryType typeOf(DWORD attributes, DWORD reparseTag) {

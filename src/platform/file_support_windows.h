@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/entry_identity.h"
+#include "platform/folder_listing.h"
 
 namespace kestrune::windows {
 
@@ -21,8 +23,11 @@ std::string utf8(std::wstring_view wide);
 // "." and ".." are taken away as Windows itself would, a relative path is taken from the
 // working folder, and "\\?\" (or "\\?\UNC\" for \\server\share) goes before it. A name is
 // never changed otherwise: one that Windows would quietly alter (a trailing dot or blank)
-// reaches the file system as it is and is refused there.
+// reaches the file system as it is and is refused there. A drive alone ("C:") is its root, as
+// the run's rules spell a root without its separator.
 std::wstring systemPath(const std::string& path);
+// A path the system gave ("\\?\C:\...", "\\?\UNC\server\share\...") as a user writes it.
+std::string userPath(std::wstring_view path);
 
 // The folder a path lies in, by either separator: "." for a bare name.
 std::string folderOf(const std::string& path);
@@ -82,10 +87,44 @@ HANDLE openEntry(const std::string& path, DWORD access = FILE_READ_ATTRIBUTES);
 // 0 or an errno-style code as errorCode gives.
 int openEntryIn(HANDLE folder, const std::string& name, DWORD access, ULONG options, Handle& out);
 
+// What a new entry of an open folder is made with.
+struct NewEntry {
+    ULONG options = 0;             // FILE_DIRECTORY_FILE or FILE_NON_DIRECTORY_FILE, ...
+    ULONG attributes = 0;          // FILE_ATTRIBUTE_*
+    std::uint64_t allocation = 0;  // the size to set aside for a file's content
+    void* security = nullptr;      // a SECURITY_DESCRIPTOR, or the folder's inherited rules
+};
+// Makes the entry `name` in an open folder; EEXIST when any entry of that name exists.
+int createEntryIn(HANDLE folder, const std::string& name, DWORD access, const NewEntry& entry,
+                  Handle& out);
+
+// A second handle on an open entry with other access; 0 or an errno-style code.
+int reopen(HANDLE entry, DWORD access, Handle& out);
+
+// Deletes an entry opened with DELETE access: its name goes at once, even while others hold
+// it open. A read-only file fails EACCES unless `evenReadOnly` (then it was opened with
+// FILE_WRITE_ATTRIBUTES too). 0 or an errno-style code.
+int deleteOpen(HANDLE entry, bool evenReadOnly);
+
+// The entries of an open folder (opened with FILE_LIST_DIRECTORY), unsorted, without "." and
+// "..": names and types, ids of folders. 0 or an errno-style code.
+int readFolder(HANDLE folder, std::uint64_t device, std::vector<FolderEntry>& entries);
+
+// The security identifier of the user this process runs as ("S-1-5-21-..."), empty if unknown.
+const std::wstring& currentUserSid();
+
 // Nanoseconds since 1970 of a FILETIME-style count of 100 ns since 1601.
 inline std::int64_t nanoseconds(std::int64_t fileTime) {
     return (fileTime - 116444736000000000LL) * 100;
 }
+
+// The FILETIME-style count of nanoseconds since 1970.
+inline std::int64_t fileTime(std::int64_t nanoseconds) {
+    return nanoseconds / 100 + 116444736000000000LL;
+}
+
+// The folder at the top of each volume that holds its Recycle Bin, a folder for each user in it.
+inline constexpr std::string_view kRecycleBin = "$Recycle.Bin";
 
 // What a reparse point with that tag is to a walk: a link (symbolic link, junction, mount
 // point) is never followed; other tags (cloud files, deduplicated files) are the file or folder.

@@ -14,15 +14,12 @@
 namespace kestrune {
 
 FolderHandle::~FolderHandle() {
-    windows::closeDescriptor(fd_);
+    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
 }
 
 namespace {
 
 using windows::Handle;
-
-// Room for a few hundred names per call.
-constexpr DWORD kListingBuffer = 64 * 1024;
 
 constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
@@ -41,45 +38,6 @@ FolderListing notOpened(int error) {
     return listing;
 }
 
-bool isDotOrDotDot(const FILE_ID_BOTH_DIR_INFO& entry) {
-    const DWORD length = entry.FileNameLength / sizeof(wchar_t);
-    return entry.FileName[0] == L'.' && (length == 1 || (length == 2 && entry.FileName[1] == L'.'));
-}
-
-// Reads the open folder's entries, their types and ids, in as few calls as the names allow.
-// False with the error code set when a read fails.
-bool readNames(HANDLE folder, std::uint64_t device, std::vector<FolderEntry>& entries, int& error) {
-    thread_local std::unique_ptr<char[]> buffer(new char[kListingBuffer]);
-    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-    for (;;) {
-        if (!GetFileInformationByHandleEx(folder, kind, buffer.get(), kListingBuffer)) {
-            if (GetLastError() == ERROR_NO_MORE_FILES) return true;
-            error = windows::lastErrorCode();
-            return false;
-        }
-        kind = FileIdBothDirectoryInfo;
-        for (DWORD at = 0;;) {
-            const auto& raw = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.get() + at);
-            if (!isDotOrDotDot(raw)) {
-                FolderEntry entry;
-                entry.name = windows::utf8(
-                    std::wstring_view(raw.FileName, raw.FileNameLength / sizeof(wchar_t)));
-                // For a reparse point the tag stands where extended attributes' size would.
-                entry.type = windows::typeOf(raw.FileAttributes, raw.EaSize);
-                if (entry.type == EntryType::Folder) {
-                    entry.id = {device, static_cast<std::uint64_t>(raw.FileId.QuadPart)};
-                    // A volume mounted into a folder is a reparse point, so a Link: any
-                    // folder left is on this volume.
-                    entry.sameFileSystem = true;
-                }
-                entries.push_back(std::move(entry));
-            }
-            if (raw.NextEntryOffset == 0) break;
-            at += raw.NextEntryOffset;
-        }
-    }
-}
-
 // The folder is what `expected` says when that is given, else it is looked at.
 FolderListing readEntries(Handle folder, std::string path, std::optional<FolderId> expected,
                           bool checked) {
@@ -93,11 +51,10 @@ FolderListing readEntries(Handle folder, std::string path, std::optional<FolderI
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return notOpened(ENOTDIR);
         if (expected && !(self == *expected)) return notOpened(ESTALE);
     }
-    const HANDLE raw = folder.get();
-    const int descriptor = windows::descriptorOf(folder.release());
-    if (descriptor < 0) return notOpened(windows::lastErrorCode());
-    listing.folder = std::make_shared<const FolderHandle>(descriptor, std::move(path), self.device);
-    if (!readNames(raw, self.device, listing.entries, listing.error)) {
+    const HANDLE raw = folder.release();
+    listing.folder = std::make_shared<const FolderHandle>(raw, std::move(path), self);
+    listing.error = windows::readFolder(raw, self.device, listing.entries);
+    if (listing.error != 0) {
         listing.entries.clear();
         listing.folder.reset();
         return listing;
@@ -122,8 +79,8 @@ FolderListing listFolder(const std::string& path) {
 FolderListing listFolderBelow(const OpenFolder& parent, const std::string& name, const FolderId& id,
                               bool checked) {
     Handle folder;
-    const int error = windows::openEntryIn(windows::handleOf(parent->fd()), name, kFolderAccess,
-                                           FILE_DIRECTORY_FILE, folder);
+    const int error =
+        windows::openEntryIn(parent->native(), name, kFolderAccess, FILE_DIRECTORY_FILE, folder);
     if (error != 0) return notOpened(error);
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (!GetFileInformationByHandleEx(folder.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
@@ -143,8 +100,8 @@ int readIdentity(const std::string& path, EntryIdentity& identity) {
 
 int readIdentityIn(const OpenFolder& folder, const std::string& name, EntryIdentity& identity) {
     Handle entry;
-    if (const int error = windows::openEntryIn(windows::handleOf(folder->fd()), name,
-                                               FILE_READ_ATTRIBUTES, 0, entry)) {
+    if (const int error =
+            windows::openEntryIn(folder->native(), name, FILE_READ_ATTRIBUTES, 0, entry)) {
         return error;
     }
     return windows::identityOf(entry.get(), identity);
@@ -157,6 +114,33 @@ bool folderIdentity(const std::string& path, FolderId& id) {
     DWORD attributes = 0;
     return folder.valid() && idOf(folder.get(), id, attributes) &&
            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The path the system gives the open folder, every link and junction on the way resolved and
+// the names spelt as stored; "\\?\" taken away again, so the path reads as a user writes it.
+bool realFolder(const std::string& path, std::string& real, FolderId& id) {
+    const Handle folder(CreateFileW(windows::systemPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    windows::kShareAll, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    DWORD attributes = 0;
+    if (!folder.valid() || !idOf(folder.get(), id, attributes) ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return false;
+    }
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(folder.get(), name.data(), static_cast<DWORD>(name.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return false;
+        if (length < name.size()) {
+            name.resize(length);
+            break;
+        }
+        name.resize(length);
+    }
+    real = windows::userPath(name);
+    return true;
 }
 
 }  // namespace kestrune

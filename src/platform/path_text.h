@@ -43,4 +43,10 @@ inline std::string withSeparator(std::string folder) {
 // separator.
 bool pathStartsWith(const std::string& path, const std::string& prefix);
 
+// Why an entry of this system cannot take that name, or empty. On Windows: a device's name
+// (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension: aux.txt), a trailing dot or
+// blank, a character Windows refuses (<>:"/\|?* and control characters), which it would
+// otherwise change or take for something else. Never changed silently: the entry fails.
+std::string nameProblem(std::string_view name);
+
 }  // namespace kestrune

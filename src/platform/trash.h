@@ -32,6 +32,8 @@ std::string homeTrashFolder();
 // The folders of a trash folder that hold the trashed entries and their records.
 std::string trashFilesFolder(const std::string& trashFolder);
 std::string trashInfoFolder(const std::string& trashFolder);
+// The trash folder that holds that files folder: trashFilesFolder undone.
+std::string trashFolderOf(const std::string& filesFolder);
 
 // The names an entry gets in the trash at the given attempt (from 1): the entry's name in the
 // files folder, and its record's in the info folder.

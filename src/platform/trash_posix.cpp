@@ -146,6 +146,10 @@ std::string trashInfoFolder(const std::string& trashFolder) {
     return trashFolder + "/info";
 }
 
+std::string trashFolderOf(const std::string& filesFolder) {
+    return folderOf(filesFolder);
+}
+
 // The entry's own name, or with "_2", "_3"... before its extension, cut so that the
 // .trashinfo's name still fits.
 TrashNames trashNames(const std::string& name, int attempt) {

@@ -23,15 +23,11 @@ bool stopped(const std::atomic<bool>* stop) {
     return stop != nullptr && stop->load(std::memory_order_relaxed);
 }
 
-ActionResult cancelled() {
-    return ActionResult::failure(ECANCELED, "stopped");
-}
-
 ActionResult copyByReading(int in, int out, const std::atomic<bool>* stop) {
     std::vector<char> buffer(kBufferSize);
     for (std::size_t sinceLook = 0;;) {
         if (sinceLook >= kChunk) {
-            if (stopped(stop)) return cancelled();
+            if (stopped(stop)) return failures::stopped();
             sinceLook = 0;
         }
         const ssize_t n = ::read(in, buffer.data(), buffer.size());
@@ -49,7 +45,7 @@ ActionResult copyByReading(int in, int out, const std::atomic<bool>* stop) {
 // The kernel copies without passing the data through this process where it can.
 ActionResult copyContent(int in, int out, const std::atomic<bool>* stop) {
     for (bool first = true;; first = false) {
-        if (stopped(stop)) return cancelled();
+        if (stopped(stop)) return failures::stopped();
         const ssize_t n = copy_file_range(in, nullptr, out, nullptr, kChunk, 0);
         if (n == 0) return ActionResult::success();
         if (n > 0) continue;
@@ -95,7 +91,7 @@ ActionResult copyFile(int from, const std::string& name, const struct stat& list
     Descriptor in(openat(from, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
     if (!in.valid() || fstat(in.get(), &st) != 0) return lastError();
-    if (!S_ISREG(st.st_mode) || st.st_ino != listed.st_ino) return changedWhileCopied();
+    if (!S_ISREG(st.st_mode) || st.st_ino != listed.st_ino) return failures::changedWhileCopied();
     Descriptor out(openat(to, newName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!out.valid()) return lastError();
     ActionResult result = copyContent(in.get(), out.get(), stop);
@@ -105,7 +101,7 @@ ActionResult copyFile(int from, const std::string& name, const struct stat& list
         if (!keepModeAndTimes(out.get(), st) || fstat(in.get(), &after) != 0) {
             result = lastError();
         } else if (!(identityOf(after) == identityOf(st))) {
-            result = changedWhileCopied();
+            result = failures::changedWhileCopied();
         }
     }
     if (result.ok() && !out.close()) result = lastError();
@@ -155,11 +151,12 @@ ActionResult copyFolder(int from, const std::string& name, const struct stat& li
     Descriptor in(openat(from, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
     if (!in.valid() || fstat(in.get(), &st) != 0) return lastError();
-    if (st.st_ino != listed.st_ino || st.st_dev != listed.st_dev) return changedWhileCopied();
+    if (st.st_ino != listed.st_ino || st.st_dev != listed.st_dev)
+        return failures::changedWhileCopied();
     if (mkdirat(to, newName.c_str(), 0700) != 0) return lastError();
     Descriptor out(openat(to, newName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    ActionResult result = out.valid() ? copyInto(in.get(), out.get(), prefix, stop, manifest)
-                                      : lastError();
+    ActionResult result =
+        out.valid() ? copyInto(in.get(), out.get(), prefix, stop, manifest) : lastError();
     if (result.ok() && !keepModeAndTimes(out.get(), st)) result = lastError();
     out.reset(-1);
     if (!result.ok()) removeTree(to, newName, nullptr);
@@ -230,10 +227,6 @@ bool emptyFolder(int folder, const std::string& prefix, const CopyManifest* mani
 
 }  // namespace
 
-ActionResult changedWhileCopied() {
-    return ActionResult::failure(ESTALE, "the source changed while it was copied");
-}
-
 ActionResult copyEntry(int from, const std::string& name, const struct stat& st, int to,
                        const std::string& newName, const std::atomic<bool>* stop,
                        CopyManifest& manifest) {
@@ -247,8 +240,7 @@ ActionResult removeTree(int parent, const std::string& name, const CopyManifest*
     const bool all = emptyFolder(folder.get(), "", manifest);
     folder.reset(-1);
     if (!all) {
-        return ActionResult::failure(
-            ENOTEMPTY, "not all of it could go: something in it was added or changed since");
+        return failures::notAllRemoved();
     }
     if (unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) return lastError();
     return ActionResult::success();

@@ -16,8 +16,6 @@ inline ActionResult lastError() {
     return ActionResult::failure(errno);
 }
 
-ActionResult changedWhileCopied();
-
 // Copies the entry `name` of folder `from` (whose status is `st`) to `newName` in folder `to`:
 // a file with its content, mode, times, owner and extended attributes where allowed, a link
 // as a link, a folder with everything in it (each entry recorded in `manifest`). Fails with

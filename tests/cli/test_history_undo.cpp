@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_runner.h"
+#include "cli/field_escape.h"
 
 namespace kestrune {
 namespace {
@@ -52,9 +53,10 @@ TEST_F(HistoryUndoTest, HistoryListsRunsAndUndoPutsThemBackOrRedoes) {
 
     const test::CliOutcome undo = runCli(scratch, "undo");
     EXPECT_EQ(undo.status, 0) << undo.err;
-    EXPECT_EQ(undo.out, "undoing\t" + id + "\n" + "undo\t" + sorted + "/Notes/c.txt\t" + inbox +
-                            "/Notes/c.txt\tok\n" + "undo\t" + sorted + "/a.txt\t" + inbox +
-                            "/a.txt\tok\n" + "Undone: 2 done, 0 failed\n");
+    EXPECT_EQ(undo.out, "undoing\t" + id + "\n" + "undo\t" + cli::field(sorted + "/Notes/c.txt") +
+                            "\t" + cli::field(inbox + "/Notes/c.txt") + "\tok\n" + "undo\t" +
+                            cli::field(sorted + "/a.txt") + "\t" + cli::field(inbox + "/a.txt") +
+                            "\tok\n" + "Undone: 2 done, 0 failed\n");
     EXPECT_EQ(readFile(inbox + "/Notes/c.txt"), "c");
     EXPECT_FALSE(fs::exists(sorted));
     const auto after = rows(runCli(scratch, "history").out);

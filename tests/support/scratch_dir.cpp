@@ -25,15 +25,17 @@ fs::path makeUniqueFolder() {
     throw std::runtime_error("cannot make a scratch folder in " + textOf(base));
 }
 
-// Tests make folders read-only on purpose; give write access back so the folder can go.
+// Tests make folders and files read-only on purpose; give write access back so the folder
+// can go (on Windows a read-only file cannot be removed).
 void makeWritable(const fs::path& root) {
     std::error_code error;
     fs::permissions(root, fs::perms::owner_all, fs::perm_options::add, error);
     for (auto it = fs::recursive_directory_iterator(root, error);
          it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_directory(error) && !it->is_symlink(error)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-        }
+        if (it->is_symlink(error)) continue;
+        const fs::perms wanted =
+            it->is_directory(error) ? fs::perms::owner_all : fs::perms::owner_write;
+        fs::permissions(it->path(), wanted, fs::perm_options::add, error);
     }
 }
 
@@ -45,6 +47,11 @@ ScratchDir::~ScratchDir() {
     makeWritable(path_);
     std::error_code error;
     fs::remove_all(path_, error);
+}
+
+void removeTree(const std::string& path) {
+    makeWritable(pathOf(path));
+    fs::remove_all(pathOf(path));
 }
 
 std::string readFile(const std::string& path) {
@@ -63,22 +70,6 @@ void writeFile(const std::string& path, const std::string& content) {
 void makeFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
     writeFile(textOf(path), content);
-}
-
-ScopedVariable::ScopedVariable(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) {
-        had_ = true;
-        old_ = old;
-    }
-    ::setenv(name, value.c_str(), 1);
-}
-
-ScopedVariable::~ScopedVariable() {
-    if (had_) {
-        ::setenv(name_, old_.c_str(), 1);
-    } else {
-        ::unsetenv(name_);
-    }
 }
 
 }  // namespace kestrune::test

@@ -56,6 +56,9 @@ class ScopedVariable {
     std::string old_;
 };
 
+// Removes the folder with everything in it, read-only entries too (which Windows keeps).
+void removeTree(const std::string& path);
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 // writeFile that first creates every missing folder above the file.

@@ -85,7 +85,7 @@ ActionResult OpenFolders::open(std::string_view folder, OpenFolder& out) {
         if (!opened.ok()) return opened;
     }
     while (at.size() < key.size()) {
-        const std::size_t end = key.find('/', at.size() + 1);
+        const std::size_t end = separatorFrom(key, at.size() + 1);
         const std::string next = key.substr(0, end);
         OpenFolder below;
         const ActionResult opened = files_.openBelow(from, next.substr(at.size() + 1), below);
@@ -102,15 +102,11 @@ ActionResult OpenFolders::open(std::string_view folder, OpenFolder& out) {
 
 void OpenFolders::forget(std::string_view folder) {
     const std::string key = rootKey(folder);
-    const auto below = [&key](const std::string& path) {
-        return path.size() >= key.size() && path.compare(0, key.size(), key) == 0 &&
-               (path.size() == key.size() || path[key.size()] == '/');
-    };
     for (std::size_t i = 0; i < rootsOpen_.size(); ++i) {
-        if (below(roots_[i].path)) rootsOpen_[i].reset();
+        if (isAtOrBelow(roots_[i].path, key)) rootsOpen_[i].reset();
     }
     for (auto it = held_.begin(); it != held_.end();) {
-        if (below(it->first)) {
+        if (isAtOrBelow(it->first, key)) {
             ages_.erase(it->second.age);
             it = held_.erase(it);
         } else {

@@ -27,11 +27,6 @@ std::string nameOf(const std::string& path) {
     return path.substr(folderPart(path).size());
 }
 
-bool isWithin(const std::string& path, const std::string& folder) {
-    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           (path.size() == folder.size() || path[folder.size()] == '/');
-}
-
 StepResult failure(std::string error, std::string target = {}) {
     StepResult result;
     result.error = std::move(error);
@@ -139,7 +134,7 @@ bool Executor::makeFolders() {
             }
         }
         if (problem.empty()) continue;
-        if (isWithin(target, folder)) {
+        if (isAtOrBelow(target, folder)) {
             totals_.error = cannotRunMessage(plan_.task, problem);
             return false;
         }
@@ -297,7 +292,7 @@ ActionResult Executor::ensureTrash() {
     // The folders from the root down to the trash folder, then its files and info folders.
     std::vector<std::string> chain;
     for (std::size_t at = plan_.roots[*root].path.size(); at < trash.size();) {
-        const std::size_t end = trash.find('/', at + 1);
+        const std::size_t end = separatorFrom(trash, at + 1);
         chain.push_back(trash.substr(0, end));
         at = end == std::string::npos ? trash.size() : end;
     }
@@ -342,7 +337,7 @@ void Executor::trash(std::size_t index, const PlanStep& step) {
         return report(index, failure(ActionResult::failure(code).error));
     }
     if (!asListed(now, step.identity)) {
-        return report(index, failure("the entry changed since it was listed"));
+        return report(index, failure(failures::changed().error));
     }
     const std::string record = trashInfoText(realPathOf(step.source), now.size, plan_.trash.top);
     Pending pending;

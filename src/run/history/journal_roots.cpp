@@ -1,5 +1,6 @@
 #include "run/history/journal_roots.h"
 
+#include "platform/trash.h"
 #include "run/plan/path_rules.h"
 #include "run/plan/plan_roots.h"
 
@@ -12,7 +13,7 @@ PlanTrash trashOfRun(const JournalContent& run) {
         if (step.action == Action::Trash && outcome.result.status == StepStatus::Done &&
             step.target.empty()) {
             const std::string files = withoutTrailingSlashes(folderPart(outcome.result.target));
-            return {withoutTrailingSlashes(folderPart(files)), {}};
+            return {trashFolderOf(files), {}};
         }
     }
     return {};
@@ -21,7 +22,8 @@ PlanTrash trashOfRun(const JournalContent& run) {
 std::vector<PlanRoot> rootsOfRun(const JournalContent& run) {
     if (!run.plan.roots.empty()) return run.plan.roots;
     std::vector<PlanRoot> roots{rootOf(run.plan.record.sourceFolder)};
-    if (!run.plan.record.targetFolder.empty()) roots.push_back(rootOf(run.plan.record.targetFolder));
+    if (!run.plan.record.targetFolder.empty())
+        roots.push_back(rootOf(run.plan.record.targetFolder));
     if (const PlanTrash trash = trashOfRun(run); !trash.folder.empty()) {
         roots.push_back(rootOf(trash.folder));
     }

@@ -67,6 +67,18 @@ std::string withoutTrailingSlashes(std::string_view path) {
     return std::string(path);
 }
 
+bool isAtOrBelow(std::string_view path, std::string_view folder) {
+    return path.size() >= folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           (path.size() == folder.size() || isPathSeparator(path[folder.size()]));
+}
+
+std::size_t separatorFrom(std::string_view path, std::size_t from) {
+    for (std::size_t at = from; at < path.size(); ++at) {
+        if (isPathSeparator(path[at])) return at;
+    }
+    return std::string_view::npos;
+}
+
 std::string sourceRootOf(const std::string& folder) {
     return !folder.empty() && isPathSeparator(folder.back()) ? folder : folder + "/";
 }

@@ -32,5 +32,9 @@ std::string sourceRootOf(const std::string& folder);
 std::string joined(std::string_view first, std::string_view second);
 // Without trailing separators; "/" itself gives "".
 std::string withoutTrailingSlashes(std::string_view path);
+// Whether the path is the folder (spelt without its trailing separator) or lies below it.
+bool isAtOrBelow(std::string_view path, std::string_view folder);
+// Where the first separator at or after `from` stands; npos when none does.
+std::size_t separatorFrom(std::string_view path, std::size_t from);
 
 }  // namespace kestrune

@@ -24,9 +24,7 @@ std::optional<std::size_t> rootIndexOf(const std::vector<PlanRoot>& roots, std::
     std::optional<std::size_t> best;
     for (std::size_t i = 0; i < roots.size(); ++i) {
         const std::string& root = roots[i].path;
-        const bool within = path.size() >= root.size() && path.compare(0, root.size(), root) == 0 &&
-                            (path.size() == root.size() || path[root.size()] == '/');
-        if (within && (!best || root.size() > roots[*best].path.size())) best = i;
+        if (isAtOrBelow(path, root) && (!best || root.size() > roots[*best].path.size())) best = i;
     }
     return best;
 }

@@ -2,86 +2,21 @@
 
 #include <filesystem>
 
-#include "run/auto/auto_runner.h"
+#include "run/auto/auto_runner_test.h"
 #include "run/history/journal.h"
 #include "run/history/run_history.h"
-#include "run/service/run_service.h"
-#include "support/scratch_dir.h"
 
 namespace kestrune {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Time = AutoRunner::Time;
+using test::arrive;
+using test::AutoRunnerTest;
+using test::HandedWatch;
 using test::makeFile;
+using test::Time;
 using test::writeFile;
-
-// A file that arrives finished, as a completed download does: dated an hour back, so an
-// automatic run does not wait for it to settle.
-void arrive(const std::string& path, const std::string& content) {
-    makeFile(path, content);
-    fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
-}
-
-// A watch that reports what the test hands it, for what the system will not do on request.
-class HandedWatch final : public FolderWatch {
-  public:
-    std::string add(const std::string& folder) override {
-        folders.insert(folder);
-        return {};
-    }
-    void remove(const std::string& folder) override { folders.erase(folder); }
-    std::size_t size() const override { return folders.size(); }
-    int descriptor() const override { return -1; }
-    std::vector<WatchEvent> read(int /*timeoutMs*/) override { return std::move(events); }
-
-    std::set<std::string> folders;
-    std::vector<WatchEvent> events;
-};
-
-// A task "Tidy" moving Inbox's *.txt to Sorted, driven turn by turn on a test clock; each
-// due run is carried out at once, as kestrune-cli does.
-class AutoRunnerTest : public test::ScratchTest {
-  protected:
-    std::string inbox() const { return scratch.file("Inbox"); }
-    std::string sorted() const { return scratch.file("Sorted"); }
-
-    void writeTask(const std::string& rules, int action = 1) const {
-        fs::create_directories(inbox());
-        writeFile(scratch.file("kestrune.dll"), "Tidy\r\n");
-        writeFile(scratch.file("Setting.cfg"),
-                  "[Tidy]\ns_folder=" + inbox() + "\nt_folder=" + sorted() +
-                      "\nactions=" + std::to_string(action) + "\nfilters=*.txt\n" + rules);
-    }
-    void start(std::unique_ptr<FolderWatch> watch = nullptr) {
-        AutoRunnerOptions options;
-        options.timing = AutoTiming{2s, 60s, 10s};
-        options.clock = [this] { return clock; };
-        options.watch = std::move(watch);
-        options.notice = [this](const AutoNotice& notice) { notices.push_back(notice.text); };
-        runner = std::make_unique<AutoRunner>(
-            scratch.folder(),
-            [this](const DueRun& due) {
-                reasons.push_back(due.reason);
-                const RunSummary summary = RunService(scratch.folder()).runAutomatically(due.task);
-                runner->runEnded(due.task, summary.ownChanges, summary.error,
-                                 summary.runningElsewhere);
-            },
-            std::move(options));
-    }
-    // Moves the clock on and takes a turn that waits a moment for the system's events.
-    void at(std::chrono::milliseconds since, int waitMs = 0) {
-        clock = kStart + since;
-        runner->turn(waitMs);
-    }
-
-    static constexpr Time kStart = Time{} + 490000h;
-    Time clock = kStart;
-    std::unique_ptr<AutoRunner> runner;
-    std::vector<AutoReason> reasons;
-    std::vector<std::string> notices;
-};
 
 TEST_F(AutoRunnerTest, AWrittenFileIsMovedOnceAfterTheQuietTimeInAJournaledRun) {
     writeTask("watch=1\n");
@@ -151,23 +86,6 @@ TEST_F(AutoRunnerTest, AQueueOverflowRunsInFullAndIsToldOnce) {
     EXPECT_EQ(reasons, std::vector<AutoReason>{AutoReason::FullRun});
     EXPECT_TRUE(fs::exists(sorted() + "/unseen.txt"));
     EXPECT_EQ(notices.size(), 2u) << "the tasks, then the overflow once";
-}
-
-TEST_F(AutoRunnerTest, ASourceThatGoesAndComesBackIsWatchedAgain) {
-    writeTask("watch=1\n");
-    start();
-    at(0ms, 50);
-    at(10s, 50);              // the first, full run after the start
-    fs::remove_all(inbox());  // as a disk taken away
-    at(11s, 200);
-    arrive(inbox() + "/back.txt", "b");
-    at(12s, 200);
-    at(39s, 200);
-    EXPECT_EQ(reasons.size(), 1u);
-    at(41s, 200);  // looked for again: found, and what it holds is new
-    at(44s, 200);
-    EXPECT_EQ(reasons, (std::vector<AutoReason>{AutoReason::FullRun, AutoReason::Changes}));
-    EXPECT_TRUE(fs::exists(sorted() + "/back.txt"));
 }
 
 TEST_F(AutoRunnerTest, ARecordThatCannotRunIsToldOnceAndAnEditIsTakenIn) {

@@ -1,14 +1,16 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
 
+#include "platform/trash.h"
 #include "run/history/journaled_run.h"
 #include "run/history/run_history.h"
 #include "run/history/run_undo.h"
 #include "run/plan/run_planner.h"
 #include "support/forwarding_files.h"
+#include "support/links.h"
+#include "support/other_file_system.h"
 #include "support/scratch_dir.h"
 
 namespace kestrune {
@@ -18,37 +20,35 @@ namespace fs = std::filesystem;
 using test::makeFile;
 using test::readFile;
 
-// Everything of a tree an undo must bring back: each entry's kind, content, mode and
-// modification time (folders by path and mode only: putting entries back changes their times).
+// Everything of a tree an undo must bring back: each entry's kind, content, permissions and
+// modification time (folders by path and permissions only: putting entries back changes their
+// times; a link by where it points).
 using Tree = std::map<std::string, std::string>;
 
 Tree treeOf(const std::string& root) {
     Tree tree;
     if (!fs::exists(root)) return tree;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        struct stat st {};
-        lstat(entry.path().c_str(), &st);
-        std::string what = std::to_string(st.st_mode);
-        if (!S_ISDIR(st.st_mode)) {
-            what +=
-                " " + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
-            what += S_ISLNK(st.st_mode) ? " -> " + fs::read_symlink(entry.path()).string()
-                                        : " " + readFile(entry.path().string());
+        const fs::file_status status = entry.symlink_status();
+        std::string what = std::to_string(static_cast<int>(status.type())) + " " +
+                           std::to_string(static_cast<unsigned>(status.permissions()));
+        if (fs::is_symlink(status)) {
+            what += " -> " + fs::read_symlink(entry.path()).string();
+        } else if (!fs::is_directory(status)) {
+            what += " " +
+                    std::to_string(fs::last_write_time(entry.path()).time_since_epoch().count()) +
+                    " " + readFile(entry.path().string());
         }
-        tree[entry.path().lexically_relative(root).string()] = what;
+        tree[entry.path().lexically_relative(root).generic_string()] = what;
     }
     return tree;
 }
 
-std::string otherFileSystem(const std::string& near) {
-    struct stat shm {
-    }, disk{};
-    if (stat("/dev/shm", &shm) != 0 || stat(near.c_str(), &disk) != 0 ||
-        shm.st_dev == disk.st_dev) {
-        return {};
-    }
-    char pattern[] = "/dev/shm/kestrune-undo-XXXXXX";
-    return mkdtemp(pattern) != nullptr ? pattern : "";
+// The entries of a trash folder: a run's undo leaves as many as there were before the run.
+std::size_t entriesIn(const std::string& folder) {
+    if (!fs::exists(folder)) return 0;
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
 class RunUndo : public test::ScratchTest {
@@ -58,14 +58,15 @@ class RunUndo : public test::ScratchTest {
     }
     std::string state() const { return scratch.folder() + "state/"; }
 
-    // A source tree with nested folders, a read-only file, a link and old times, and a
-    // target that holds entries of its own, one of them a name the run will find taken.
+    // A source tree with nested folders, a read-only file, a link (where the system lets the
+    // test make one) and old times, and a target that holds entries of its own, one of them a
+    // name the run will find taken.
     void makeTrees(const std::string& source, const std::string& target) {
         makeFile(source + "/a.txt", "a");
         makeFile(source + "/Deep/er/b.txt", "b");
         makeFile(source + "/Deep/c.txt", "c");
         makeFile(source + "/taken.txt", "mine");
-        fs::create_symlink("a.txt", source + "/link.txt");
+        test::makeLink("a.txt", source + "/link.txt");
         fs::permissions(source + "/Deep/c.txt", fs::perms::owner_read);
         fs::last_write_time(source + "/Deep/er/b.txt",
                             fs::file_time_type::clock::now() - std::chrono::hours(24 * 400));
@@ -86,7 +87,7 @@ class RunUndo : public test::ScratchTest {
 };
 
 TEST_F(RunUndo, UndoRestoresTheSourceAndTargetAndRedoesWhenUndoneItself) {
-    other = otherFileSystem(scratch.path().string());
+    other = test::folderOnAnotherFileSystem(scratch, "kestrune-undo-");
     std::vector<std::string> targets{scratch.file("out")};
     if (!other.empty()) targets.push_back(other + "/out");
     int round = 0;
@@ -115,7 +116,7 @@ TEST_F(RunUndo, UndoRestoresTheSourceAndTargetAndRedoesWhenUndoneItself) {
             EXPECT_EQ(treeOf(source).size(), sourceAfter.size()) << where;
             EXPECT_EQ(treeOf(target).size(), targetAfter.size()) << where;
             EXPECT_EQ(readHistory(state())[2].state, RunState::Done) << where;
-            fs::remove_all(target);
+            test::removeTree(target);
         }
     }
 }
@@ -181,7 +182,7 @@ TEST_F(RunUndo, UndoOverwritesNothingAndReportsWhatChanged) {
         std::map<std::string, std::string>* failures;
         bool stepDone(std::size_t index, const StepResult& result) override {
             if (result.status == StepStatus::Failed) {
-                (*failures)[fs::path(plan->steps[index].source).filename()] = result.error;
+                (*failures)[fs::path(plan->steps[index].source).filename().string()] = result.error;
             }
             return true;
         }
@@ -215,22 +216,25 @@ TEST_F(RunUndo, PermanentDeleteIsReportedAsSuch) {
     EXPECT_EQ(runUndo(plan, state(), {}, 100).totals.failed, 1u);
 }
 
-// A trash run's entries come back from the desktop's trash to their paths, link and
-// read-only file too, and leave nothing behind in the trash.
+// A trash run's entries come back from the trash (the desktop's, or the drive's Recycle Bin)
+// to their paths, link and read-only file too, and leave nothing behind in the trash.
 TEST_F(RunUndo, TrashedEntriesComeBackFromTheTrash) {
-    const std::string data = scratch.file("data");
-    setenv("XDG_DATA_HOME", data.c_str(), 1);
+    const test::ScopedVariable data("XDG_DATA_HOME", scratch.file("data"));
     const std::string source = scratch.file("in");
     makeTrees(source, scratch.file("unused"));
     const Tree before = treeOf(source);
-    const JournaledRun done = run(source, "", 4);
+    const RunPlan plan = planRecord({source, "", 4, 0, "*.txt", false}, "Tidy");
+    ASSERT_FALSE(plan.trash.folder.empty()) << "no trash for " << source;
+    const std::string files = trashFilesFolder(plan.trash.folder);
+    const std::string info = trashInfoFolder(plan.trash.folder);
+    const std::size_t trashedBefore = entriesIn(files) + entriesIn(info);
+    const JournaledRun done = runJournaled(plan, state(), {}, kDefaultHistorySize);
     EXPECT_EQ(done.totals.failed, 0u);
     EXPECT_NE(treeOf(source), before);
+    EXPECT_GT(entriesIn(files) + entriesIn(info), trashedBefore);
     EXPECT_EQ(undo().totals.failed, 0u);
     EXPECT_EQ(treeOf(source), before);
-    EXPECT_TRUE(fs::is_empty(data + "/Trash/files"));
-    EXPECT_TRUE(fs::is_empty(data + "/Trash/info"));
-    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(entriesIn(files) + entriesIn(info), trashedBefore);
 }
 
 }  // namespace

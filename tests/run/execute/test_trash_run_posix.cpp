@@ -1,3 +1,4 @@
+// The freedesktop trash: $XDG_DATA_HOME, user ids, tmpfs mounts, symbolic links, trash-cli.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>

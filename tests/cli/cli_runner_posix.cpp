@@ -1,3 +1,4 @@
+// popen and the shell.
 #include "cli/cli_runner.h"
 
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// Signals to a running kestrune-cli watch (posix_spawn, kill).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
