@@ -1,5 +1,6 @@
 #include "ui/auto_runs.h"
 
+#include <chrono>
 #include <system_error>
 
 #include "run/auto/auto_runner.h"
@@ -25,6 +26,7 @@ void AutoRuns::setActive(bool active) {
     options.notice = [this](const AutoNotice& told) {
         emit notice(QString::fromStdString(told.text));
     };
+    options.scheduleChanged = [this] { emit scheduleChanged(); };
     try {
         runner_ = std::make_unique<AutoRunner>(
             stateFolder_.toStdString(),
@@ -42,6 +44,14 @@ void AutoRuns::setActive(bool active) {
             emit notice(QStringLiteral("Tasks no longer run by themselves: %1").arg(e.what()));
         }
     });
+}
+
+QDateTime AutoRuns::nextIntervalRun(const QString& task) const {
+    if (!runner_) return {};
+    const auto next = runner_->nextIntervalRun(task.toStdString());
+    if (!next) return {};
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next->time_since_epoch());
+    return QDateTime::fromMSecsSinceEpoch(ms.count());
 }
 
 void AutoRuns::runEnded(const QString& task, const QStringList& ownChanges, const QString& problem,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,9 @@ class AutoRuns : public QObject {
     // rules and the history afresh, so an overdue interval run follows shortly.
     void setActive(bool active);
     bool active() const { return runner_ != nullptr; }
+    // When the task next runs by its interval; invalid while paused, for a task that does not
+    // run at intervals, or before the loop has taken the task in.
+    QDateTime nextIntervalRun(const QString& task) const;
 
     // The run that runDue() asked for is over (on the window's thread). ownChanges: the full paths
     // it created, moved or removed; problem: why it failed, or empty; again: it did not do its
@@ -38,6 +42,8 @@ class AutoRuns : public QObject {
     void runDue(const QString& task);
     // Something the user is to hear once.
     void notice(const QString& text);
+    // nextIntervalRun() changed for some task (from the loop's thread as well).
+    void scheduleChanged();
 
   private:
     QString stateFolder_;
