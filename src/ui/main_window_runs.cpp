@@ -247,7 +247,8 @@ void TForm1::showPreview(const RunOutcome& outcome) {
         QStringLiteral("Preview \u2014 %1").arg(QString::fromStdString(plan.task)),
         QStringLiteral("%1. Nothing has been touched yet.")
             .arg(QString::fromStdString(kestrune::figuresText(outcome.summary.figures))),
-        kestrune::ui::reportRows(plan), this);
+        kestrune::ui::reportRows(plan, outcome.passedOver), this);
+    preview->setPassedOverTotal(outcome.passedOverTotal);
     preview->setTaskFolders(plan.record);
     keepSize(*preview, kestrune::ui::WindowSizes::Window::Preview);
     preview->setFolderOpener(

@@ -72,12 +72,22 @@ std::vector<ReportRow> reportRows(const JournalContent& journal) {
     return failedFirst(std::move(rows));
 }
 
-std::vector<ReportRow> reportRows(const RunPlan& plan) {
+std::vector<ReportRow> reportRows(const RunPlan& plan,
+                                  const std::vector<PassedOverEntry>& passedOver) {
     std::vector<ReportRow> rows;
-    rows.reserve(plan.steps.size() + plan.unreadable.size());
+    rows.reserve(plan.steps.size() + plan.unreadable.size() + passedOver.size());
     addUnlisted(plan, rows);
     for (const PlanStep& step : plan.steps) rows.push_back(row(step, step.status, {}, step.error));
-    return failedFirst(std::move(rows));
+    rows = failedFirst(std::move(rows));
+    for (const PassedOverEntry& entry : passedOver) {
+        rows.push_back({QStringLiteral("Pass"),
+                        QString::fromStdString(entry.path),
+                        {},
+                        QStringLiteral("passed over: ") + QString::fromStdString(entry.reason),
+                        false,
+                        true});
+    }
+    return rows;
 }
 
 }  // namespace kestrune::ui
