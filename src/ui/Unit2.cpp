@@ -128,6 +128,9 @@ void TForm2::followAction() {
     const bool usesTarget = action == kMoveAction || action == kCopyAction;
     targetBox_->setEnabled(usesTarget);
     targetBrowse_->setEnabled(usesTarget);
+    // A new task has no action yet: the user learns why the box takes no input.
+    targetBox_->setPlaceholderText(usesTarget ? QString()
+                                              : QStringLiteral("Used by Move and Copy"));
     skipSameBox_->setEnabled(usesTarget);
     placementGroup_->setEnabled(usesTarget);  // delete and trash place nothing
 }

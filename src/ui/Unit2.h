@@ -30,7 +30,6 @@ struct TreeNode;
 }  // namespace kestrune
 
 namespace kestrune::ui {
-class PathLabel;
 class SelectionPreviewer;
 class UnitField;
 }  // namespace kestrune::ui
@@ -152,7 +151,7 @@ class TForm2 : public QDialog {
     QLineEdit* subfolderBox_ = nullptr;
     QLabel* renameLabel_ = nullptr;
     QLineEdit* renameBox_ = nullptr;
-    kestrune::ui::PathLabel* exampleLabel_ = nullptr;
+    QLabel* exampleLabel_ = nullptr;  // where the first entry of the list would go
     QGroupBox* automaticGroup_ = nullptr;
     QCheckBox* watchBox_ = nullptr;
     QLabel* everyLabel_ = nullptr;

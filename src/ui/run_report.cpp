@@ -183,8 +183,11 @@ RunReport::RunReport(Mode mode, const QString& title, const QString& summary,
         showPassedOver_->setEnabled(passedOver > 0);
         showPassedOver_->setToolTip(QStringLiteral(
             "Each entry the search saw but did not select, with the first rule it failed"));
-        connect(showPassedOver_, &QCheckBox::toggled, this,
-                [filter](bool shown) { filter->showPassedOver(shown); });
+        // Their reasons are longer than a plan's status words: the column grows to show them.
+        connect(showPassedOver_, &QCheckBox::toggled, this, [this, filter](bool shown) {
+            filter->showPassedOver(shown);
+            fitStatusColumn();
+        });
     }
 
     view_ = new QTreeView(this);

@@ -24,7 +24,6 @@
 
 #include "ui/Unit2.h"
 #include "ui/editor_controls.h"
-#include "ui/path_label.h"
 #include "ui/table_cells.h"
 #include "ui/unit_field.h"
 

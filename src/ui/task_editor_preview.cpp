@@ -12,7 +12,6 @@
 #include "run/editor/task_warnings.h"
 #include "store/integer_rule.h"
 #include "ui/Unit2.h"
-#include "ui/path_label.h"
 #include "ui/selection_previewer.h"
 #include "ui/shown_text.h"
 #include "ui/unit_field.h"
@@ -134,19 +133,18 @@ void TForm2::showPreview(const kestrune::SelectionPreview& preview) {
 // Where the first entry of the list would go, below the target folder: what the templates make
 // of a real entry.
 void TForm2::showExample(const kestrune::SelectionPreview& preview) {
-    const QString caption = QStringLiteral("Example: ");
+    QString example = QStringLiteral("—");
     if (!placementGroup_->isEnabled() || !preview.problem.empty()) {
-        exampleLabel_->setPath(caption, QStringLiteral("—"));
+        // Delete and trash place nothing; a value that cannot be read places nothing either.
     } else if (preview.targets.empty()) {
-        exampleLabel_->setPath(caption, preview.shown.empty()
-                                            ? QStringLiteral("no entry is selected")
-                                            : QStringLiteral("no target folder yet"));
+        example = preview.shown.empty() ? QStringLiteral("no entry is selected")
+                                        : QStringLiteral("no target folder yet");
     } else {
         const QString targetFolder = QString::fromStdString(target_.toStore(targetBox_->text()));
-        exampleLabel_->setPath(
-            caption,
+        example = kestrune::ui::escapedControls(
             kestrune::ui::pathBelow(QString::fromStdString(preview.targets.front()), targetFolder));
     }
+    exampleLabel_->setText(QStringLiteral("Example: ") + example);
 }
 
 void TForm2::showProblem(const QString& problem) {

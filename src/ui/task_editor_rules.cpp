@@ -15,7 +15,6 @@
 #include "store/settings_file.h"
 #include "ui/Unit2.h"
 #include "ui/editor_controls.h"
-#include "ui/path_label.h"
 #include "ui/task_entry_checks.h"
 #include "ui/unit_field.h"
 
@@ -92,8 +91,11 @@ void TForm2::buildPlacement(QWidget* content) {
     renameBox_->setToolTip(QStringLiteral("The entry's new name.\n") + fields +
                            QStringLiteral("; {name}: its name without the extension"));
     renameLabel_ = makeLabel(group, "Label15", "Rena&me to:", renameBox_);
-    exampleLabel_ = new kestrune::ui::PathLabel(group);
-    exampleLabel_->setObjectName(QStringLiteral("Label16"));
+    // Wrapped where a path allows it ("/"), so that a long one never widens the editor.
+    exampleLabel_ = makeControl<QLabel>(group, "Label16");
+    exampleLabel_->setTextFormat(Qt::PlainText);
+    exampleLabel_->setWordWrap(true);
+    exampleLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
 void TForm2::placeRules() {

@@ -168,12 +168,12 @@ class TaskEditorConditionsTest : public QObject {
         f.open();
         auto* example = f.control<QLabel>("Label16");
         auto* list = f.control<QTreeWidget>("ListBox1");
-        QTRY_COMPARE(example->toolTip(), QStringLiteral("old/Report.PDF"));
+        QTRY_COMPARE(example->text(), QStringLiteral("Example: old/Report.PDF"));
         f.control<QLineEdit>("Edit11")->setText(QStringLiteral("{year}/{month}"));
         f.control<QLineEdit>("Edit12")->setText(
             QStringLiteral("{year}-{month}-{day} {name}.{ext}"));
         f.control<QCheckBox>("CheckBox1")->setChecked(false);  // flat
-        QTRY_COMPARE(example->toolTip(), QStringLiteral("2025/03/2025-03-07 Report.pdf"));
+        QTRY_COMPARE(example->text(), QStringLiteral("Example: 2025/03/2025-03-07 Report.pdf"));
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("old/Report.PDF"));
         QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("2025/03/2025-03-07 Report.pdf"));
         QVERIFY(!list->isColumnHidden(1));
@@ -181,7 +181,7 @@ class TaskEditorConditionsTest : public QObject {
         // A condition judged as a run judges it: the file is older than a day.
         f.control<QLineEdit>("Edit10")->setText(QStringLiteral("1"));  // newer than 1 day
         QTRY_COMPARE(f.control<QLabel>("Label6")->text(), QStringLiteral("Selects 0 entries"));
-        QCOMPARE(example->toolTip(), QStringLiteral("no entry is selected"));
+        QCOMPARE(example->text(), QStringLiteral("Example: no entry is selected"));
 
         f.control<QComboBox>("ComboBox1")->setCurrentIndex(4);  // trash: no target, no templates
         QTRY_VERIFY(list->isColumnHidden(1));
