@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -31,6 +33,7 @@
 #include "ui/program_icons.h"
 #include "ui/run_progress.h"
 #include "ui/run_worker.h"
+#include "ui/task_pane.h"
 #include "ui/task_tree_model.h"
 #include "ui/task_tree_view.h"
 #include "ui/window_placement.h"
@@ -44,6 +47,8 @@ namespace {
 constexpr int kDefaultLeft = 230;
 constexpr int kDefaultTop = 171;
 constexpr QSize kOuterSize(371, 495);
+// The task pane's first height, in lines of text; the tree takes the rest.
+constexpr int kPaneLines = 10;
 constexpr std::string_view kPositionSection = kestrune::keys::kSettingsSection;
 
 QList<QRect> usableScreenAreas() {
@@ -78,6 +83,7 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
     offerEditor_ = [this](const QString& message, bool editable) {
         return askToEdit(message, editable);
     };
+    historyReader_.setMaxThreadCount(1);
     runs_ = new kestrune::ui::RunWorker(programFolder_.toStdString(), this);
     progress_ = new kestrune::ui::RunProgressDialog(runs_->progress(), this);
     connect(progress_, &kestrune::ui::RunProgressDialog::cancelRequested, this,
@@ -94,6 +100,7 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
         tree_.LoadTreeIfPresent(kestrune::treePath(folder));
         settings_ = std::make_unique<kestrune::SettingsFile>(kestrune::settingsPath(folder));
         const kestrune::SettingsSnapshot stored = settings_->snapshot();
+        records_ = stored;
         placeAt(QPoint(stored.readInteger(kPositionSection, kestrune::keys::kLeft, kDefaultLeft),
                        stored.readInteger(kPositionSection, kestrune::keys::kTop, kDefaultTop)));
         sizes_ = new kestrune::ui::WindowSizes(stored, this);
@@ -111,8 +118,8 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
         autoRuns_->setActive(automaticRuns_->isChecked());
         if (makeTray) tray_ = makeTray(*this);
         if (tray_) tray_->add();
-        showLastRunInTip();
         bindHandlers();
+        readHistoryAtStart();
     } catch (...) {
         releaseTreeView();
         throw;
@@ -122,6 +129,7 @@ TForm1::TForm1(const QString& programFolder, const TrayFactory& makeTray, QWidge
 TForm1::~TForm1() {
     delete runs_;  // stops a run under way and ends the worker before the tree goes
     runs_ = nullptr;
+    historyReader_.waitForDone();
     releaseTreeView();
 }
 
@@ -257,7 +265,25 @@ void TForm1::buildTree() {
     treeView_->setObjectName(QStringLiteral("TreeView1"));
     treeView_->setModel(model_);
     treeView_->setContextMenuPolicy(Qt::CustomContextMenu);
-    setCentralWidget(treeView_);
+
+    // The pane goes below the tree: beside it, at the window's first width, neither would
+    // have room for its text. The splitter lets the user give either more.
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    splitter->setObjectName(QStringLiteral("TaskSplitter"));
+    pane_ = new kestrune::ui::TaskPane;
+    auto* paneArea = new QScrollArea;
+    paneArea->setObjectName(QStringLiteral("TaskPaneArea"));
+    paneArea->setWidgetResizable(true);
+    paneArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    paneArea->setWidget(pane_);
+    splitter->addWidget(treeView_);
+    splitter->addWidget(paneArea);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setCollapsible(0, false);
+    const int paneHeight = kPaneLines * fontMetrics().lineSpacing();
+    splitter->setSizes({kOuterSize.height() - paneHeight, paneHeight});
+    setCentralWidget(splitter);
 
     // Holds the program icon, the source of the tray icon; never seen.
     auto* image = new QLabel(this);
@@ -317,8 +343,14 @@ void TForm1::bindHandlers() {
     connect(treeView_, &kestrune::ui::TaskTreeView::focusEntered, this, &TForm1::ShowTaskCount);
     connect(treeView_, &kestrune::ui::TaskTreeView::openRequested, this, &TForm1::EditSelected);
     connect(treeView_, &kestrune::ui::TaskTreeView::deleteRequested, this, &TForm1::DeleteSelected);
-    connect(treeView_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { tree_.select(selectedNode()); });
+    connect(treeView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        tree_.select(selectedNode());
+        showSelectedTask();
+    });
+    connect(pane_, &kestrune::ui::TaskPane::reportRequested, this,
+            [this](const QString& journal) { showReport(journal.toStdString()); });
+    connect(autoRuns_, &kestrune::ui::AutoRuns::scheduleChanged, this, &TForm1::showSelectedTask);
+    model_->setLookOf([this](const TreeNode& node) { return nodeLook(node); });
     treeView_->setDropRules(
         [this](bool fromTree, const QModelIndex& target) {
             return acceptDropOn(fromTree, model_->nodeAt(target));
@@ -375,6 +407,7 @@ void TForm1::guarded(const std::function<void()>& command) {
 // Saved at once, so that a crash, a kill or a power cut cannot take the change back.
 void TForm1::treeChanged() {
     ShowTaskCount();
+    readRecords();
     historyActions_->refresh();  // an edit may have renamed a node a caption names
     tree_.SaveTree(kestrune::treePath(programFolder_.toStdString()));
 }
@@ -406,6 +439,7 @@ void TForm1::ToggleAutomaticRuns() {
     guarded([this] {
         const bool on = automaticRuns_->isChecked();
         autoRuns_->setActive(on);
+        showSelectedTask();
         settings_->writeInteger(kestrune::keys::kSettingsSection, kestrune::keys::kAutomatic,
                                 on ? 1 : 0);
     });
@@ -647,10 +681,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
 }
 
+// Another process (kestrune-cli) may have run tasks while the window was hidden.
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     fitOuterSize();
     ShowTaskCount();
+    readRunHistory();
+    showSelectedTask();
 }
 
 void TForm1::moveEvent(QMoveEvent* event) {

@@ -2,15 +2,20 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <QThreadPool>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "run/history/run_history.h"
 #include "store/settings_file.h"
 #include "store/task_tree.h"
 #include "store/tree_changes.h"
+#include "ui/task_tree_model.h"
 #include "ui/tray_port.h"
 #include "ui/window_sizes.h"
 
@@ -29,7 +34,7 @@ class RunReport;
 class RunWorker;
 struct RunJob;
 struct RunOutcome;
-class TaskTreeModel;
+class TaskPane;
 class TaskTreeView;
 }  // namespace kestrune::ui
 
@@ -176,8 +181,17 @@ class TForm1 : public QMainWindow {
     void reportRun(const kestrune::ui::RunOutcome& outcome);
     void showPreview(const kestrune::ui::RunOutcome& outcome);
     void setRunning(bool running);
-    void showLastRunInTip();
+    void showLastRunInTip(const std::vector<kestrune::HistoryEntry>& runs);
     void showResultInTip();
+    // The task pane and the tree's marks follow the settings file and the history.
+    void readRecords();
+    // Reads the history again off the window's thread; the pane shows it when it is read.
+    void readRunHistory();
+    void takeLastRuns(std::vector<kestrune::HistoryEntry> runs);
+    // The tray's tip and the pane from the history, before the window is first shown.
+    void readHistoryAtStart();
+    void showSelectedTask();
+    kestrune::ui::TaskTreeModel::NodeLook nodeLook(const kestrune::TreeNode& node) const;
     std::string stateFolder() const { return programFolder_.toStdString(); }
     void treeChanged();
     void performChange(std::unique_ptr<kestrune::TreeChange> change);
@@ -199,6 +213,11 @@ class TForm1 : public QMainWindow {
 
     kestrune::ui::TaskTreeModel* model_ = nullptr;
     kestrune::ui::TaskTreeView* treeView_ = nullptr;
+    kestrune::ui::TaskPane* pane_ = nullptr;
+    std::optional<kestrune::SettingsSnapshot> records_;       // as last read
+    std::map<std::string, kestrune::HistoryEntry> lastRuns_;  // of each task
+    QThreadPool historyReader_;                               // one reading at a time
+    quint64 historyReads_ = 0;                                // the newest one asked for
     QLabel* statusLabel_ = nullptr;
     QMenu* taskMenu_ = nullptr;
     QMenu* contextMenu_ = nullptr;

@@ -2,20 +2,24 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
+#include <QTreeWidget>
+#include <algorithm>
 #include <array>
 
+#include "run/plan/task_rules.h"
 #include "store/errors.h"
 #include "store/settings_file.h"
 #include "store/task_record.h"
 #include "store/task_tree.h"
 #include "ui/error_box.h"
 #include "ui/task_entry_checks.h"
+#include "ui/unit_field.h"
 
 namespace keys = kestrune::keys;
 
@@ -85,6 +89,16 @@ void TForm2::showRecord(kestrune::TaskTree& tree, kestrune::TreeNode* node) {
     showListValue(file, depthList_, keptDepth_, keys::kDepth, record.depthCode);
     showListValue(file, actionList_, keptAction_, keys::kAction, record.action);
     filterBox_->setText(filters_.show(record.filters));
+    namesBox_->setText(names_.show(record.names));
+    excludeBox_->setText(exclude_.show(record.exclude));
+    minSize_->show(record.minSize);
+    maxSize_->show(record.maxSize);
+    olderThan_->show(record.olderThan);
+    newerThan_->show(record.newerThan);
+    filesOnlyBox_->setChecked(record.filesOnly);
+    subfolderBox_->setText(subfolder_.show(record.subfolder));
+    renameBox_->setText(rename_.show(record.rename));
+    shown_ = record;
     structureBox_->setChecked(!record.flat);
     skipSameBox_->setChecked(record.skipSame);
     watchBox_->setChecked(record.watch);
@@ -114,7 +128,11 @@ void TForm2::followAction() {
     const bool usesTarget = action == kMoveAction || action == kCopyAction;
     targetBox_->setEnabled(usesTarget);
     targetBrowse_->setEnabled(usesTarget);
+    // A new task has no action yet: the user learns why the box takes no input.
+    targetBox_->setPlaceholderText(usesTarget ? QString()
+                                              : QStringLiteral("Used by Move and Copy"));
     skipSameBox_->setEnabled(usesTarget);
+    placementGroup_->setEnabled(usesTarget);  // delete and trash place nothing
 }
 
 void TForm2::browse(QLineEdit* box) {
@@ -169,17 +187,27 @@ bool TForm2::entriesAccepted() {
         Check{targetProblem, targetBox_},
         Check{lineBreakProblem(QStringLiteral("filters"), filterBox_->text()), filterBox_},
     };
+    QLineEdit* rulesBox = nullptr;
+    const QString rules = rulesProblem(rulesBox);
     for (const Check& check : checks) {
         if (check.problem.isEmpty()) continue;
-        showProblem(check.problem);
-        if (check.box->isEnabled()) {
-            check.box->setFocus();
-            check.box->selectAll();
-        }
+        refuseAt(check.problem, check.box);
+        return false;
+    }
+    if (!rules.isEmpty()) {
+        refuseAt(rules, rulesBox);
         return false;
     }
     problemLabel_->clear();
     return true;
+}
+
+void TForm2::refuseAt(const QString& problem, QLineEdit* box) {
+    showProblem(problem);
+    if (box->isEnabled()) {
+        box->setFocus();
+        box->selectAll();
+    }
 }
 
 // The record goes to the file whole, in one replace, and the node is renamed only after it
@@ -192,8 +220,9 @@ QString TForm2::saveRecord() {
     addListValue(edit, section, keys::kDepth, depthList_, keptDepth_);
     addListValue(edit, section, keys::kAction, actionList_, keptAction_);
     edit.writeString(section, keys::kFilters, filters_.toStore(filterBox_->text()))
-        .writeInteger(section, keys::kFolderStructure, structureBox_->isChecked() ? 0 : 1)
-        .writeInteger(section, keys::kSkipSame, skipSameBox_->isChecked() ? 1 : 0)
+        .writeInteger(section, keys::kFolderStructure, structureBox_->isChecked() ? 0 : 1);
+    addRules(edit, section);
+    edit.writeInteger(section, keys::kSkipSame, skipSameBox_->isChecked() ? 1 : 0)
         .writeInteger(section, keys::kWatch, watchBox_->isChecked() ? 1 : 0)
         .writeInteger(section, keys::kEvery, everyBox_->value());
     try {

@@ -1,6 +1,7 @@
 #include "ui/auto_runs.h"
 
 #include <QTimer>
+#include <chrono>
 #include <system_error>
 
 #include "run/auto/auto_runner.h"
@@ -42,6 +43,7 @@ void AutoRuns::start() {
     options.notice = [this](const AutoNotice& told) {
         emit notice(QString::fromStdString(told.text));
     };
+    options.scheduleChanged = [this] { emit scheduleChanged(); };
     if (adjust_) adjust_(options);
     try {
         runner_ = std::make_unique<AutoRunner>(
@@ -74,6 +76,14 @@ void AutoRuns::loopFailed(const QString& why) {
     QTimer::singleShot(kRestartDelayMs, this, [this] {
         if (wanted_) start();
     });
+}
+
+QDateTime AutoRuns::nextIntervalRun(const QString& task) const {
+    if (!runner_) return {};
+    const auto next = runner_->nextIntervalRun(task.toStdString());
+    if (!next) return {};
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next->time_since_epoch());
+    return QDateTime::fromMSecsSinceEpoch(ms.count());
 }
 
 void AutoRuns::runEnded(const QString& task, const QStringList& ownChanges, const QString& problem,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,9 @@ class AutoRuns : public QObject {
     void adjustOptions(std::function<void(AutoRunnerOptions&)> adjust) {
         adjust_ = std::move(adjust);
     }
+    // When the task next runs by its interval; invalid while paused, for a task that does not
+    // run at intervals, or before the loop has taken the task in.
+    QDateTime nextIntervalRun(const QString& task) const;
 
     // The run that runDue() asked for is over (on the window's thread). ownChanges: the full paths
     // it created, moved or removed; problem: why it failed, or empty; again: it did not do its
@@ -47,6 +51,8 @@ class AutoRuns : public QObject {
     void notice(const QString& text);
     // The loop failed; it starts again shortly. For the status bar and the tray's tip.
     void failed(const QString& text);
+    // nextIntervalRun() changed for some task (from the loop's thread as well).
+    void scheduleChanged();
 
   private:
     void start();

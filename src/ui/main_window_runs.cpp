@@ -146,16 +146,20 @@ void TForm1::undoRun(const std::string& runId) {
     queueRun(std::move(job));
 }
 
-void TForm1::showLastRunInTip() {
-    if (!tray_) return;
+void TForm1::readHistoryAtStart() {
     try {
-        const std::vector<kestrune::HistoryEntry> runs = kestrune::readHistory(stateFolder());
-        if (runs.empty() || !runs.front().problem.empty()) return;
-        lastResult_ = resultLine(runs.front().journal);
-        lastJournal_ = runs.front().path;
+        std::vector<kestrune::HistoryEntry> runs = kestrune::readHistory(stateFolder());
+        showLastRunInTip(runs);
+        takeLastRuns(std::move(runs));
     } catch (const std::exception&) {
-        return;  // a history that cannot be read is told when the user asks for it
+        showSelectedTask();  // a history that cannot be read is told when the user asks for it
     }
+}
+
+void TForm1::showLastRunInTip(const std::vector<kestrune::HistoryEntry>& runs) {
+    if (!tray_ || runs.empty() || !runs.front().problem.empty()) return;
+    lastResult_ = resultLine(runs.front().journal);
+    lastJournal_ = runs.front().path;
     showResultInTip();
 }
 
@@ -194,6 +198,10 @@ void TForm1::runFinished(const RunOutcome& outcome) {
         reportError_(message);
     }
     if (outcome.job.kind == RunJob::Kind::Automatic) tellAutomaticRunEnded(outcome);
+    if (outcome.job.kind != RunJob::Kind::Preview && !outcome.dropped) {
+        readRunHistory();
+        showSelectedTask();
+    }
     emit runEnded();
     if (exiting_ && !runGoing()) emit exitRequested();
 }
@@ -247,7 +255,8 @@ void TForm1::showPreview(const RunOutcome& outcome) {
         QStringLiteral("Preview \u2014 %1").arg(QString::fromStdString(plan.task)),
         QStringLiteral("%1. Nothing has been touched yet.")
             .arg(QString::fromStdString(kestrune::figuresText(outcome.summary.figures))),
-        kestrune::ui::ReportRows(outcome.plan), this);
+        kestrune::ui::ReportRows(outcome.plan, outcome.passedOver), this);
+    preview->setPassedOverTotal(outcome.passedOverTotal);
     preview->setTaskFolders(plan.record);
     keepSize(*preview, kestrune::ui::WindowSizes::Window::Preview);
     preview->setFolderOpener(

@@ -1,5 +1,6 @@
 #include "ui/program_icons.h"
 
+#include <QPixmap>
 #include <QString>
 
 // The images are compiled into this static library, whose resource initialiser the linker
@@ -58,6 +59,21 @@ QIcon toolImage(ToolImage image) {
     const ToolImageNames names = namesOf(image);
     return QIcon::fromTheme(QString::fromLatin1(names.theme),
                             QIcon(QString::fromLatin1(names.fallback)));
+}
+
+QIcon taskMark(TaskMark mark) {
+    ensureResources();
+    switch (mark) {
+        case TaskMark::Watches:
+            return QIcon(QStringLiteral(":/icons/watches.svg"));
+        case TaskMark::AtIntervals:
+            return QIcon(QStringLiteral(":/icons/interval.svg"));
+        case TaskMark::None:
+            break;
+    }
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    return QIcon(blank);
 }
 
 }  // namespace kestrune::ui

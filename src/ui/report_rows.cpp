@@ -44,12 +44,14 @@ ReportRows::ReportRows(std::shared_ptr<const JournalContent> journal)
     order();
 }
 
-ReportRows::ReportRows(std::shared_ptr<const RunPlan> plan) : plan_(std::move(plan)) {
+ReportRows::ReportRows(std::shared_ptr<const RunPlan> plan,
+                       std::vector<PassedOverEntry> passedOver)
+    : plan_(std::move(plan)), passedOver_(std::move(passedOver)) {
     order();
 }
 
 void ReportRows::order() {
-    const std::size_t rows = plan_->unreadable.size() + plan_->steps.size();
+    const std::size_t rows = plan_->unreadable.size() + plan_->steps.size() + passedOver_.size();
     order_.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) order_[i] = static_cast<std::uint32_t>(i);
     std::stable_partition(order_.begin(), order_.end(),
@@ -60,6 +62,7 @@ bool ReportRows::failed(std::size_t row) const {
     const std::size_t unlisted = plan_->unreadable.size();
     if (row < unlisted) return true;
     const std::size_t step = row - unlisted;
+    if (step >= plan_->steps.size()) return false;  // passed over
     if (!outcomes_.empty() && outcomes_[step] != kNone) {
         return journal_->outcomes[outcomes_[step]].result.status == StepStatus::Failed;
     }
@@ -85,6 +88,15 @@ ReportRow ReportRows::make(std::size_t row) const {
                 true};
     }
     const std::size_t index = row - unlisted;
+    if (index >= plan_->steps.size()) {
+        const PassedOverEntry& entry = passedOver_[index - plan_->steps.size()];
+        return {QStringLiteral("Pass"),
+                QString::fromStdString(entry.path),
+                {},
+                QStringLiteral("passed over: ") + QString::fromStdString(entry.reason),
+                false,
+                true};
+    }
     const PlanStep step = plan_->steps[index];
     if (!outcomes_.empty() && outcomes_[index] != kNone) {
         const StepResult& result = journal_->outcomes[outcomes_[index]].result;

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -61,7 +62,11 @@ class RowModel final : public QAbstractTableModel {
             case kFullTextRole:
                 return full(row, index.column());
             case Qt::ForegroundRole:
-                return row.failed ? QVariant(QColor(Qt::red)) : QVariant();
+                if (row.failed) return QColor(Qt::red);
+                if (row.passedOver) {
+                    return QApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+                }
+                return {};
             case Qt::DecorationRole:
                 if (row.failed && index.column() == ActionColumn) {
                     return QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical);
@@ -81,6 +86,8 @@ class RowModel final : public QAbstractTableModel {
         return QStringLiteral("Paths below %1").arg(escapedControls(folder));
     }
     const ReportRow& at(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
+    bool isPassedOver(int row) const { return rows_.isPassedOver(static_cast<std::size_t>(row)); }
+    std::size_t passedOverCount() const { return rows_.passedOverCount(); }
 
   private:
     static QString full(const ReportRow& row, int column) {
@@ -106,6 +113,34 @@ class RowModel final : public QAbstractTableModel {
     QString targetFolder_;
 };
 
+// The filter box's text over every column, and a preview's passed-over rows only on request.
+class RowFilter final : public QSortFilterProxyModel {
+  public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    void showPassedOver(bool shown) {
+        passedOverShown_ = shown;
+        invalidateRowsFilter();
+    }
+
+  protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* rows = static_cast<const RowModel*>(sourceModel());
+        if (!passedOverShown_ && rows->isPassedOver(row)) return false;
+        return QSortFilterProxyModel::filterAcceptsRow(row, parent);
+    }
+
+  private:
+    bool passedOverShown_ = false;
+};
+
+QString passedOverCaption(std::size_t listed, std::size_t total) {
+    const QString caption = QStringLiteral("Show &passed-over entries");
+    if (total > listed)
+        return caption + QStringLiteral(" (the first %1 of %2)").arg(listed).arg(total);
+    return caption + QStringLiteral(" (%1)").arg(listed);
+}
+
 QString chooseCsvFile(QWidget* parent, const QString& suggested) {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("Save as CSV"), suggested,
                                         QStringLiteral("CSV files (*.csv);;All files (*)"));
@@ -122,8 +157,10 @@ RunReport::RunReport(Mode mode, const QString& title, const QString& summary, Re
     setWindowTitle(title);
     resize(kFirstSize);
 
+    const std::size_t passedOver = rows.passedOverCount();
     auto* model = new RowModel(std::move(rows), this);
-    proxy_ = new QSortFilterProxyModel(this);
+    auto* filter = new RowFilter(this);
+    proxy_ = filter;
     proxy_->setSourceModel(model);
     proxy_->setFilterKeyColumn(-1);
     proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
@@ -139,6 +176,20 @@ RunReport::RunReport(Mode mode, const QString& title, const QString& summary, Re
     filter_->setPlaceholderText(QStringLiteral("Filter"));
     filter_->setClearButtonEnabled(true);
     connect(filter_, &QLineEdit::textChanged, proxy_, &QSortFilterProxyModel::setFilterFixedString);
+
+    // What the walk saw and left, and why: the window's answer to kestrune-cli's --explain.
+    if (mode == Mode::Preview) {
+        showPassedOver_ = new QCheckBox(passedOverCaption(passedOver, passedOver), this);
+        showPassedOver_->setObjectName(QStringLiteral("ShowPassedOver"));
+        showPassedOver_->setEnabled(passedOver > 0);
+        showPassedOver_->setToolTip(QStringLiteral(
+            "Each entry the search saw but did not select, with the first rule it failed"));
+        // Their reasons are longer than a plan's status words: the column grows to show them.
+        connect(showPassedOver_, &QCheckBox::toggled, this, [this, filter](bool shown) {
+            filter->showPassedOver(shown);
+            fitStatusColumn();
+        });
+    }
 
     view_ = new QTreeView(this);
     view_->setRootIsDecorated(false);
@@ -159,7 +210,7 @@ RunReport::RunReport(Mode mode, const QString& title, const QString& summary, Re
     auto* buttons = new QDialogButtonBox(this);
     auto* open = buttons->addButton(QStringLiteral("&Open Folder"), QDialogButtonBox::ActionRole);
     open->setObjectName(QStringLiteral("OpenFolder"));
-    auto* save = buttons->addButton(QStringLiteral("Save as &CSV…"), QDialogButtonBox::ActionRole);
+    auto* save = buttons->addButton(QStringLiteral("Save as CS&V…"), QDialogButtonBox::ActionRole);
     save->setObjectName(QStringLiteral("SaveCsv"));
     save->setToolTip(QStringLiteral("Saves the rows shown, with whole paths"));
     action_ = buttons->addButton(
@@ -187,6 +238,7 @@ RunReport::RunReport(Mode mode, const QString& title, const QString& summary, Re
     layout->addWidget(label);
     layout->addWidget(folders_);
     layout->addWidget(filter_);
+    if (showPassedOver_ != nullptr) layout->addWidget(showPassedOver_);
     layout->addWidget(view_, 1);
     layout->addWidget(buttons);
 }
@@ -203,6 +255,12 @@ void RunReport::setTaskFolders(const TaskRecord& record) {
         lines << QStringLiteral("Target folder: %1").arg(escapedControls(target));
     folders_->setText(lines.join(QLatin1Char('\n')));
     folders_->setVisible(!lines.isEmpty());
+}
+
+void RunReport::setPassedOverTotal(std::size_t total) {
+    if (showPassedOver_ == nullptr) return;
+    const auto* rows = static_cast<const RowModel*>(proxy_->sourceModel());
+    showPassedOver_->setText(passedOverCaption(rows->passedOverCount(), total));
 }
 
 void RunReport::setFolderOpener(std::function<void(const QString&)> open) {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <cstddef>
 #include <functional>
 #include <vector>
 
 #include "ui/report_rows.h"
 
 class QAbstractItemModel;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -44,6 +46,8 @@ class RunReport : public QDialog {
     // "Undo This Run" of a report, "Run" of a preview; the window closes after a Run.
     void setAction(std::function<void()> act);
     void setFileChooser(FileChooser choose) { chooseFile_ = std::move(choose); }
+    // A preview's walk passed over more entries than its rows hold.
+    void setPassedOverTotal(std::size_t total);
 
     QAbstractItemModel* shownRows() const;
     QLineEdit* filter() const { return filter_; }
@@ -66,6 +70,7 @@ class RunReport : public QDialog {
     QLabel* folders_;
     QLineEdit* filter_;
     QPushButton* action_;
+    QCheckBox* showPassedOver_ = nullptr;  // a preview's
     std::function<void(const QString&)> openFolder_;
     std::function<void()> act_;
     FileChooser chooseFile_;

@@ -109,7 +109,14 @@ RunOutcome RunWorker::carryOut(const RunJob& job, const std::atomic<bool>& stop)
     try {
         switch (job.kind) {
             case RunJob::Kind::Preview: {
-                auto plan = std::make_shared<RunPlan>(service_.plan(job.task));
+                PlanOptions options;
+                options.passedOver = [&outcome](const std::string& path, std::string_view why) {
+                    if (outcome.passedOver.size() < RunOutcome::kMostPassedOver) {
+                        outcome.passedOver.push_back({path, std::string(why)});
+                    }
+                    ++outcome.passedOverTotal;
+                };
+                auto plan = std::make_shared<RunPlan>(service_.plan(job.task, options));
                 outcome.summary.task = job.task;
                 outcome.summary.error = plan->error;
                 for (const PlanStep& step : plan->steps) outcome.summary.figures.add(step.status);

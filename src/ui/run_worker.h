@@ -29,12 +29,24 @@ struct RunJob {
     std::string undoId;
 };
 
+// An entry a preview's walk listed and did not select, and the first rule it failed
+// ("extension", "smaller than 10M").
+struct PassedOverEntry {
+    std::string path;
+    std::string reason;
+};
+
 // What a job came to, handed back to the window's thread.
 struct RunOutcome {
+    // A preview keeps this many passed-over entries at most and counts the rest.
+    static constexpr std::size_t kMostPassedOver = 100'000;
+
     RunJob job;
-    std::shared_ptr<const RunPlan> plan;  // Preview: the plan
-    RunSummary summary;                   // the run's, as every view tells it
-    bool dropped = false;                 // stopped by Cancel before it began
+    std::shared_ptr<const RunPlan> plan;      // Preview: the plan
+    std::vector<PassedOverEntry> passedOver;  // Preview: in the order of the walk
+    std::size_t passedOverTotal = 0;
+    RunSummary summary;    // the run's, as every view tells it
+    bool dropped = false;  // stopped by Cancel before it began
 };
 
 // The progress of the job under way, written by the worker, read by the window.

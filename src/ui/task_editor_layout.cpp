@@ -6,21 +6,29 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <initializer_list>
 #include <limits>
+#include <tuple>
+#include <vector>
 
 #include "ui/Unit2.h"
+#include "ui/editor_controls.h"
 #include "ui/table_cells.h"
+#include "ui/unit_field.h"
+
+using kestrune::ui::editor::makeControl;
+using kestrune::ui::editor::makeLabel;
 
 namespace {
 
@@ -28,20 +36,6 @@ namespace {
 constexpr int kListRows = 5;
 // Room kept for the window's frame and the desktop's panels when the editor first opens.
 constexpr int kFrameAllowance = 48;
-
-template <class Widget>
-Widget* makeControl(QWidget* parent, const char* name) {
-    auto* widget = new Widget(parent);
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy) {
-    auto* label = makeControl<QLabel>(parent, name);
-    label->setText(QLatin1String(text));
-    label->setBuddy(buddy);
-    return label;
-}
 
 QToolButton* makeBrowseButton(QWidget* parent, const char* name, const char* hint) {
     auto* button = makeControl<QToolButton>(parent, name);
@@ -112,8 +106,11 @@ void TForm2::buildControls() {
     filterBox_ = makeControl<QLineEdit>(filtersGroup_, "Edit3");
     filterBox_->setPlaceholderText(QStringLiteral("*.tmp;*.log"));
 
+    buildConditions(content);
+    buildPlacement(content);
+
     automaticGroup_ = makeControl<QGroupBox>(content, "GroupBox4");
-    automaticGroup_->setTitle(QStringLiteral("Run Auto&matically"));
+    automaticGroup_->setTitle(QStringLiteral("Run A&utomatically"));
     watchBox_ = makeControl<QCheckBox>(automaticGroup_, "CheckBox3");
     watchBox_->setText(QStringLiteral("Run &when entries appear or change in the source folder"));
     everyBox_ = makeControl<QSpinBox>(automaticGroup_, "SpinEdit1");
@@ -123,12 +120,15 @@ void TForm2::buildControls() {
     everyLabel_ = makeLabel(automaticGroup_, "Label7", "Run &Every:", everyBox_);
 
     previewCount_ = makeControl<QLabel>(content, "Label6");
-    previewList_ = makeControl<QListWidget>(content, "ListBox1");
+    previewList_ = makeControl<QTreeWidget>(content, "ListBox1");
     previewList_->setFocusPolicy(Qt::NoFocus);
     previewList_->setSelectionMode(QAbstractItemView::NoSelection);
-    previewList_->setUniformItemSizes(true);
+    previewList_->setRootIsDecorated(false);
+    previewList_->setUniformRowHeights(true);
     previewList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    previewList_->setItemDelegate(new kestrune::ui::CellDelegate({0}, previewList_));
+    previewList_->setHeaderLabels({QStringLiteral("Entry"), QStringLiteral("Target")});
+    previewList_->header()->setSectionResizeMode(QHeaderView::Stretch);
+    previewList_->setItemDelegate(new kestrune::ui::CellDelegate({0, 1}, previewList_));
 
     problemLabel_ = makeControl<QLabel>(this, "Label5");
     problemLabel_->setAlignment(Qt::AlignCenter);
@@ -142,18 +142,20 @@ void TForm2::buildControls() {
     okButton_->setText(QStringLiteral("&OK"));
     okButton_->setDefault(true);
 
-    for (auto [first, second] : {std::pair<QWidget*, QWidget*>{sourceBox_, targetBox_},
-                                 {targetBox_, depthList_},
-                                 {depthList_, structureBox_},
-                                 {structureBox_, actionList_},
-                                 {actionList_, skipSameBox_},
-                                 {skipSameBox_, filterBox_},
-                                 {filterBox_, watchBox_},
-                                 {watchBox_, everyBox_},
-                                 {everyBox_, okButton_},
-                                 {okButton_, nameBox_}}) {
-        setTabOrder(first, second);
-    }
+    // Where from and to, then what is selected, then when.
+    const std::initializer_list<QWidget*> order{sourceBox_,    targetBox_,
+                                                depthList_,    structureBox_,
+                                                actionList_,   skipSameBox_,
+                                                subfolderBox_, renameBox_,
+                                                filterBox_,    namesBox_,
+                                                excludeBox_,   minSize_->numberBox(),
+                                                minSizeUnit_,  maxSize_->numberBox(),
+                                                maxSizeUnit_,  olderThan_->numberBox(),
+                                                olderUnit_,    newerThan_->numberBox(),
+                                                newerUnit_,    filesOnlyBox_,
+                                                watchBox_,     everyBox_,
+                                                okButton_,     nameBox_};
+    for (auto it = order.begin(); it + 1 != order.end(); ++it) setTabOrder(*it, *(it + 1));
 }
 
 void TForm2::placeControls() {
@@ -180,6 +182,8 @@ void TForm2::placeControls() {
     auto* filters = new QVBoxLayout(filtersGroup_);
     filters->addWidget(filterBox_);
 
+    placeRules();
+
     auto* automatic = new QGridLayout(automaticGroup_);
     automatic->addWidget(watchBox_, 0, 0, 1, 3);
     automatic->addWidget(everyLabel_, 1, 0);
@@ -187,14 +191,23 @@ void TForm2::placeControls() {
     automatic->setColumnStretch(2, 1);
 
     previewList_->setMinimumHeight(kListRows * previewList_->fontMetrics().height() +
+                                   previewList_->header()->sizeHint().height() +
                                    2 * previewList_->frameWidth());
+    // Two columns: where from and to, and how placed; what is selected, and when.
+    const auto column = [](std::initializer_list<QWidget*> parts) {
+        auto* layout = new QVBoxLayout;
+        for (QWidget* part : parts) layout->addWidget(part);
+        layout->addStretch();
+        return layout;
+    };
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(column({foldersGroup_, actionsGroup_, placementGroup_}), 1);
+    columns->addLayout(column({filtersGroup_, conditionsGroup_, automaticGroup_}), 1);
     auto* content = new QVBoxLayout(form_->widget());
     content->setContentsMargins(0, 0, 0, 0);
     content->addLayout(name);
-    for (QWidget* part : std::initializer_list<QWidget*>{
-             foldersGroup_, actionsGroup_, filtersGroup_, automaticGroup_, previewCount_}) {
-        content->addWidget(part);
-    }
+    content->addLayout(columns);
+    content->addWidget(previewCount_);
     content->addWidget(previewList_, 1);
 
     auto* ok = new QHBoxLayout;

@@ -1,6 +1,10 @@
 #include "ui/task_tree_model.h"
 
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QPalette>
+
+#include "ui/program_icons.h"
 
 namespace kestrune::ui {
 
@@ -63,8 +67,44 @@ int TaskTreeModel::columnCount(const QModelIndex& /*parent*/) const {
 
 QVariant TaskTreeModel::data(const QModelIndex& index, int role) const {
     const TreeNode* node = nodeAt(index);
-    if (node == nullptr || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
-    return QString::fromStdString(node->text);
+    if (node == nullptr) return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole) return QString::fromStdString(node->text);
+    if (!lookOf_ ||
+        (role != Qt::ForegroundRole && role != Qt::DecorationRole && role != Qt::ToolTipRole)) {
+        return {};
+    }
+    const NodeLook look = lookOf_(*node);
+    switch (role) {
+        case Qt::ForegroundRole:
+            if (!look.greyed) return {};
+            return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        case Qt::DecorationRole:
+            if (look.watches) return taskMark(TaskMark::Watches);
+            if (look.atIntervals) return taskMark(TaskMark::AtIntervals);
+            // A task without a mark keeps the mark's room, so the names of a group line up.
+            return node->parent != nullptr ? taskMark(TaskMark::None) : QVariant();
+        default:
+            return look.tip.isEmpty() ? QVariant() : QVariant(look.tip);
+    }
+}
+
+void TaskTreeModel::looksChanged() {
+    if (tree_ == nullptr) return;
+    // Only the marks and colours change; a reset would lose the selection and expansions.
+    std::vector<const TreeNode*> pending;
+    for (const auto& root : tree_->roots()) pending.push_back(root.get());
+    while (!pending.empty()) {
+        const TreeNode* node = pending.back();
+        pending.pop_back();
+        if (node->children.empty()) continue;
+        const QModelIndex parent = indexOf(node);
+        emit dataChanged(index(0, 0, parent),
+                         index(static_cast<int>(node->children.size()) - 1, 0, parent));
+        for (const auto& child : node->children) pending.push_back(child.get());
+    }
+    if (!tree_->roots().empty()) {
+        emit dataChanged(index(0, 0), index(static_cast<int>(tree_->roots().size()) - 1, 0));
+    }
 }
 
 bool TaskTreeModel::setData(const QModelIndex& index, const QVariant& value, int role) {

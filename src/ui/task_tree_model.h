@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -17,12 +18,23 @@ class TaskTreeModel : public QAbstractItemModel, public TreeObserver {
 
   public:
     using RenameHandler = std::function<void(TreeNode* node, const std::string& text)>;
+    // How a node looks beside its text.
+    struct NodeLook {
+        bool greyed = false;   // a task that has no settings yet
+        bool watches = false;  // runs when entries appear or change in its source
+        bool atIntervals = false;
+        QString tip;
+    };
+    using LookOf = std::function<NodeLook(const TreeNode& node)>;
     static constexpr const char* kNodeMimeType = "application/x-kestrune-tree-node";
 
     explicit TaskTreeModel(TaskTree& tree, QObject* parent = nullptr);
     ~TaskTreeModel() override;
 
     void setRenameHandler(RenameHandler handler) { renameHandler_ = std::move(handler); }
+    void setLookOf(LookOf look) { lookOf_ = std::move(look); }
+    // What lookOf says may have changed for any node: every node is drawn again.
+    void looksChanged();
     // Stops following the tree; called before the tree goes away.
     void detach();
 
@@ -55,6 +67,7 @@ class TaskTreeModel : public QAbstractItemModel, public TreeObserver {
 
     TaskTree* tree_;
     RenameHandler renameHandler_;
+    LookOf lookOf_;
 };
 
 }  // namespace kestrune::ui

@@ -1,5 +1,7 @@
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,6 +19,7 @@
 #include "ui/run_history_window.h"
 #include "ui/run_report.h"
 #include "ui/run_worker.h"
+#include "ui/table_cells.h"
 
 using kestrune::test::MainWindow;
 using kestrune::ui::RunReport;
@@ -135,6 +138,36 @@ class TestUnit1Runs : public QObject {
             QDir(path("desk")).removeRecursively();
             QDir(path("box")).removeRecursively();
         }
+    }
+
+    // The preview names what its walk passed over, and why, once asked to.
+    void previewShowsPassedOverEntriesOnRequest() {
+        MainWindow window(folder());
+        TForm1& form = *window.form;
+        makeTask(window, 2, 1);
+        kestrune::test::writeBytes(path("desk/notes.md"), "not a txt");
+        form.PreviewSelected();
+        QVERIFY(window.runsEnd());
+        RunReport* preview = shown(form, "RunPreview");
+        QVERIFY(preview != nullptr);
+        auto* passed = preview->findChild<QCheckBox*>(QStringLiteral("ShowPassedOver"));
+        QVERIFY(passed != nullptr && passed->isEnabled() && !passed->isChecked());
+        QCOMPARE(passed->text(), QStringLiteral("Show &passed-over entries (1)"));
+        const QAbstractItemModel& rows = *preview->shownRows();
+        QCOMPARE(rows.rowCount(), 2);
+        passed->click();
+        QCOMPARE(rows.rowCount(), 3);
+        QCOMPARE(rows.index(2, 0).data().toString(), QStringLiteral("Pass"));
+        QCOMPARE(rows.index(2, 1).data(kestrune::ui::kFullTextRole).toString(),
+                 path("desk/notes.md"));
+        QCOMPARE(rows.index(2, 3).data().toString(), QStringLiteral("passed over: extension"));
+        preview->filter()->setText(QStringLiteral("notes"));
+        QCOMPARE(rows.rowCount(), 1);
+        // Run carries out the plan, never the entries passed over.
+        preview->actionButton()->click();
+        QVERIFY(window.runsEnd());
+        QCOMPARE(entries("box"), 2);
+        QVERIFY(QFile::exists(path("desk/notes.md")));
     }
 
     // Undo Last Run puts the moved entries back; the history shows both runs.

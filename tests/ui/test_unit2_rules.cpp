@@ -4,8 +4,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 
 #include "store/task_tree.h"
 #include "test_unit2_fixture.h"
@@ -179,17 +181,48 @@ class TaskEditorRulesTest : public QObject {
         QCOMPARE(f.read("s_folder", "Renamed"), "/home/ann/old");
     }
 
-    void tabOrderRunsThroughFoldersActionFiltersAutomaticOkThenName() {
+    // Where from and to, how placed, what is selected, when, then OK and the name.
+    void tabOrderRunsThroughFoldersActionPlacementFiltersConditionsAutomaticOkThenName() {
         EditorFixture f;
         f.settings.writeInteger("Desktop Tidy", "actions", 1);
         f.open();
         QVERIFY(QTest::qWaitForWindowActive(&f.editor));
         QCOMPARE(QApplication::focusWidget(), f.control<QWidget>("Edit1"));
-        for (const char* next : {"Edit2", "ComboBox2", "CheckBox1", "ComboBox1", "CheckBox2",
-                                 "Edit3", "CheckBox3", "SpinEdit1", "Button1", "Edit4", "Edit1"}) {
+        for (const char* next :
+             {"Edit2",     "ComboBox2", "CheckBox1", "ComboBox1", "CheckBox2", "Edit11",
+              "Edit12",    "Edit3",     "Edit5",     "Edit6",     "Edit7",     "ComboBox3",
+              "Edit8",     "ComboBox4", "Edit9",     "ComboBox5", "Edit10",    "ComboBox6",
+              "CheckBox4", "CheckBox3", "SpinEdit1", "Button1",   "Edit4",     "Edit1"}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(next));
         }
+    }
+
+    // Alt and a letter reaches one control only: no two captions share their letter.
+    void everyMnemonicIsTheOnlyOneOfItsLetter() {
+        EditorFixture f;
+        QStringList captions;
+        for (const QLabel* label : f.editor.findChildren<QLabel*>()) {
+            if (label->buddy() != nullptr) captions << label->text();
+        }
+        for (const QAbstractButton* button : f.editor.findChildren<QAbstractButton*>()) {
+            captions << button->text();
+        }
+        for (const QGroupBox* group : f.editor.findChildren<QGroupBox*>()) {
+            captions << group->title();
+        }
+        QMap<QChar, QString> taken;
+        for (const QString& caption : captions) {
+            const qsizetype at = QString(caption)
+                                     .replace(QStringLiteral("&&"), QStringLiteral("__"))
+                                     .indexOf(QLatin1Char('&'));
+            if (at < 0) continue;
+            const QChar letter = caption.at(at + 1).toLower();
+            QVERIFY2(!taken.contains(letter),
+                     qPrintable(caption + QStringLiteral(" and ") + taken.value(letter)));
+            taken.insert(letter, caption);
+        }
+        QVERIFY(taken.size() >= 21);
     }
 
     // With a large desktop font the form grows so that every caption fits beside its box.

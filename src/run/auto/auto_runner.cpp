@@ -68,6 +68,7 @@ void AutoRunner::turn(int maxWaitMs) {
     takeEnded();
     for (const DueRun& due : scheduler_.takeDue(now())) start_(due);
     tellNotices();
+    publishSchedule();
     if (stopped()) return;
     wake_->wait(watch_->descriptor(), waitMs(maxWaitMs));
     take(watch_->read(0));
@@ -75,6 +76,25 @@ void AutoRunner::turn(int maxWaitMs) {
     watchReturnedSources();
     takeEnded();
     tellNotices();
+    publishSchedule();
+}
+
+std::optional<AutoRunner::Time> AutoRunner::nextIntervalRun(const std::string& task) const {
+    const std::lock_guard<std::mutex> hold(scheduleLock_);
+    const auto found = intervalRuns_.find(task);
+    if (found == intervalRuns_.end()) return std::nullopt;
+    return found->second;
+}
+
+// The window shows when each task runs next: it hears when that changed.
+void AutoRunner::publishSchedule() {
+    std::map<std::string, Time> runs = scheduler_.intervalRuns();
+    {
+        const std::lock_guard<std::mutex> hold(scheduleLock_);
+        if (runs == intervalRuns_) return;
+        intervalRuns_.swap(runs);
+    }
+    if (options_.scheduleChanged) options_.scheduleChanged();
 }
 
 int AutoRunner::waitMs(int maxWaitMs) const {

@@ -26,6 +26,8 @@ struct AutoRunnerOptions {
     std::unique_ptr<FolderWatch> watch;          // the system's folder watch when null
     // Told on the loop's thread of what the user is to hear once.
     std::function<void(const AutoNotice&)> notice;
+    // Told on the loop's thread when nextIntervalRun() of some task changed.
+    std::function<void()> scheduleChanged;
 };
 
 // Runs tasks by themselves: watches their sources, waits until a run is due, starts it and
@@ -54,6 +56,10 @@ class AutoRunner {
     void runEnded(const std::string& task, std::vector<std::string> ownChanges, std::string problem,
                   bool again = false);
 
+    // Any thread: when the task next runs by its interval, as the loop last planned it;
+    // nullopt for a task that does not take part or runs on changes only.
+    std::optional<Time> nextIntervalRun(const std::string& task) const;
+
     // The folders watched now, the state folder included.
     std::size_t watchedFolders() const { return watch_->size(); }
 
@@ -77,6 +83,7 @@ class AutoRunner {
     void tell(const std::string& task, const std::string& text);
     void tellNotices();
     void tellTasks();
+    void publishSchedule();
     int waitMs(int maxWaitMs) const;
 
     std::string stateFolder_;
@@ -95,6 +102,8 @@ class AutoRunner {
     std::atomic<bool> stopping_{false};
     std::mutex endedLock_;
     std::vector<Ended> ended_;
+    mutable std::mutex scheduleLock_;
+    std::map<std::string, Time> intervalRuns_;  // as last published
 };
 
 }  // namespace kestrune

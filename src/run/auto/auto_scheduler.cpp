@@ -155,6 +155,14 @@ std::optional<AutoScheduler::Time> AutoScheduler::nextDue() const {
     return next;
 }
 
+std::map<std::string, AutoScheduler::Time> AutoScheduler::intervalRuns() const {
+    std::map<std::string, Time> runs;
+    for (const auto& [task, state] : tasks_) {
+        if (state.intervalDue) runs.emplace(task, *state.intervalDue);
+    }
+    return runs;
+}
+
 std::vector<AutoNotice> AutoScheduler::takeNotices() {
     std::vector<AutoNotice> taken;
     taken.swap(notices_);

@@ -75,6 +75,8 @@ class AutoScheduler {
 
     // When takeDue() next has something, if ever; the caller sleeps until then at most.
     std::optional<Time> nextDue() const;
+    // When each task that runs at intervals is next due by its interval, as it stands now.
+    std::map<std::string, Time> intervalRuns() const;
     std::vector<AutoNotice> takeNotices();
 
   private:

@@ -62,6 +62,7 @@ class AutoRunnerTest : public ScratchTest {
         options.clock = [this] { return clock; };
         options.watch = std::move(watch);
         options.notice = [this](const AutoNotice& notice) { notices.push_back(notice.text); };
+        options.scheduleChanged = [this] { ++scheduleChanges; };
         runner = std::make_unique<AutoRunner>(
             scratch.folder(),
             [this](const DueRun& due) {
@@ -83,6 +84,7 @@ class AutoRunnerTest : public ScratchTest {
     std::unique_ptr<AutoRunner> runner;
     std::vector<AutoReason> reasons;
     std::vector<std::string> notices;
+    int scheduleChanges = 0;
 };
 
 }  // namespace kestrune::test

@@ -47,10 +47,17 @@ TEST_F(AutoRunnerTest, AnIntervalTaskRunsOnTimeCountedFromItsLastRun) {
     writeTask("every=1\n");
     start();
     at(0ms);  // never ran: due shortly after the start
+    EXPECT_EQ(runner->nextIntervalRun("Tidy"), kStart + 10s);
+    EXPECT_EQ(runner->nextIntervalRun("Other"), std::nullopt);
+    EXPECT_EQ(scheduleChanges, 1);
     at(9999ms);
     EXPECT_TRUE(reasons.empty());
+    EXPECT_EQ(scheduleChanges, 1);
     at(10s);
     ASSERT_EQ(reasons.size(), 1u);
+    // The window's task pane shows this time: it is told each time it moves.
+    EXPECT_EQ(runner->nextIntervalRun("Tidy"), kStart + 70s);
+    EXPECT_EQ(scheduleChanges, 2);
     at(69s);
     EXPECT_EQ(reasons.size(), 1u);
     at(70s);
