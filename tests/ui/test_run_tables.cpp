@@ -18,7 +18,7 @@
 #include "ui/table_cells.h"
 #include "window_test_support.h"
 
-using kestrune::ui::ReportRow;
+using kestrune::ui::ReportRows;
 using kestrune::ui::RunReport;
 
 namespace {
@@ -28,20 +28,31 @@ enum Column { ActionColumn, SourceColumn, TargetColumn, StatusColumn };
 const QString kDeep =
     QStringLiteral("2026/archive/scans/very/deep/folder/structure/quarterly-report-final.pdf");
 
-std::vector<ReportRow> rows() {
-    const auto row = [](const char* action, const QString& source, const QString& target,
-                        const char* status) {
-        return ReportRow{QString::fromLatin1(action), source, target, QString::fromLatin1(status),
-                         QByteArray(status).startsWith("failed")};
+// A run of four entries read from its journal, the failed one first.
+ReportRows rows() {
+    auto journal = std::make_shared<kestrune::JournalContent>();
+    const auto step = [&journal](kestrune::Action action, const std::string& source,
+                                 const std::string& target, kestrune::StepStatus status,
+                                 const char* error) {
+        kestrune::PlanStep planned;
+        planned.action = action;
+        planned.source = source;
+        planned.target = target;
+        journal->outcomes.push_back({journal->plan.steps.size(), {status, error, target, {}}});
+        journal->plan.steps.push_back(planned);
     };
-    return {row("Move", QStringLiteral("/home/ann/Downloads/locked.pdf"),
-                QStringLiteral("/home/ann/Papers/locked.pdf"), "failed: Permission denied"),
-            row("Move", QStringLiteral("/home/ann/Downloads/") + kDeep,
-                QStringLiteral("/home/ann/Papers/") + kDeep, "ok"),
-            row("Move", QStringLiteral("/home/ann/Downloads/new\nname.pdf"),
-                QStringLiteral("/home/ann/Papers/new\nname.pdf"), "ok"),
-            row("Copy", QStringLiteral("/elsewhere/a,b \"name\".pdf"),
-                QStringLiteral("/home/ann/Papers/a,b \"name\".pdf"), "ok")};
+    const std::string deep = kDeep.toStdString();
+    using kestrune::Action;
+    using kestrune::StepStatus;
+    step(Action::Move, "/home/ann/Downloads/locked.pdf", "/home/ann/Papers/locked.pdf",
+         StepStatus::Failed, "Permission denied");
+    step(Action::Move, "/home/ann/Downloads/" + deep, "/home/ann/Papers/" + deep,
+         StepStatus::Done, "");
+    step(Action::Move, "/home/ann/Downloads/new\nname.pdf", "/home/ann/Papers/new\nname.pdf",
+         StepStatus::Done, "");
+    step(Action::Copy, "/elsewhere/a,b \"name\".pdf", "/home/ann/Papers/a,b \"name\".pdf",
+         StepStatus::Done, "");
+    return ReportRows(std::move(journal));
 }
 
 std::unique_ptr<RunReport> shownReport() {

@@ -100,8 +100,18 @@ class Recovery {
         return readIdentityIn(folder, nameOf(path), identity) == 0;
     }
 
-    // The entries of the folder (no trailing "/"), through its open parent.
+    // The entries of the folder (no trailing "/"), through its open parent; a root of the
+    // run where its links led when the run was planned, if it is still the folder found then.
     std::vector<FolderEntry> entriesOf(const std::string& folder) {
+        if (const PlanRoot* root = rootOfPath(folder); root && root->path == folder) {
+            FolderId now;
+            if (!folderIdentity(root->real, now) || (root->id != FolderId{} && now != root->id)) {
+                return {};
+            }
+            // Only names are taken from it: each step the recovery makes from them is checked
+            // by the executor through the open root.
+            return listFolder(root->real).entries;
+        }
         OpenFolder parent;
         EntryIdentity self;
         const std::string name = nameOf(folder);

@@ -70,10 +70,9 @@ std::string wholeJournal(const std::string& stateFolder, bool awkward = true) {
     if (!awkward) {
         plan.roots = {{"/s", "/s", {1, 2}}};
         plan.trash = {"/t", ""};
-        for (PlanStep& step : plan.steps) {
-            step = {};
-            step.source = "/s/a";
-        }
+        PlanStep plain;
+        plain.source = "/s/a";
+        for (std::size_t i = 0; i < plan.steps.size(); ++i) plan.steps.set(i, plain);
         plan.foldersToMake = plan.foldersToRemove = {"/d"};
         plan.shapes = {{"/s", {}}};
     }
@@ -340,7 +339,11 @@ TEST_F(JournalTest, StepsUndoneAreThoseTheStandingUndosTookBack) {
     const auto journal = [&](const std::vector<std::size_t>& origins,
                              const std::vector<StepStatus>& outcomes, const std::string& undoes) {
         RunPlan plan = awkwardPlan(origins.size());
-        for (std::size_t i = 0; i < origins.size(); ++i) plan.steps[i].origin = origins[i];
+        for (std::size_t i = 0; i < origins.size(); ++i) {
+            PlanStep step = plan.steps[i];
+            step.origin = origins[i];
+            plan.steps.set(i, step);
+        }
         JournalWriter writer(state, plan, kStart + std::chrono::seconds(second++), undoes);
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             writer.stepDone(i, {outcomes[i], "", "", {}});
