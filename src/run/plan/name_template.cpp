@@ -1,10 +1,9 @@
 #include "run/plan/name_template.h"
 
-#include <time.h>
-
 #include <array>
 #include <cstdio>
 
+#include "platform/local_time.h"
 #include "run/plan/name_form.h"
 #include "run/plan/path_rules.h"
 
@@ -12,21 +11,12 @@ namespace kestrune {
 
 namespace {
 
-struct LocalDate {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-};
-
 LocalDate localDateOf(std::int64_t modifiedNs) {
     constexpr std::int64_t kSecondNs = 1'000'000'000;
     // Rounded down, so that a time before 1970 falls on its own second.
     std::int64_t seconds = modifiedNs / kSecondNs;
     if (modifiedNs % kSecondNs < 0) --seconds;
-    const auto time = static_cast<time_t>(seconds);
-    struct tm local {};
-    if (localtime_r(&time, &local) == nullptr) return {1970, 1, 1};
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    return localDateAt(seconds);
 }
 
 std::string digits(int value, int width) {
