@@ -11,7 +11,7 @@
 namespace kestrune {
 class AutoRunner;
 struct AutoRunnerOptions;
-}
+}  // namespace kestrune
 
 namespace kestrune::ui {
 

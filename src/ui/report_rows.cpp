@@ -44,8 +44,7 @@ ReportRows::ReportRows(std::shared_ptr<const JournalContent> journal)
     order();
 }
 
-ReportRows::ReportRows(std::shared_ptr<const RunPlan> plan,
-                       std::vector<PassedOverEntry> passedOver)
+ReportRows::ReportRows(std::shared_ptr<const RunPlan> plan, std::vector<PassedOverEntry> passedOver)
     : plan_(std::move(plan)), passedOver_(std::move(passedOver)) {
     order();
 }

@@ -47,7 +47,8 @@ RunHistoryWindow::RunHistoryWindow(const std::vector<HistoryEntry>& runs, Report
         const JournalContent& journal = run.journal;
         QString task = QString::fromStdString(journal.plan.task);
         if (!journal.undoes.empty()) task = QStringLiteral("Undo ") + task;
-        QStringList cells{localTime(journal.started), task,
+        QStringList cells{localTime(journal.started),
+                          task,
                           QString::fromLatin1(runStateWord(run.state)),
                           QString::number(journal.figures.done),
                           QString::number(journal.figures.failed),

@@ -42,7 +42,8 @@ class RowModel final : public QAbstractTableModel {
     void setFolders(const QString& source, const QString& target) {
         sourceFolder_ = source;
         targetFolder_ = target;
-        if (rows_.size() > 0) emit dataChanged(index(0, 0), index(rowCount({}) - 1, ColumnCount - 1));
+        if (rows_.size() > 0)
+            emit dataChanged(index(0, 0), index(rowCount({}) - 1, ColumnCount - 1));
         emit headerDataChanged(Qt::Horizontal, SourceColumn, TargetColumn);
     }
 

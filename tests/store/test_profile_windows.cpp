@@ -24,8 +24,9 @@ const Shape kShapes[] = {
     {"names in another letter case", {"[a]", "K=v"}},
     {"a repeated section", {"[A]", "k=first", "[B]", "k=b", "[a]", "k=second", "q=only later"}},
     {"a repeated key", {"[A]", "k=first", "K=second"}},
-    {"quotes", {"[A]", "k=\"quoted\"", "q='single'", "q2=\" spaced \"", "q3=\"unbalanced",
-                "q4=\"a\"b\"", "q5=''"}},
+    {"quotes",
+     {"[A]", "k=\"quoted\"", "q='single'", "q2=\" spaced \"", "q3=\"unbalanced", "q4=\"a\"b\"",
+      "q5=''"}},
     {"empty values", {"[A]", "k=", "q=  "}},
     {"comments", {"; a comment", "[A]", "; k=commented", "# q=hashed", "k=v ; not a comment"}},
     {"blank lines", {"", "[A]", "", "   ", "k=v", ""}},
@@ -43,8 +44,8 @@ constexpr const char* kAbsent = "<absent>";
 
 std::string windowsRead(const std::string& path, const char* section, const char* key) {
     char value[4096];
-    const DWORD length = GetPrivateProfileStringA(section, key, kAbsent, value, sizeof value,
-                                                  path.c_str());
+    const DWORD length =
+        GetPrivateProfileStringA(section, key, kAbsent, value, sizeof value, path.c_str());
     return std::string(value, length);
 }
 

@@ -33,8 +33,7 @@ ActionResult PowerCutFiles::removing(const OpenFolder& folder, const std::string
     const bool linked =
         seen && linkat(folder->fd(), name.c_str(), folder->fd(), kept.c_str(), 0) == 0;
     std::int64_t change = expectedChange;
-    if (linked && before.changedNs == expectedChange &&
-        readIdentityIn(folder, kept, after) == 0) {
+    if (linked && before.changedNs == expectedChange && readIdentityIn(folder, kept, after) == 0) {
         change = after.changedNs;
     }
     const ActionResult result = removal(change);
@@ -44,7 +43,8 @@ ActionResult PowerCutFiles::removing(const OpenFolder& folder, const std::string
         return result;
     }
     changed(
-        folder, [folder, kept, name] { renameat(folder->fd(), kept.c_str(), folder->fd(), name.c_str()); },
+        folder,
+        [folder, kept, name] { renameat(folder->fd(), kept.c_str(), folder->fd(), name.c_str()); },
         [folder, kept] { unlinkat(folder->fd(), kept.c_str(), 0); });
     return result;
 }

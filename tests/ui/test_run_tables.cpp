@@ -46,8 +46,8 @@ ReportRows rows() {
     using kestrune::StepStatus;
     step(Action::Move, "/home/ann/Downloads/locked.pdf", "/home/ann/Papers/locked.pdf",
          StepStatus::Failed, "Permission denied");
-    step(Action::Move, "/home/ann/Downloads/" + deep, "/home/ann/Papers/" + deep,
-         StepStatus::Done, "");
+    step(Action::Move, "/home/ann/Downloads/" + deep, "/home/ann/Papers/" + deep, StepStatus::Done,
+         "");
     step(Action::Move, "/home/ann/Downloads/new\nname.pdf", "/home/ann/Papers/new\nname.pdf",
          StepStatus::Done, "");
     step(Action::Copy, "/elsewhere/a,b \"name\".pdf", "/home/ann/Papers/a,b \"name\".pdf",

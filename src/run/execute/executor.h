@@ -34,7 +34,7 @@ struct Pending {
     OpenFolder from;  // the source's folder
     std::string name;
     EntryIdentity identity;
-    OpenFolder to;            // the folder it goes to (the trash's files folder for a trash move)
+    OpenFolder to;             // the folder it goes to (the trash's files folder for a trash move)
     std::string targetFolder;  // that folder's path as the plan spells it, with "/"
     std::string finalName;
     TemporaryCopy copy;

@@ -121,8 +121,7 @@ void Executor::settle() {
             if (pending.kind == Pending::Kind::Outcome || abandoned_) continue;
             if (!flushed.ok()) {
                 abandon(pending);
-                pending.result =
-                    failure(flushed.error, pending.targetFolder + pending.finalName);
+                pending.result = failure(flushed.error, pending.targetFolder + pending.finalName);
                 continue;
             }
             if (pending.kind == Pending::Kind::Copy) {
@@ -176,16 +175,15 @@ void Executor::putInPlace(Pending& pending) {
 // meets another file system after all (a bind mount) is a copy, finished at once.
 void Executor::moveIntoTrash(Pending& pending) {
     EntryIdentity made;
-    const ActionResult moved =
-        files_.rename(pending.from, pending.name, pending.identity, pending.to,
-                      pending.finalName, made);
+    const ActionResult moved = files_.rename(pending.from, pending.name, pending.identity,
+                                             pending.to, pending.finalName, made);
     const std::string target = pending.targetFolder + pending.finalName;
     if (moved.code == EXDEV) {
         pending.kind = Pending::Kind::Copy;
         pending.removeSource = true;
-        ActionResult copied = files_.copyToTemporary(
-            pending.from, pending.name, pending.identity, pending.to,
-            temporaryNameFor(runId_, pending.index), stop_, pending.copy);
+        ActionResult copied =
+            files_.copyToTemporary(pending.from, pending.name, pending.identity, pending.to,
+                                   temporaryNameFor(runId_, pending.index), stop_, pending.copy);
         if (copied.ok()) {
             if (observer_ != nullptr) {
                 observer_->copied(pending.index, pending.copy.name, pending.copy.made);

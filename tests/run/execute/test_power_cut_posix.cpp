@@ -135,9 +135,8 @@ TEST(PowerCut, AtEveryCutPointRecoveryLeavesEveryFileWholeOnceAndNoneTwice) {
             for (const char* name : {"a.txt", "b.txt", "sub/c.txt", "sub/deeper/d.txt"}) {
                 makeFile(source + "/" + name, std::string(name) + " of round " + n);
             }
-            const TaskRecord record{source, scenario.action == 4 ? "" : target, scenario.action, 0,
-                                    "*.txt;sub",
-                                    false};
+            const TaskRecord record{
+                source, scenario.action == 4 ? "" : target, scenario.action, 0, "*.txt;sub", false};
             const RunPlan plan = planRecord(record, "Cut");
             JournalOnDisk journal(historyFolderOf(state));
             FirstLook files(cutAt, journal);

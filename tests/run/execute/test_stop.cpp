@@ -60,15 +60,15 @@ TEST(Stop, ARunStopsBeforeItsNextStepOrWithinACopy) {
     for (const bool duringCopy : {false, true}) {
         for (std::size_t at = 0; at < 4; ++at) {
             const test::ScratchDir scratch;
-            const std::string where = (duringCopy ? "during the copy of step " : "at step ") +
-                                      std::to_string(at);
+            const std::string where =
+                (duringCopy ? "during the copy of step " : "at step ") + std::to_string(at);
             for (int i = 0; i < 4; ++i) {
                 makeFile(scratch.file("in/" + std::to_string(i) + ".dat"),
                          std::string(i == 2 ? 24 << 20 : 1000, 'x'));
             }
             StopAsker asker(at, duringCopy);
-            const RunPlan plan = planRecord(
-                {scratch.file("in"), scratch.file("out"), 2, 0, "*.dat", false}, "Stop");
+            const RunPlan plan =
+                planRecord({scratch.file("in"), scratch.file("out"), 2, 0, "*.dat", false}, "Stop");
             ExecuteOptions options;
             options.files = &asker;
             options.observer = &asker;

@@ -8,8 +8,8 @@
 
 #include "run/history/journal.h"
 #include "run/history/journal_reader.h"
-#include "run/history/run_history.h"
 #include "run/history/journal_test.h"
+#include "run/history/run_history.h"
 
 namespace kestrune {
 namespace {

@@ -10,8 +10,8 @@
 #include <set>
 
 #include "run/history/journal.h"
-#include "run/history/run_history.h"
 #include "run/history/journal_test.h"
+#include "run/history/run_history.h"
 
 namespace kestrune {
 namespace {
