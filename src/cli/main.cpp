@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     bool explain = false;
     bool withSubtasks = false;
     bool subtasksOnly = false;
-    auto* run = app.add_subcommand("run", "Run a task: move, copy or delete its files");
+    auto* run = app.add_subcommand("run", "Run a task: move, copy, delete or trash its files");
     run->add_option("NAME", runName, "Task name")->required();
     auto* previewFlag =
         run->add_flag("--preview", preview, "Show what the run would do without touching anything");
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     auto* history =
         app.add_subcommand("history", "Print the runs kept in the history, newest first");
     std::string undoId;
-    auto* undo = app.add_subcommand("undo", "Undo the newest run not yet undone, or the run ID");
+    auto* undo = app.add_subcommand("undo", "Undo the newest run with something left to undo, or the run ID");
     undo->add_option("ID", undoId, "The run's id, as history prints it");
     std::vector<std::string> watchNames;
     auto* watch = app.add_subcommand(

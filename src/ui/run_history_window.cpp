@@ -13,7 +13,15 @@ namespace kestrune::ui {
 
 namespace {
 
-enum Column { StartedColumn, TaskColumn, StateColumn, DoneColumn, FailedColumn, LeftAloneColumn };
+enum Column {
+    StartedColumn,
+    TaskColumn,
+    StateColumn,
+    DoneColumn,
+    FailedColumn,
+    LeftAloneColumn,
+    MergedColumn
+};
 
 constexpr QSize kFirstSize(560, 360);
 
@@ -42,7 +50,8 @@ RunHistoryWindow::RunHistoryWindow(const std::vector<HistoryEntry>& runs, Report
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setHeaderLabels({QStringLiteral("Started"), QStringLiteral("Task"),
                             QStringLiteral("State"), QStringLiteral("Done"),
-                            QStringLiteral("Failed"), QStringLiteral("Left Alone")});
+                            QStringLiteral("Failed"), QStringLiteral("Left Alone"),
+                            QStringLiteral("Merged")});
     for (const HistoryEntry& run : runs) {
         const JournalContent& journal = run.journal;
         QString task = QString::fromStdString(journal.plan.task);
@@ -52,7 +61,8 @@ RunHistoryWindow::RunHistoryWindow(const std::vector<HistoryEntry>& runs, Report
                           QString::fromLatin1(runStateWord(run.state)),
                           QString::number(journal.figures.done),
                           QString::number(journal.figures.failed),
-                          QString::number(journal.figures.leftAlone)};
+                          QString::number(journal.figures.leftAlone),
+                          QString::number(journal.figures.merged)};
         // A journal that cannot be read keeps the columns to their widths: its file and the
         // reason stand in the stretching Task column.
         if (!run.problem.empty()) {
@@ -62,7 +72,7 @@ RunHistoryWindow::RunHistoryWindow(const std::vector<HistoryEntry>& runs, Report
                      QStringLiteral("unreadable")};
         }
         QTreeWidgetItem* item = addRow(list_, cells);
-        for (const Column number : {DoneColumn, FailedColumn, LeftAloneColumn}) {
+        for (const Column number : {DoneColumn, FailedColumn, LeftAloneColumn, MergedColumn}) {
             item->setTextAlignment(number, Qt::AlignRight | Qt::AlignVCenter);
         }
         item->setData(StartedColumn, Qt::UserRole, QString::fromStdString(run.path));
@@ -72,7 +82,7 @@ RunHistoryWindow::RunHistoryWindow(const std::vector<HistoryEntry>& runs, Report
     QHeaderView* header = list_->header();
     header->setStretchLastSection(false);
     for (const Column column :
-         {StartedColumn, StateColumn, DoneColumn, FailedColumn, LeftAloneColumn}) {
+         {StartedColumn, StateColumn, DoneColumn, FailedColumn, LeftAloneColumn, MergedColumn}) {
         header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     }
     header->setSectionResizeMode(TaskColumn, QHeaderView::Stretch);

@@ -229,7 +229,7 @@ class TestUnit1Runs : public QObject {
         form.ShowRunHistory();
         const QTreeWidgetItem& row =
             *form.findChild<kestrune::ui::RunHistoryWindow*>()->list()->topLevelItem(0);
-        QCOMPARE(row.text(3) + row.text(4) + row.text(5), QStringLiteral("202"));
+        QCOMPARE(row.text(3) + row.text(4) + row.text(5) + row.text(6), QStringLiteral("2021"));
     }
 
     // The window's automatic runs are the core's, as kestrune-cli watch runs them: what came
