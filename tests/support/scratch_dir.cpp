@@ -1,5 +1,6 @@
 #include "support/scratch_dir.h"
 
+#include <chrono>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -70,6 +71,11 @@ void writeFile(const std::string& path, const std::string& content) {
 void makeFile(const fs::path& path, const std::string& content) {
     fs::create_directories(path.parent_path());
     writeFile(textOf(path), content);
+}
+
+void setModifiedNs(const std::string& path, std::int64_t ns) {
+    const std::chrono::sys_time<std::chrono::nanoseconds> when{std::chrono::nanoseconds(ns)};
+    fs::last_write_time(pathOf(path), std::chrono::file_clock::from_sys(when));
 }
 
 }  // namespace kestrune::test

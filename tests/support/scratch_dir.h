@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -66,5 +67,8 @@ void makeFile(const std::filesystem::path& path, const std::string& content = ""
 inline void makeFile(const std::string& path, const std::string& content = "") {
     makeFile(pathOf(path), content);
 }
+// Dates the entry's last change at that many nanoseconds since 1970 (UTC); a symbolic link's
+// target is dated.
+void setModifiedNs(const std::string& path, std::int64_t ns);
 
 }  // namespace kestrune::test

@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -226,55 +225,6 @@ TEST_F(RunFaults, CopiesReachTheDiskBeforeTheirNamesAndSourcesGoLast) {
         EXPECT_EQ(log.back(), "durable");
         EXPECT_EQ(log[log.size() - 2], "flush");
     }
-}
-
-// Removes the folder `name` of the open folder and what it holds, one name at a time.
-void removeBelow(int folder, const std::string& name) {
-    const int below = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
-    if (below < 0) return;
-    for (const std::string& inner : {name, std::string("bottom.txt")}) {
-        if (unlinkat(below, inner.c_str(), 0) != 0) removeBelow(below, inner);
-    }
-    close(below);
-    unlinkat(folder, name.c_str(), AT_REMOVEDIR);
-}
-
-// Folders deeper than a path may be long are made, walked and acted in one name at a time.
-TEST_F(RunFaults, FoldersDeeperThanAPathMayBeLongAreMovedWhole) {
-    const std::string source = scratch.file("deep");
-    fs::create_directories(source);
-    int folder = open(source.c_str(), O_RDONLY | O_DIRECTORY);
-    const std::string name(200, 'd');
-    for (int depth = 0; depth < 30; ++depth) {  // 30 * 201 bytes: beyond PATH_MAX
-        ASSERT_EQ(mkdirat(folder, name.c_str(), 0755), 0);
-        const int below = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
-        close(folder);
-        folder = below;
-    }
-    const int file = openat(folder, "bottom.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(write(file, "deep", 4), 4);
-    close(file);
-    close(folder);
-    const RunPlan plan = planRecord(record(source, scratch.file("out"), 1), "Deep");
-    ASSERT_EQ(plan.steps.size(), 31u);
-    const RunTotals totals = executePlan(plan);
-    EXPECT_EQ(totals.failed, 0u);
-    folder = open(scratch.file("out").c_str(), O_RDONLY | O_DIRECTORY);
-    for (int depth = 0; depth < 30 && folder >= 0; ++depth) {
-        const int below = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
-        close(folder);
-        folder = below;
-    }
-    char content[8] = {};
-    const int moved = openat(folder, "bottom.txt", O_RDONLY);
-    EXPECT_EQ(read(moved, content, sizeof content), 4);
-    EXPECT_STREQ(content, "deep");
-    close(moved);
-    close(folder);
-    // A scratch folder is removed by paths: the deep tree goes first, a name at a time.
-    folder = open(scratch.file("out").c_str(), O_RDONLY | O_DIRECTORY);
-    removeBelow(folder, name);
-    close(folder);
 }
 
 }  // namespace

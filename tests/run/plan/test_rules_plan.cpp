@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -22,12 +20,6 @@ using test::readFile;
 
 constexpr std::int64_t kSecondNs = 1'000'000'000;
 constexpr std::int64_t kDayNs = 86'400 * kSecondNs;
-
-void setModified(const std::string& path, std::int64_t ns) {
-    const timespec when{static_cast<time_t>(ns / kSecondNs), static_cast<long>(ns % kSecondNs)};
-    const timespec times[2] = {when, when};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
 
 class RulesPlanTest : public test::ScratchTest {
   protected:
@@ -86,8 +78,8 @@ TEST_F(RulesPlanTest, AgesAreJudgedAtTheStartOfTheMinute) {
     const std::int64_t minute = 1'796'817'600LL * kSecondNs;
     makeFile(inbox() + "/at-bound.png");
     makeFile(inbox() + "/second-after.png");
-    setModified(inbox() + "/at-bound.png", minute - 30 * kDayNs);
-    setModified(inbox() + "/second-after.png", minute - 30 * kDayNs + kSecondNs);
+    test::setModifiedNs(inbox() + "/at-bound.png", minute - 30 * kDayNs);
+    test::setModifiedNs(inbox() + "/second-after.png", minute - 30 * kDayNs + kSecondNs);
     TaskRecord r = record(1, "*.png");
     r.olderThan = "30d";
     for (const std::int64_t now : {minute, minute + 59 * kSecondNs}) {
@@ -108,7 +100,7 @@ TEST_F(RulesPlanTest, PreviewAndRunPlaceAlikeWithTemplatesAndTakenNames) {
     const std::int64_t noon = 1'796'817'600LL * kSecondNs;
     for (const char* path : {"a.txt", "Sub/a.txt", "Sub/B.TXT", "c"}) {
         makeFile(inbox() + "/" + path, path);
-        setModified(inbox() + "/" + path, noon);
+        test::setModifiedNs(inbox() + "/" + path, noon);
     }
     makeFile(sorted() + "/txt/a-copy.txt", "taken");
     for (const bool flat : {true, false}) {
