@@ -11,7 +11,7 @@ namespace kestrune::windows {
 namespace {
 
 constexpr DWORD kBuffer = 1 << 20;
-// A stop request is looked at after each chunk: a large file stops within a second.
+// A stop request is looked at before each chunk: a large file stops within a second.
 constexpr std::uint64_t kChunk = 8 << 20;
 // The attributes a copy takes along; the others are the file system's own.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
@@ -41,7 +41,7 @@ int writeAll(HANDLE file, const char* data, DWORD size) {
 
 ActionResult copyContent(HANDLE in, HANDLE out, const std::atomic<bool>* stop) {
     thread_local std::unique_ptr<char[]> buffer(new char[kBuffer]);
-    for (std::uint64_t sinceLook = 0;;) {
+    for (std::uint64_t sinceLook = kChunk;;) {  // looked at before the first chunk too
         if (sinceLook >= kChunk) {
             if (stopped(stop)) return failures::stopped();
             sinceLook = 0;

@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -9,6 +7,7 @@
 #include <string>
 
 #include "cli/cli_runner.h"
+#include "cli/field_escape.h"
 
 namespace kestrune {
 namespace {
@@ -22,9 +21,7 @@ constexpr std::int64_t kDay = 86'400;
 
 // Seconds since the epoch.
 void setModified(const std::string& path, std::int64_t seconds) {
-    const timespec when{static_cast<time_t>(seconds), 0};
-    const timespec times[2] = {when, when};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+    test::setModifiedNs(path, seconds * 1'000'000'000);
 }
 
 std::int64_t now() {
@@ -87,15 +84,16 @@ TEST_F(RulesCommandTest, PreviewThenRunGiveTheSameTargetsAndUndoPutsThemBack) {
     const std::set<std::string> moved = linesOf(run.out, "move");
     ASSERT_EQ(moved.size(), 3u) << run.out;
     auto line = moved.begin();
-    const std::string front = inbox() + "/Screenshot 1.png\t" + target() + "/2024/03/";
+    const std::string front =
+        cli::field(inbox() + "/Screenshot 1.png") + "\t" + cli::field(target() + "/2024/03/");
     ASSERT_EQ(line->substr(0, front.size()), front);
     EXPECT_TRUE(std::regex_match(line->substr(front.size()),
                                  std::regex("[a-zA-Z0-9]{12}_2024-03-05 Screenshot 1\\.png\tok")))
         << *line;
-    EXPECT_EQ(*++line, inbox() + "/Screenshot 2.PNG\t" + target() +
-                           "/2024/03/2024-03-05 Screenshot 2.png\tok");
-    EXPECT_EQ(*++line, inbox() + "/Screenshot 3.png\t" + target() +
-                           "/2024/04/2024-04-04 Screenshot 3.png\tok");
+    EXPECT_EQ(*++line, cli::field(inbox() + "/Screenshot 2.PNG") + "\t" +
+                           cli::field(target() + "/2024/03/2024-03-05 Screenshot 2.png") + "\tok");
+    EXPECT_EQ(*++line, cli::field(inbox() + "/Screenshot 3.png") + "\t" +
+                           cli::field(target() + "/2024/04/2024-04-04 Screenshot 3.png") + "\tok");
     EXPECT_TRUE(fs::exists(inbox() + "/Screenshot 4.png"));
 
     const test::CliOutcome undo = runCli(scratch, "undo");
@@ -140,14 +138,14 @@ TEST_F(RulesCommandTest, ExplainNamesTheFirstConditionEachPassedEntryFailed) {
     std::set<std::string> planned;
     for (const auto& entry : entries) {
         if (entry.reason != nullptr && *entry.reason != '\0') {
-            passed.insert(inbox() + "/" + entry.path + "\t\t" + entry.reason);
+            passed.insert(cli::field(inbox() + "/" + entry.path) + "\t\t" + entry.reason);
         } else if (entry.reason != nullptr) {
-            planned.insert(inbox() + "/" + entry.path + "\t" + target() + "/" + entry.path +
-                           "\tplanned");
+            planned.insert(cli::field(inbox() + "/" + entry.path) + "\t" +
+                           cli::field(target() + "/" + entry.path) + "\tplanned");
         }
     }
-    passed.insert(inbox() + "/drafts\t\texcluded");
-    passed.insert(inbox() + "/k-dir.txt\t\ta folder");
+    passed.insert(cli::field(inbox() + "/drafts") + "\t\texcluded");
+    passed.insert(cli::field(inbox() + "/k-dir.txt") + "\t\ta folder");
     EXPECT_EQ(linesOf(result.out, "passed"), passed) << result.out;
     EXPECT_EQ(linesOf(result.out, "copy"), planned) << result.out;
     EXPECT_NE(result.out.find("2 planned, 0 failed"), std::string::npos);

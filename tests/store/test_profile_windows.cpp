@@ -16,6 +16,9 @@ namespace {
 struct Shape {
     const char* name;
     std::vector<const char*> lines;
+    // Wine's own profile functions read it otherwise than Windows' do: they see no section
+    // named "" and no key without a name.
+    bool wineDiffers = false;
 };
 
 const Shape kShapes[] = {
@@ -31,16 +34,22 @@ const Shape kShapes[] = {
     {"comments", {"; a comment", "[A]", "; k=commented", "# q=hashed", "k=v ; not a comment"}},
     {"blank lines", {"", "[A]", "", "   ", "k=v", ""}},
     {"lines before any section", {"k=outside", "[A]", "q=inside"}},
-    {"an empty section name", {"[]", "k=v", "[A]", "q=w"}},
+    {"an empty section name", {"[]", "k=v", "[A]", "q=w"}, true},
     {"a header with more after it", {"[A] trailing", "k=v", "[B", "q=w"}},
-    {"a key line without a name", {"[A]", "=novalue", "k=v"}},
-    {"a section whose only key has no name", {"[A]", "=novalue", "[B]", "k=v"}},
+    {"a key line without a name", {"[A]", "=novalue", "k=v"}, true},
+    {"a section whose only key has no name", {"[A]", "=novalue", "[B]", "k=v"}, true},
     {"a line without '=' under a section", {"[A]", "k", "k=later", "q=w"}},
 };
 
 const char* const kSections[] = {"A", "a", "B", "", "Missing"};
 const char* const kKeys[] = {"k", "K", "q", "q2", "q3", "q4", "q5", "", "missing"};
 constexpr const char* kAbsent = "<absent>";
+
+// Wine's ntdll names its version; Windows' has no such function.
+bool underWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 std::string windowsRead(const std::string& path, const char* section, const char* key) {
     char value[4096];
@@ -58,7 +67,11 @@ bool windowsHasKeys(const std::string& path, const char* section) {
 TEST(ProfileFunctions, ReadEveryShapeAsTheStoreReadsIt) {
     test::ScratchDir scratch;
     int made = 0;
+    // Under Wine the shapes its profile functions read otherwise are left out: the comparison
+    // would test Wine, not the store. Every other shape is compared there too.
+    const bool wine = underWine();
     for (const Shape& shape : kShapes) {
+        if (wine && shape.wineDiffers) continue;
         for (const char* end : {"\n", "\r\n"}) {
             std::string text = "[Before]\nx=1\n";
             for (const char* line : shape.lines) text.append(line).append(end);

@@ -66,6 +66,8 @@ class Executor {
     ActionResult ensureTrash();
     void removeTrashRecord(const std::string& trashedName);
     void removeEmptied();
+    void letGoOf(const std::string& folder, const EntryIdentity& identity,
+                 const OpenFolder& parent);
     void restoreShapes();
     ActionResult openFolderOf(const std::string& path, OpenFolder& out);
     std::string realPathOf(const std::string& path) const;

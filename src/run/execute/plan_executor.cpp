@@ -399,6 +399,20 @@ void Executor::putBack(std::size_t index, const PlanStep& step) {
     queueCopy(std::move(pending), from, nameOf(step.source), step.identity);
 }
 
+// Lets go of every handle the run holds to a folder it is about to remove: where a removal
+// cannot take the name at once (Windows before 10, some file systems, Wine), Windows takes it
+// only when the folder's last handle closes, and a folder whose child still has its name is
+// not empty. The folders below it went first, or they keep it from going anyway. The folder
+// kept to flush its file system at the end gives way to its parent, on the same one.
+void Executor::letGoOf(const std::string& folder, const EntryIdentity& identity,
+                       const OpenFolder& parent) {
+    folders_.forget(folder);
+    const FolderId id{identity.device, identity.inode};
+    for (OpenFolder& kept : touched_) {
+        if (kept->id() == id && parent->device() == id.device) kept = parent;
+    }
+}
+
 // Children first, as the plan lists them. A folder with anything left in it stays: that is
 // no failure, the run did not empty it.
 void Executor::removeEmptied() {
@@ -412,8 +426,8 @@ void Executor::removeEmptied() {
             !files_.readShape(parent, name, shape).ok()) {
             continue;
         }
+        letGoOf(folder, now, parent);
         if (!files_.removeFolder(parent, name, now).ok()) continue;
-        folders_.forget(folder);
         touch(parent);
         if (observer_ != nullptr) observer_->folderRemoved(folder, shape);
     }
