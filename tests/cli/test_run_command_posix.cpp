@@ -18,6 +18,17 @@ using test::makeFile;
 using test::runCli;
 using test::RunCommandTest;
 
+// Root is shut out by no folder's mode: run as root, kestrune-cli runs as nobody (setpriv),
+// with the scratch folder opened to every user. The command's wrapper, or nothing.
+std::string asUserTheModesShutOut(const std::string& folder) {
+    if (geteuid() != 0) return {};
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
+    }
+    fs::permissions(folder, fs::perms::all, fs::perm_options::add);
+    return "setpriv --reuid=65534 --regid=65534 --clear-groups";
+}
+
 TEST_F(RunCommandTest, TabsLineBreaksAndBackslashesInNamesAreEscaped) {
     makeFile(inbox() + "/tab\there.txt", "");
     makeFile(inbox() + "/two\nlines\\.txt", "");
@@ -36,14 +47,7 @@ TEST_F(RunCommandTest, FolderThatCannotBeListedIsAFailureOfTheRun) {
     makeInbox();
     makeFile(inbox() + "/Locked/x.txt");
     writeSettings(record("Tidy", 2, sorted()));
-    std::string wrapper;
-    if (geteuid() == 0) {
-        wrapper = "setpriv --reuid=65534 --regid=65534 --clear-groups";
-        for (const auto& entry : fs::recursive_directory_iterator(scratch.folder())) {
-            fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
-        }
-        fs::permissions(scratch.folder(), fs::perms::all, fs::perm_options::add);
-    }
+    const std::string wrapper = asUserTheModesShutOut(scratch.folder());
     fs::permissions(inbox() + "/Locked", fs::perms::none);
     for (const bool preview : {true, false}) {
         const test::CliOutcome result =
@@ -86,14 +90,7 @@ TEST_F(RunCommandTest, TheSummaryAndTheHistoryGiveTheSameFigures) {
     makeFile(inbox() + "/Locked/e.txt", "e");
     writeSettings("[All]\ns_folder=" + inbox() + "\nt_folder=" + sorted() +
                   "\nactions=2\nfilters=*.*\nskipsame=1\n");
-    std::string wrapper;
-    if (geteuid() == 0) {
-        wrapper = "setpriv --reuid=65534 --regid=65534 --clear-groups";
-        for (const auto& entry : fs::recursive_directory_iterator(scratch.folder())) {
-            fs::permissions(entry.path(), fs::perms::all, fs::perm_options::add);
-        }
-        fs::permissions(scratch.folder(), fs::perms::all, fs::perm_options::add);
-    }
+    const std::string wrapper = asUserTheModesShutOut(scratch.folder());
     fs::permissions(inbox() + "/Locked", fs::perms::none);
     const test::CliOutcome run = runCli(scratch, "run All", wrapper);
     fs::permissions(inbox() + "/Locked", fs::perms::owner_all);
