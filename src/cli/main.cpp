@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
     auto* history =
         app.add_subcommand("history", "Print the runs kept in the history, newest first");
     std::string undoId;
-    auto* undo = app.add_subcommand("undo", "Undo the newest run with something left to undo, or the run ID");
+    auto* undo = app.add_subcommand(
+        "undo", "Undo the newest run with something left to undo, or the run ID");
     undo->add_option("ID", undoId, "The run's id, as history prints it");
     std::vector<std::string> watchNames;
     auto* watch = app.add_subcommand(
