@@ -3,9 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <vector>
 
+#include "platform/content_blocks.h"
 #include "platform/content_compare.h"
 #include "platform/file_io.h"
 #include "platform/file_support_posix.h"
@@ -16,8 +15,6 @@ namespace {
 
 using posix::Descriptor;
 using Outcome = ContentComparison::Outcome;
-
-constexpr std::size_t kBlock = 1 << 20;
 
 ContentComparison failed(const std::string& path) {
     return {Outcome::Failed, path + ": " + systemErrorText(errno)};
@@ -65,20 +62,12 @@ ContentComparison compareContent(const std::string& first, const std::string& se
     if (!openRegular(second, b, sb)) return errno == 0 ? ContentComparison{} : failed(second);
     if (sa.st_size != sb.st_size) return {};
     if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino) return {Outcome::Same, {}};
-    std::vector<char> blockA(kBlock);
-    std::vector<char> blockB(kBlock);
-    for (;;) {
-        const ssize_t gotA = readBlock(a.get(), blockA.data(), kBlock);
-        if (gotA < 0) return failed(first);
-        const ssize_t gotB = readBlock(b.get(), blockB.data(), kBlock);
-        if (gotB < 0) return failed(second);
-        // A file that grew or shrank while it was read is not the same as the other.
-        if (gotA != gotB) return {};
-        if (gotA == 0) return {Outcome::Same, {}};
-        if (std::memcmp(blockA.data(), blockB.data(), static_cast<std::size_t>(gotA)) != 0) {
-            return {};
-        }
-    }
+    const Descriptor* files[2] = {&a, &b};
+    return compareBlocks(
+        [&files](int which, char* data, std::size_t size) {
+            return static_cast<long long>(readBlock(files[which]->get(), data, size));
+        },
+        [&](int which) { return failed(which == 0 ? first : second); });
 }
 
 }  // namespace kestrune

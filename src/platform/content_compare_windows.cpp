@@ -1,8 +1,6 @@
 #include <windows.h>
 
-#include <cstring>
-#include <vector>
-
+#include "platform/content_blocks.h"
 #include "platform/content_compare.h"
 #include "platform/file_io.h"
 #include "platform/file_support_windows.h"
@@ -13,8 +11,6 @@ namespace {
 
 using Outcome = ContentComparison::Outcome;
 using windows::Handle;
-
-constexpr DWORD kBlock = 1 << 20;
 
 ContentComparison failed(const std::string& path) {
     return {Outcome::Failed, path + ": " + systemErrorText(windows::lastErrorCode())};
@@ -74,20 +70,13 @@ ContentComparison compareContent(const std::string& first, const std::string& se
         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow) {
         return {Outcome::Same, {}};
     }
-    std::vector<char> blockA(kBlock);
-    std::vector<char> blockB(kBlock);
-    for (;;) {
-        const long gotA = readBlock(a.get(), blockA.data(), kBlock);
-        if (gotA < 0) return failed(first);
-        const long gotB = readBlock(b.get(), blockB.data(), kBlock);
-        if (gotB < 0) return failed(second);
-        // A file that grew or shrank while it was read is not the same as the other.
-        if (gotA != gotB) return {};
-        if (gotA == 0) return {Outcome::Same, {}};
-        if (std::memcmp(blockA.data(), blockB.data(), static_cast<std::size_t>(gotA)) != 0) {
-            return {};
-        }
-    }
+    const Handle* files[2] = {&a, &b};
+    return compareBlocks(
+        [&files](int which, char* data, std::size_t size) {
+            return static_cast<long long>(
+                readBlock(files[which]->get(), data, static_cast<DWORD>(size)));
+        },
+        [&](int which) { return failed(which == 0 ? first : second); });
 }
 
 }  // namespace kestrune
