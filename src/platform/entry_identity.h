@@ -25,9 +25,14 @@ struct EntryIdentity {
 };
 
 // Whether an entry is still as it was listed, so that an action may touch it. A folder
-// handled whole may have changed inside; any other entry must be unchanged.
+// handled whole may have changed inside; any other entry must be unchanged. A status change
+// time of 0 is not known: what a rename left is recorded without one, as the rename itself
+// changed it.
 inline bool asListed(const EntryIdentity& now, const EntryIdentity& expected) {
     if (expected.type == EntryType::Folder) return now.sameEntry(expected);
+    if (expected.changedNs == 0)
+        return now.sameEntry(expected) && now.size == expected.size &&
+               now.modifiedNs == expected.modifiedNs;
     return now == expected;
 }
 

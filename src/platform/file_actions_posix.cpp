@@ -164,7 +164,11 @@ class PosixFileActions final : public FileActions {
         if (!result.ok()) return result;
         result = renameNoReplace(from->fd(), name, to->fd(), newName);
         if (!result.ok()) return result;
-        return identityAt(to->fd(), newName, made);
+        // The entry checked is the entry renamed; another look would only learn the status
+        // change time the rename gave it, which nothing after asks.
+        made = identityOf(st);
+        made.changedNs = 0;
+        return result;
     }
 
     ActionResult remove(const OpenFolder& folder, const std::string& name,
