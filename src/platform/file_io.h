@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,16 @@ class FileIo {
 
     virtual FileContent read(const std::string& path) const = 0;
 
+    // The file handed on piece by piece as it is read, for a file too long to hold whole:
+    // the status and error as read() gives them, with no bytes.
+    using PieceTaker = std::function<void(std::string_view piece)>;
+    virtual FileContent readPieces(const std::string& path, const PieceTaker& take) const {
+        FileContent content = read(path);
+        if (content.ok()) take(content.bytes);
+        content.bytes.clear();
+        return content;
+    }
+
     // Replaces the file by content so that the old file stays whole until the new one is
     // complete on disk: after a crash, a kill or a full disk a reader finds one or the other,
     // never a mix or an empty file. Folders missing above the file are made first.
@@ -43,6 +54,7 @@ using NativeFile = int;
 class SystemFileIo : public FileIo {
   public:
     FileContent read(const std::string& path) const override;
+    FileContent readPieces(const std::string& path, const PieceTaker& take) const override;
     std::string replace(const std::string& path, std::string_view content) const override;
 
   protected:
@@ -51,6 +63,8 @@ class SystemFileIo : public FileIo {
     virtual std::int64_t writeSome(NativeFile file, const char* data, std::size_t size) const;
 
   private:
+    static constexpr std::size_t kPiece = 256 * 1024;  // read at once
+
     std::string writeAll(NativeFile file, std::string_view content) const;
 };
 

@@ -78,6 +78,13 @@ std::string makeStateFolders(const std::string& folder) {
 }
 
 FileContent SystemFileIo::read(const std::string& path) const {
+    std::string bytes;
+    FileContent result = readPieces(path, [&bytes](std::string_view piece) { bytes += piece; });
+    if (result.ok()) result.bytes = std::move(bytes);
+    return result;
+}
+
+FileContent SystemFileIo::readPieces(const std::string& path, const PieceTaker& take) const {
     FileContent result;
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
@@ -86,18 +93,17 @@ FileContent SystemFileIo::read(const std::string& path) const {
         result.error = systemErrorText(errno);
         return result;
     }
-    char buffer[65536];
+    std::string buffer(kPiece, '\0');
     for (;;) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
             result.status = FileContent::Status::Failed;
             result.error = systemErrorText(errno);
-            result.bytes.clear();
             return result;
         }
-        result.bytes.append(buffer, static_cast<std::size_t>(got));
+        take(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
     }
     return result;
 }

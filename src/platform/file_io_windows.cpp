@@ -110,6 +110,13 @@ std::string makeStateFolders(const std::string& folder) {
 }
 
 FileContent SystemFileIo::read(const std::string& path) const {
+    std::string bytes;
+    FileContent result = readPieces(path, [&bytes](std::string_view piece) { bytes += piece; });
+    if (result.ok()) result.bytes = std::move(bytes);
+    return result;
+}
+
+FileContent SystemFileIo::readPieces(const std::string& path, const PieceTaker& take) const {
     FileContent result;
     const std::wstring name = systemPath(path);
     const Handle file(CreateFileW(name.c_str(), GENERIC_READ, windows::kShareAll, nullptr,
@@ -121,17 +128,17 @@ FileContent SystemFileIo::read(const std::string& path) const {
         result.error = systemErrorText(isFolder(name) ? EISDIR : windows::errorCode(error));
         return result;
     }
-    char buffer[65536];
+    std::string buffer(kPiece, '\0');
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+        if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                      nullptr)) {
             result.status = FileContent::Status::Failed;
             result.error = errorText();
-            result.bytes.clear();
             return result;
         }
         if (got == 0) break;
-        result.bytes.append(buffer, got);
+        take(std::string_view(buffer.data(), got));
     }
     return result;
 }

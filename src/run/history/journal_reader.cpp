@@ -321,25 +321,96 @@ class Reader {
     std::vector<bool> doneSteps_;
 };
 
-// The record of a whole line, nullopt for a line torn (without its line feed, or from
-// version 2 with a checksum that fails) or with a broken escape.
-std::optional<Fields> fieldsOf(std::string_view line, int version) {
+// The record of a whole line into `fields`; false for a line torn (without its line feed, or
+// from version 2 with a checksum that fails) or with a broken escape.
+bool fieldsOf(std::string_view line, int version, Fields& fields) {
     const std::optional<std::string_view> record = journal::recordOf(line, version);
-    if (!record) return std::nullopt;
-    return splitFields(*record);
+    return record && splitFields(*record, fields);
 }
 
-// Whether a sound line follows `from`: a line whose checksum holds, or in version 1, which
-// has none, any whole line.
-bool soundLineAfter(std::string_view bytes, std::size_t from, int version) {
-    for (std::size_t start = from; start < bytes.size();) {
-        const std::size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) return false;
-        if (journal::recordOf(bytes.substr(start, end - start), version)) return true;
-        start = end + 1;
+// Takes a journal's bytes piece by piece, each line as it comes whole, so that a long
+// journal is never held whole. A torn line ends the journal where it was cut, unless a sound
+// line (one whose checksum holds; in version 1, which has none, any whole line) follows; a
+// sound line that does not read was written so, or edited: never a cut.
+class LineReader {
+  public:
+    LineReader(const std::string& name, JournalDetail detail) : name_(name), detail_(detail) {}
+
+    void take(std::string_view piece) {
+        if (!carry_.empty()) {
+            const std::size_t end = piece.find('\n');
+            if (end == std::string_view::npos) {
+                carry_ += piece;
+                return;
+            }
+            carry_ += piece.substr(0, end);
+            line(carry_);
+            carry_.clear();
+            piece.remove_prefix(end + 1);
+        }
+        for (std::size_t end = piece.find('\n'); end != std::string_view::npos;
+             end = piece.find('\n')) {
+            line(piece.substr(0, end));
+            piece.remove_prefix(end + 1);
+        }
+        carry_ += piece;
     }
-    return false;
-}
+
+    JournalContent finish() {
+        if (!reader_) throw unreadable(name_, "it does not begin as a run journal does");
+        // A last line without its line feed was torn by a kill or a power cut.
+        if (!carry_.empty() && cutAt_.empty())
+            cutAt_ = "line " + std::to_string(number_ + 1) + " is damaged";
+        if (!reader_->sawRun()) {
+            throw unreadable(name_, cutAt_.empty() ? "it holds no run record" : cutAt_);
+        }
+        return std::move(content_);
+    }
+
+  private:
+    void line(std::string_view text) {
+        ++number_;
+        const std::size_t length = text.size() + 1;
+        offset_ += length;
+        if (!reader_) return header(text);
+        const int version = content_.version;
+        if (!cutAt_.empty()) {
+            if (journal::recordOf(text, version)) throw unreadable(name_, cutAt_);
+            return;
+        }
+        const bool fields = fieldsOf(text, version, fields_);
+        const char* problem = fields ? reader_->record(fields_) : nullptr;
+        if (fields && problem == nullptr) {
+            content_.soundLength = offset_;
+            return;
+        }
+        cutAt_ = "line " + std::to_string(number_) +
+                 (problem ? std::string(" holds ") + problem : std::string(" is damaged"));
+        if (fields && version >= 2) throw unreadable(name_, cutAt_);
+    }
+
+    void header(std::string_view text) {
+        const std::optional<int> version = journal::versionOf(text);
+        if (!version) throw unreadable(name_, "it does not begin as a run journal does");
+        if (*version > journal::kVersion) {
+            throw unreadable(name_, "its version " + std::to_string(*version) +
+                                        " is newer than this program reads");
+        }
+        content_.version = *version;
+        content_.soundLength = offset_;
+        reader_.emplace(content_, detail_);
+    }
+
+    const std::string& name_;
+    JournalDetail detail_;
+    JournalContent content_;
+    std::optional<Reader> reader_;
+    std::string carry_;       // the start of a line whose end is still to come
+    std::size_t offset_ = 0;  // the bytes of the whole lines taken
+    std::size_t number_ = 0;  // the lines taken
+    std::string cutAt_;       // where and why the journal was cut
+    Fields fields_;           // of the line at hand
+};
 
 }  // namespace
 
@@ -352,51 +423,18 @@ JournalContent readJournal(const std::string& path, JournalDetail detail) {
             }
         }
     }
-    const FileContent file = systemFileIo().read(path);
-    if (!file.ok()) throw unreadable(journal::nameOf(path), file.error);
-    return parseJournal(file.bytes, journal::nameOf(path), detail);
+    const std::string name = journal::nameOf(path);
+    LineReader lines(name, detail);
+    const FileContent file =
+        systemFileIo().readPieces(path, [&lines](std::string_view piece) { lines.take(piece); });
+    if (!file.ok()) throw unreadable(name, file.error);
+    return lines.finish();
 }
 
 JournalContent parseJournal(std::string_view bytes, const std::string& name, JournalDetail detail) {
-    const std::size_t firstEnd = bytes.find('\n');
-    const std::optional<int> version = firstEnd == std::string_view::npos
-                                           ? std::nullopt
-                                           : journal::versionOf(bytes.substr(0, firstEnd));
-    if (!version) throw unreadable(name, "it does not begin as a run journal does");
-    if (*version > journal::kVersion) {
-        throw unreadable(
-            name, "its version " + std::to_string(*version) + " is newer than this program reads");
-    }
-    JournalContent content;
-    content.version = *version;
-    content.soundLength = firstEnd + 1;
-    Reader reader(content, detail);
-    std::size_t number = 1;
-    std::string cutAt;  // where and why the journal was cut
-    for (std::size_t start = firstEnd + 1; start < bytes.size();) {
-        ++number;
-        const std::size_t end = bytes.find('\n', start);
-        const std::size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
-        const std::optional<Fields> fields =
-            end == std::string_view::npos ? std::nullopt
-                                          : fieldsOf(bytes.substr(start, end - start), *version);
-        const char* problem = fields ? reader.record(*fields) : nullptr;
-        if (fields && problem == nullptr) {
-            start = next;
-            content.soundLength = next;
-            continue;
-        }
-        // A torn line ends the journal where it was cut, unless a sound line follows; a
-        // sound line that does not read was written so, or edited: never a cut.
-        cutAt = "line " + std::to_string(number) +
-                (problem ? std::string(" holds ") + problem : std::string(" is damaged"));
-        if ((fields && *version >= 2) || soundLineAfter(bytes, next, *version)) {
-            throw unreadable(name, cutAt);
-        }
-        break;
-    }
-    if (!reader.sawRun()) throw unreadable(name, cutAt.empty() ? "it holds no run record" : cutAt);
-    return content;
+    LineReader lines(name, detail);
+    lines.take(bytes);
+    return lines.finish();
 }
 
 std::optional<JournalContent> summaryFromEnds(std::string_view head, std::string_view tail) {
@@ -409,14 +447,15 @@ std::optional<JournalContent> summaryFromEnds(std::string_view head, std::string
     }
     const std::size_t last = tail.rfind('\n', tail.size() - 2);
     if (last == std::string_view::npos) return std::nullopt;
-    const auto runFields = fieldsOf(head.substr(first + 1, second - first - 1), journal::kVersion);
-    const auto endFields =
-        fieldsOf(tail.substr(last + 1, tail.size() - last - 2), journal::kVersion);
+    Fields runFields, endFields;
+    if (!fieldsOf(head.substr(first + 1, second - first - 1), journal::kVersion, runFields) ||
+        !fieldsOf(tail.substr(last + 1, tail.size() - last - 2), journal::kVersion, endFields)) {
+        return std::nullopt;
+    }
     JournalContent content;
     content.version = journal::kVersion;
     Reader reader(content, JournalDetail::Summary);
-    if (!runFields || !endFields || reader.record(*runFields) != nullptr ||
-        !reader.endOnly(*endFields)) {
+    if (reader.record(runFields) != nullptr || !reader.endOnly(endFields)) {
         return std::nullopt;
     }
     return content;

@@ -20,15 +20,11 @@ const char* escapeOf(char c) {
 }
 
 bool unescape(std::string_view text, std::string& out) {
-    out.clear();
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\') {
-            out += text[i];
-            continue;
-        }
-        if (++i == text.size()) return false;
-        switch (text[i]) {
+    std::size_t escape = text.find('\\');
+    out.assign(text.substr(0, escape));
+    while (escape != std::string_view::npos) {
+        if (escape + 1 == text.size()) return false;
+        switch (text[escape + 1]) {
             case 't':
                 out += '\t';
                 break;
@@ -44,6 +40,9 @@ bool unescape(std::string_view text, std::string& out) {
             default:
                 return false;
         }
+        const std::size_t from = escape + 2;
+        escape = text.find('\\', from);
+        out.append(text.substr(from, escape == std::string_view::npos ? escape : escape - from));
     }
     return true;
 }
@@ -72,16 +71,18 @@ std::string escapedField(std::string_view text) {
     return escaped;
 }
 
-std::optional<std::vector<std::string>> splitFields(std::string_view line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
+bool splitFields(std::string_view line, std::vector<std::string>& fields) {
+    std::size_t count = 0;
+    for (std::size_t start = 0;;) {
         const std::size_t tab = line.find('\t', start);
         const std::size_t end = tab == std::string_view::npos ? line.size() : tab;
-        if (!unescape(line.substr(start, end - start), fields.emplace_back())) return std::nullopt;
-        if (tab == std::string_view::npos) return fields;
+        if (count == fields.size()) fields.emplace_back();
+        if (!unescape(line.substr(start, end - start), fields[count++])) return false;
+        if (tab == std::string_view::npos) break;
         start = tab + 1;
     }
+    fields.resize(count);
+    return true;
 }
 
 }  // namespace kestrune

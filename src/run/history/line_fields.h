@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +12,8 @@ namespace kestrune {
 void appendField(std::string& line, std::string_view text);
 std::string escapedField(std::string_view text);
 
-// The fields of one line (without its line feed), unescaped; nullopt for a broken escape.
-std::optional<std::vector<std::string>> splitFields(std::string_view line);
+// The fields of one line (without its line feed), unescaped, into `fields`, whose strings are
+// used again from line to line; false for a broken escape.
+bool splitFields(std::string_view line, std::vector<std::string>& fields);
 
 }  // namespace kestrune

@@ -175,6 +175,35 @@ TEST_F(JournalTest, AFileCutAtAnyByteReadsAsAPrefixAndIsEndedOnce) {
     EXPECT_EQ(seen, 2u);
 }
 
+// A long journal is read a piece at a time: lines across two pieces read whole, damage in a
+// later piece is found, and a torn last line is still a cut.
+TEST_F(JournalTest, ALongJournalReadsPieceByPieceAsWhole) {
+    const RunPlan plan = awkwardPlan(6000);
+    JournalWriter writer(scratch.folder(), plan, kStart);
+    for (std::size_t i = 0; i < plan.steps.size(); ++i) writer.stepDone(i, kMoved);
+    writer.finish(RunState::Done);
+    const std::string whole = readFile(writer.path());
+    ASSERT_GT(whole.size(), 1u << 19) << "several pieces";
+
+    const JournalContent read = readJournal(writer.path());
+    expectSamePlan(read.plan, plan);
+    ASSERT_EQ(read.outcomes.size(), plan.steps.size());
+    EXPECT_EQ(read.outcomes.back().result.made, kMoved.made);
+    EXPECT_TRUE(read.ended);
+    EXPECT_EQ(read.soundLength, whole.size());
+
+    const std::size_t cut = whole.size() - 10;
+    writeFile(writer.path(), whole.substr(0, cut));
+    const JournalContent torn = readJournal(writer.path());
+    EXPECT_FALSE(torn.ended);
+    EXPECT_EQ(torn.soundLength, whole.rfind('\n', cut) + 1);
+
+    std::string damaged = whole;
+    damaged[whole.size() / 2] ^= 1;
+    writeFile(writer.path(), damaged);
+    EXPECT_THROW(readJournal(writer.path()), JournalError);
+}
+
 // Every line but the first carries its checksum: damage before the last line is named,
 // damage in the last line is where the journal was cut.
 TEST_F(JournalTest, OneFlippedByteMakesTheJournalUnreadableUnlessInItsLastLine) {
