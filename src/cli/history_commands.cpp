@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/field_escape.h"
+#include "cli/run_lines.h"
 #include "platform/stop_requests.h"
 #include "run/history/journal.h"
 #include "run/history/run_history.h"
@@ -35,12 +36,16 @@ class UndoPrinter final : public RunView {
             line += "ok";
         }
         line += '\n';
-        std::cout << line << std::flush;
+        lines_.text(line);
+        lines_.flushWhenDue();
         return true;
     }
+    void stepStarted(std::size_t /*index*/) override { lines_.flushWhenDue(); }
+    void ended() { lines_.flush(); }
 
   private:
     const RunPlan* plan_ = nullptr;
+    LinePrinter lines_;
 };
 
 std::atomic<bool> stopAsked{false};
@@ -80,6 +85,7 @@ int undoCommand(const std::string& folder, const std::string& id) {
     RunService service(folder);
     UndoPrinter printer;
     const RunSummary summary = service.undo(id, &printer, &stopAsked);
+    printer.ended();
     printRecovery(summary.recovery);
     if (!summary.error.empty()) {
         std::cerr << summary.error << '\n';

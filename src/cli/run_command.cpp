@@ -66,6 +66,7 @@ class RunPrinter final : public RunView {
         lines_.flush();
         steps_.emplace(plan, lines_);
     }
+    void stepStarted(std::size_t index) override { steps_->stepStarted(index); }
     bool stepDone(std::size_t index, const StepResult& result) override {
         return steps_->stepDone(index, result);
     }
@@ -143,6 +144,7 @@ int runCommand(const std::string& folder, const std::string& name, bool preview,
         std::cout.flush();
         RunPrinter printer(lines);
         const RunSummary summary = service.runTask(task, &printer, &stopAsked);
+        lines.flush();
         printRecovery(summary.recovery);
         if (!summary.error.empty()) {
             printError(summary.error);

@@ -4,8 +4,12 @@
 #include <iostream>
 
 #include "cli/field_escape.h"
+#include "platform/console.h"
 
 namespace kestrune::cli {
+
+LinePrinter::LinePrinter()
+    : terminal_(outputIsTerminal()), written_(std::chrono::steady_clock::now()) {}
 
 void LinePrinter::step(const PlanStep& step, StepStatus status, const std::string& target,
                        const std::string& error) {
@@ -35,9 +39,19 @@ void LinePrinter::passed(const std::string& path, std::string_view reason) {
     if (lines_.size() >= kPiece) write();
 }
 
+void LinePrinter::text(std::string_view line) {
+    lines_.append(line);
+    if (lines_.size() >= kPiece) write();
+}
+
 void LinePrinter::flush() {
     write();
     std::cout.flush();
+}
+
+void LinePrinter::flushWhenDue() {
+    if (lines_.empty()) return;
+    if (terminal_ || std::chrono::steady_clock::now() - written_ >= kLongestWait) flush();
 }
 
 namespace {
@@ -77,6 +91,7 @@ void LinePrinter::end(StepStatus status, const std::string& error) {
 void LinePrinter::write() {
     std::cout.write(lines_.data(), static_cast<std::streamsize>(lines_.size()));
     lines_.clear();
+    written_ = std::chrono::steady_clock::now();
 }
 
 }  // namespace kestrune::cli

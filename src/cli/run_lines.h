@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -13,34 +14,46 @@ namespace kestrune::cli {
 // writes a hundred thousand lines, and a stream write per line costs more than the line.
 class LinePrinter {
   public:
+    LinePrinter();
+
     void step(const PlanStep& step, StepStatus status, const std::string& target,
               const std::string& error);
     void folder(const FolderProblem& problem);
     // An entry the walk passed over, and the first condition it failed.
     void passed(const std::string& path, std::string_view reason);
-    // Writes out what is gathered. A run's line goes out at once, so that the output of a
-    // killed run names every entry it did; a preview's lines go out at the end of its task,
-    // before anything else is written.
+    // A line made elsewhere, with its line feed.
+    void text(std::string_view line);
+    // Writes out what is gathered. A preview's lines go out at the end of its task, before
+    // anything else is written.
     void flush();
+    // Writes out a run's lines as it goes: to a terminal at once, as somebody reads them;
+    // to a pipe or a file in pieces, once a piece is full or kLongestWait has passed since
+    // the last write, so that a reader learns of each entry that late at most, or when the
+    // step after it is done. A write per line would cost more than a rename.
+    void flushWhenDue();
 
   private:
     static constexpr std::size_t kPiece = 64 * 1024;
+    static constexpr std::chrono::milliseconds kLongestWait{100};
 
     void plainStep(const PlanStep& step, StepStatus status, const std::string& target);
     void end(StepStatus status, const std::string& error);
     void write();
 
     std::string lines_;
+    const bool terminal_;
+    std::chrono::steady_clock::time_point written_;
 };
 
-// Prints each step as soon as it is done.
+// Prints each step as it is done.
 class StepPrinter final : public ExecutionObserver {
   public:
     StepPrinter(const RunPlan& plan, LinePrinter& lines) : plan_(plan), lines_(lines) {}
 
+    void stepStarted(std::size_t /*index*/) override { lines_.flushWhenDue(); }
     bool stepDone(std::size_t index, const StepResult& result) override {
         lines_.step(plan_.steps[index], result.status, result.target, result.error);
-        lines_.flush();
+        lines_.flushWhenDue();
         return true;
     }
 

@@ -53,10 +53,12 @@ class RunLines final : public RunView {
         lines_.flush();
         printer_.emplace(plan, lines_);
     }
+    void stepStarted(std::size_t index) override { printer_->stepStarted(index); }
     bool stepDone(std::size_t index, const StepResult& result) override {
         return printer_->stepDone(index, result);
     }
     void ended(const std::string& task, const RunSummary& summary) {
+        lines_.flush();
         printRecovery(summary.recovery);
         if (!summary.error.empty()) {
             if (!printer_) std::cout << "task\t" << field(task) << '\n';

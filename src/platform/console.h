@@ -13,4 +13,7 @@ std::vector<std::string> programArguments(int argc, char** argv);
 // as on Linux: on Windows not turned into "\r\n", and a console shows them as UTF-8.
 void writeUtf8Output();
 
+// Whether the standard output is a terminal, where somebody reads each line as it comes.
+bool outputIsTerminal();
+
 }  // namespace kestrune

@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include <unistd.h>
+
 namespace kestrune {
 
 std::vector<std::string> programArguments(int argc, char** argv) {
@@ -7,5 +9,9 @@ std::vector<std::string> programArguments(int argc, char** argv) {
 }
 
 void writeUtf8Output() {}
+
+bool outputIsTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
 
 }  // namespace kestrune

@@ -25,4 +25,8 @@ void writeUtf8Output() {
     SetConsoleOutputCP(CP_UTF8);
 }
 
+bool outputIsTerminal() {
+    return _isatty(_fileno(stdout)) != 0;
+}
+
 }  // namespace kestrune
