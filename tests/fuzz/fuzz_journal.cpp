@@ -2,13 +2,15 @@
 // error; the summary agrees with the full reading, and so does a summary from the two ends
 // whenever it can be had; the figures are those of the records; the sound prefix reads alike.
 // The same bytes are read again with each line's checksum made good, so that the records
-// themselves, not only the checksums, meet the mutations.
+// themselves, not only the checksums, meet the mutations, and in small pieces, as a file is
+// read, with the same outcome.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/history/journal_format.h"
 #include "run/history/journal_reader.h"
@@ -56,9 +58,30 @@ std::string resealed(std::string_view bytes) {
     return out;
 }
 
+// The bytes cut into pieces of a few bytes each, the size taken from the bytes themselves.
+std::optional<JournalContent> readInPieces(std::string_view bytes) {
+    const std::size_t size = bytes.empty() ? 1 : 1 + static_cast<unsigned char>(bytes[0]) % 13;
+    std::vector<std::string_view> pieces;
+    for (std::size_t at = 0; at < bytes.size(); at += size)
+        pieces.push_back(bytes.substr(at, size));
+    try {
+        return kestrune::parseJournal(pieces, "history/fuzz.journal");
+    } catch (const kestrune::JournalError&) {
+        return std::nullopt;
+    }
+}
+
 void check(std::string_view bytes) {
     const std::size_t size = bytes.size();
     const std::optional<JournalContent> full = read(bytes, JournalDetail::Full);
+    const std::optional<JournalContent> pieces = readInPieces(bytes);
+    require(full.has_value() == pieces.has_value());
+    if (full) {
+        requireSameSummary(*full, *pieces);
+        require(pieces->outcomes.size() == full->outcomes.size() &&
+                pieces->plan.steps.size() == full->plan.steps.size() &&
+                pieces->soundLength == full->soundLength);
+    }
     const std::optional<JournalContent> summary = read(bytes, JournalDetail::Summary);
     require(full.has_value() == summary.has_value());
     for (const std::size_t end : {size / 2, std::size_t{64}, size}) {

@@ -73,6 +73,8 @@ class Reader {
             if (f.size() != 1) return kFieldCount;
             part_ = Part::Acting;
             out_.planComplete = true;
+            // At most an outcome a step: room for them all at once, none spare.
+            if (detail_ == JournalDetail::Full) out_.outcomes.reserve(steps_);
             return nullptr;
         }
         if (isPlanRecord(t)) {
@@ -432,8 +434,13 @@ JournalContent readJournal(const std::string& path, JournalDetail detail) {
 }
 
 JournalContent parseJournal(std::string_view bytes, const std::string& name, JournalDetail detail) {
+    return parseJournal(std::vector<std::string_view>{bytes}, name, detail);
+}
+
+JournalContent parseJournal(const std::vector<std::string_view>& pieces, const std::string& name,
+                            JournalDetail detail) {
     LineReader lines(name, detail);
-    lines.take(bytes);
+    for (const std::string_view piece : pieces) lines.take(piece);
     return lines.finish();
 }
 

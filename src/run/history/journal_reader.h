@@ -67,6 +67,9 @@ JournalContent readJournal(const std::string& path, JournalDetail detail = Journ
 // The same from the journal's bytes; `name` stands for the file in the error's message.
 JournalContent parseJournal(std::string_view bytes, const std::string& name,
                             JournalDetail detail = JournalDetail::Full);
+// The same from the bytes in pieces, as they come from the file, cut anywhere.
+JournalContent parseJournal(const std::vector<std::string_view>& pieces, const std::string& name,
+                            JournalDetail detail = JournalDetail::Full);
 
 // A summary from a journal's first and last bytes alone, as readJournal reads a long one:
 // its run record and its end, whose figures stand for the records between, both checked by
