@@ -30,10 +30,10 @@ struct EntryIdentity {
 // changed it.
 inline bool asListed(const EntryIdentity& now, const EntryIdentity& expected) {
     if (expected.type == EntryType::Folder) return now.sameEntry(expected);
-    if (expected.changedNs == 0)
-        return now.sameEntry(expected) && now.size == expected.size &&
-               now.modifiedNs == expected.modifiedNs;
-    return now == expected;
+    const bool changeTimeKnown = expected.changedNs != 0;
+    return now.sameEntry(expected) && now.size == expected.size &&
+           now.modifiedNs == expected.modifiedNs &&
+           (!changeTimeKnown || now.changedNs == expected.changedNs);
 }
 
 // The identity of the entry the path names itself (a symbolic link is not followed); the
