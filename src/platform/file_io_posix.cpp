@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/file_support_posix.h"
@@ -77,13 +78,6 @@ std::string makeStateFolders(const std::string& folder) {
     return makeFolders(folder) ? std::string() : systemErrorText(errno);
 }
 
-FileContent SystemFileIo::read(const std::string& path) const {
-    std::string bytes;
-    FileContent result = readPieces(path, [&bytes](std::string_view piece) { bytes += piece; });
-    if (result.ok()) result.bytes = std::move(bytes);
-    return result;
-}
-
 FileContent SystemFileIo::readPieces(const std::string& path, const PieceTaker& take) const {
     FileContent result;
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -93,9 +87,9 @@ FileContent SystemFileIo::readPieces(const std::string& path, const PieceTaker& 
         result.error = systemErrorText(errno);
         return result;
     }
-    std::string buffer(kPiece, '\0');
+    const std::unique_ptr<char[]> buffer(new char[kPiece]);
     for (;;) {
-        const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
+        const ssize_t got = ::read(file.get(), buffer.get(), kPiece);
         if (got == 0) break;
         if (got < 0) {
             if (errno == EINTR) continue;
@@ -103,7 +97,7 @@ FileContent SystemFileIo::readPieces(const std::string& path, const PieceTaker& 
             result.error = systemErrorText(errno);
             return result;
         }
-        take(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        take(std::string_view(buffer.get(), static_cast<std::size_t>(got)));
     }
     return result;
 }

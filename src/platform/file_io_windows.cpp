@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/error_codes.h"
@@ -109,13 +110,6 @@ std::string makeStateFolders(const std::string& folder) {
     return makeFolders(folder) ? std::string() : errorText();
 }
 
-FileContent SystemFileIo::read(const std::string& path) const {
-    std::string bytes;
-    FileContent result = readPieces(path, [&bytes](std::string_view piece) { bytes += piece; });
-    if (result.ok()) result.bytes = std::move(bytes);
-    return result;
-}
-
 FileContent SystemFileIo::readPieces(const std::string& path, const PieceTaker& take) const {
     FileContent result;
     const std::wstring name = systemPath(path);
@@ -128,17 +122,16 @@ FileContent SystemFileIo::readPieces(const std::string& path, const PieceTaker& 
         result.error = systemErrorText(isFolder(name) ? EISDIR : windows::errorCode(error));
         return result;
     }
-    std::string buffer(kPiece, '\0');
+    const std::unique_ptr<char[]> buffer(new char[kPiece]);
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
-                      nullptr)) {
+        if (!ReadFile(file.get(), buffer.get(), static_cast<DWORD>(kPiece), &got, nullptr)) {
             result.status = FileContent::Status::Failed;
             result.error = errorText();
             return result;
         }
         if (got == 0) break;
-        take(std::string_view(buffer.data(), got));
+        take(std::string_view(buffer.get(), got));
     }
     return result;
 }

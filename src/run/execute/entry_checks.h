@@ -8,9 +8,9 @@ namespace kestrune {
 // folder the same size and modification time. The status change time is not asked: a
 // rename or a new link changes it without changing the entry.
 inline bool stillAsLeft(const EntryIdentity& now, const EntryIdentity& left) {
-    if (!now.sameEntry(left)) return false;
-    return left.type == EntryType::Folder ||
-           (now.size == left.size && now.modifiedNs == left.modifiedNs);
+    EntryIdentity withoutChangeTime = left;
+    withoutChangeTime.changedNs = 0;
+    return asListed(now, withoutChangeTime);
 }
 
 // An entry that a run's copy of `original` left: copies keep the type, size and times.
