@@ -32,7 +32,9 @@
 //   end STATE TIME DONE FAILED LEFT MERGED how the run ended ("done" or "interrupted") and
 //                                          when, with its RunFigures; nothing follows it
 // IDENTITY is DEVICE INODE TYPE SIZE MODIFIED_NS CHANGED_NS, TYPE a word (file, folder, link,
-// other); SHAPE is MODE ACCESSED_NS MODIFIED_NS. STATUS is statusWord()'s (planned, merged,
+// other), MODIFIED_NS -9223372036854775808 for a step's identity that its listing gave alone
+// (SIZE then 0: a move's file, looked at only as it is renamed); SHAPE is MODE ACCESSED_NS
+// MODIFIED_NS. STATUS is statusWord()'s (planned, merged,
 // same, busy, ok, failed) and STATE runStateWord()'s: journals hold these words, so they stay.
 // Numbers are decimal.
 //

@@ -178,12 +178,25 @@ class Recovery {
     void finishMove(std::size_t index, const PlanStep& step, const StepResult& placed) {
         EntryIdentity atSource;
         if (!present(step.source, atSource)) return done(index, placed.target, placed.made);
-        if (!stillAsLeft(atSource, step.identity) || atSource.type == EntryType::Folder) {
+        if (!stillAsLeft(atSource, sourceAsCopied(step.identity, placed.made)) ||
+            atSource.type == EntryType::Folder) {
             return bothKept(index, step, placed.target,
                             "the source changed while it was moved: both are kept");
         }
         add(Action::RemoveCopy, step.source, atSource, {}, index,
             {Purpose::Kind::FinishMove, placed});
+    }
+
+    // What the source must still be for its copy to stand for it: as the plan listed it, and
+    // where the listing alone gave its identity, as the copy shows it was (copies keep the
+    // size and the times).
+    static EntryIdentity sourceAsCopied(const EntryIdentity& listed, const EntryIdentity& copy) {
+        if (!listed.listedOnly()) return listed;
+        EntryIdentity source = listed;
+        source.size = copy.size;
+        source.modifiedNs = copy.modifiedNs;
+        source.changedNs = 0;
+        return source;
     }
 
     // Where the copy with that identity took its name, if it did: the planned target or a
@@ -211,8 +224,14 @@ class Recovery {
             return add(Action::RemoveCopy, temporary, atTemporary, {}, index,
                        {Purpose::Kind::RemoveTemporary, {}});
         }
+        // A copy is whole when it holds the source's size; where the listing alone gave the
+        // source's identity, only its `copied` record tells.
+        const auto record = copies_.find(index);
         const bool complete =
-            atTemporary.type == EntryType::Folder || atTemporary.size == step.identity.size;
+            atTemporary.type == EntryType::Folder ||
+            (step.identity.listedOnly()
+                 ? record != copies_.end() && looksLikeCopyOf(atTemporary, record->second.identity)
+                 : atTemporary.size == step.identity.size);
         if (step.target.empty() || !complete) {
             lines_.push_back("kept the copy " + temporary + " of " + step.source +
                              ": its source is gone");

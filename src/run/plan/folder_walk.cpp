@@ -67,7 +67,7 @@ class FolderSelector {
 
     // The folder's selected entries, into `selected`.
     void select(const FolderListing& listing, const std::string& path, std::size_t folder,
-                bool entersSubfolders, std::vector<SelectedEntry>& selected) {
+                std::uint64_t device, bool entersSubfolders, std::vector<SelectedEntry>& selected) {
         path_ = &path;
         selected.clear();
         const auto& entries = listing.entries;
@@ -88,6 +88,8 @@ class FolderSelector {
                 if (judged_[i].looked) {
                     entry.identity = identities_[i];
                     entry.error = errors_[i];
+                } else if (takenAsListed(entries[i])) {
+                    entry.identity = listedIdentity(listing, entries[i], device, entry.error);
                 } else if (request_.identities || request_.modifiedTimes) {
                     entry.error = readIdentityIn(listing.folder, entries[i].name, entry.identity);
                 }
@@ -96,6 +98,27 @@ class FolderSelector {
     }
 
   private:
+    bool takenAsListed(const FolderEntry& entry) const {
+        return request_.filesAsListed && listings_ != Listings::Distrusted &&
+               !request_.modifiedTimes && entry.inode != 0 && entry.type == EntryType::File;
+    }
+
+    // The first file taken as listed is looked at too: where the file system's listing does
+    // not give the device and inode a look gives (an overlay on several file systems, some
+    // FUSE systems), every file of the walk is looked at instead.
+    EntryIdentity listedIdentity(const FolderListing& listing, const FolderEntry& entry,
+                           std::uint64_t device, int& error) {
+        if (listings_ == Listings::Trusted) {
+            return EntryIdentity::listed(device, entry.inode, EntryType::File);
+        }
+        EntryIdentity looked;
+        error = readIdentityIn(listing.folder, entry.name, looked);
+        if (error != 0) return looked;
+        const bool same = looked.device == device && looked.inode == entry.inode;
+        listings_ = same ? Listings::Trusted : Listings::Distrusted;
+        return same ? EntryIdentity::listed(device, entry.inode, EntryType::File) : looked;
+    }
+
     bool looksAtEntries() const {
         return request_.conditions != nullptr && request_.conditions->needsIdentity();
     }
@@ -133,6 +156,8 @@ class FolderSelector {
     std::vector<Judged> judged_;
     std::vector<EntryIdentity> identities_;
     std::vector<int> errors_;
+    // Whether the listings of this walk's file system give what a look at a file gives.
+    enum class Listings { Unproven, Trusted, Distrusted } listings_ = Listings::Unproven;
 };
 
 }  // namespace
@@ -158,7 +183,7 @@ void walkFolders(const WalkRequest& request, const FilterPieces& filters, WalkVi
         if (!listing.listed) visitor.unlisted({current.path, listing.error});
         if (current.parent == nullptr && listing.listed) device = listing.folder->device();
         const bool entersSubfolders = withinDepth(current.depth + 1, request.depthCode);
-        selector.select(listing, current.path, index, entersSubfolders, selected);
+        selector.select(listing, current.path, index, device, entersSubfolders, selected);
         visitor.folder({current.path, index, selected, device});
         ++index;
         if (!entersSubfolders) continue;

@@ -23,6 +23,10 @@ struct WalkRequest {
     // Whether each selected entry's identity is looked at, and each folder checked to be
     // the one its parent listed: a run checks them before acting, a preview acts on nothing.
     bool identities = true;
+    // Whether a plain file's identity is the listing's own (the walk's file system, the
+    // inode the listing gave, a file) instead of a look at it, where the listing gives one:
+    // enough for a run that only renames, whose check before each rename looks at the entry.
+    bool filesAsListed = false;
     // Once it reads true the walk lists no further folder and returns what it has.
     const std::atomic<bool>* stop = nullptr;
     // The conditions beside the filters; none when null. An excluded folder is not entered.

@@ -160,6 +160,10 @@ class Planner final : private WalkVisitor {
         if (rules().hasConditions) request.conditions = &rules().conditions;
         request.nowNs = judgingTime(options_.nowNs);
         request.modifiedTimes = placing() && rules().placesByTime();
+        // A move's renames look at each entry before acting, and record what they saw; an
+        // automatic run looks when listing, to leave the files just changed alone.
+        request.filesAsListed =
+            options_.identities && action() == Action::Move && !options_.automaticStartNs;
         if (options_.passedOver) {
             request.passedOver = [this](const std::string& path, PassedOver why) {
                 options_.passedOver(path, rules().conditions.reason(why));

@@ -151,5 +151,33 @@ TEST_F(TaskRunTest, EntryStillBeingWrittenIsBusyAndTakenByTheNextRun) {
     EXPECT_EQ(readFile(sorted() + "/writing.txt"), "half");
 }
 
+// A move takes its files' identities from the listing, and its renames look: the file listed
+// is moved whatever was written to it since, another put in its place is not, and what each
+// rename left is recorded whole, for its undo. A copy looks at each file when listing.
+TEST_F(TaskRunTest, MoveActsOnTheFileItListedAndRecordsWhatItRenamed) {
+    makeFile(inbox() + "/kept.txt", "first");
+    makeFile(inbox() + "/swapped.txt", "first");
+    EXPECT_FALSE(planRecord(record(2, "*.txt"), "Copy").steps[0].identity.listedOnly());
+    const RunPlan plan = planRecord(record(1, "*.txt"), "Move");
+    ASSERT_EQ(plan.steps.size(), 2u);
+    EXPECT_TRUE(plan.steps[1].identity.listedOnly());
+
+    test::writeFile(inbox() + "/kept.txt", "first and more");
+    makeFile(inbox() + "/new.tmp", "another");
+    fs::rename(inbox() + "/new.tmp", inbox() + "/swapped.txt");
+    Recorder recorder;
+    ExecuteOptions options;
+    options.observer = &recorder;
+    executePlan(plan, options);
+    ASSERT_EQ(recorder.results.size(), 2u);
+    const StepResult& kept = recorder.results[0];
+    EXPECT_EQ(kept.status, StepStatus::Done);
+    EXPECT_EQ(readFile(sorted() + "/kept.txt"), "first and more");
+    EXPECT_EQ(kept.made.size, 14u);
+    EXPECT_FALSE(kept.made.listedOnly());
+    EXPECT_EQ(recorder.results[1].error, "the entry changed since it was listed");
+    EXPECT_EQ(readFile(inbox() + "/swapped.txt"), "another");
+}
+
 }  // namespace
 }  // namespace kestrune
