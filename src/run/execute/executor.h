@@ -53,7 +53,7 @@ class Executor {
   private:
     // plan_executor.cpp: the steps.
     bool makeFolders();
-    std::string folderProblem(const std::string& folder) const;
+    std::string folderProblem(std::string_view folder) const;
     void perform(std::size_t index);
     void move(std::size_t index, const PlanStep& step);
     void copy(std::size_t index, const PlanStep& step);

@@ -61,11 +61,14 @@ ActionResult OpenFolders::openRootAt(std::size_t index, OpenFolder& out) {
 }
 
 ActionResult OpenFolders::open(std::string_view folder, OpenFolder& out) {
-    const std::string key = rootKey(folder);
-    if (last_ && key == lastKey_) {
-        out = last_;
-        return ActionResult::success();
+    const std::string_view asked = withoutTrailingSlashesOf(folder);
+    for (const Recent& recent : recent_) {
+        if (recent.folder && recent.key == asked) {
+            out = recent.folder;
+            return ActionResult::success();
+        }
     }
+    const std::string key(asked);
     const std::optional<std::size_t> root = rootIndexOf(roots_, key);
     if (!root) return ActionResult::failure(EPERM, outsideMessage(key + "/"));
     const std::string& rootPath = roots_[*root].path;
@@ -94,8 +97,10 @@ ActionResult OpenFolders::open(std::string_view folder, OpenFolder& out) {
         from = std::move(below);
         at = next;
     }
-    lastKey_ = key;
-    last_ = from;
+    Recent& replaced = recent_[older_];
+    replaced.key = key;
+    replaced.folder = from;
+    older_ = 1 - older_;
     out = std::move(from);
     return ActionResult::success();
 }
@@ -113,8 +118,7 @@ void OpenFolders::forget(std::string_view folder) {
             ++it;
         }
     }
-    last_.reset();
-    lastKey_.clear();
+    recent_ = {};
 }
 
 }  // namespace kestrune

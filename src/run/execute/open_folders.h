@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <list>
 #include <string>
@@ -40,8 +41,14 @@ class OpenFolders {
     std::unordered_map<std::string, Held> held_;
     std::list<std::string> ages_;        // most recently used first
     std::vector<OpenFolder> rootsOpen_;  // by the roots' order, open once each
-    std::string lastKey_;                // the folder asked for last, the usual next one
-    OpenFolder last_;
+    // The two folders asked for last, the usual next ones: a move's steps ask for their
+    // source's folder and their target's in turn.
+    struct Recent {
+        std::string key;
+        OpenFolder folder;
+    };
+    std::array<Recent, 2> recent_;
+    std::size_t older_ = 0;  // the one of them the next new folder replaces
 };
 
 }  // namespace kestrune

@@ -24,7 +24,7 @@ constexpr int kAttempts = 3;
 constexpr int kTrashAttempts = 10000;
 
 std::string nameOf(const std::string& path) {
-    return path.substr(folderPart(path).size());
+    return path.substr(folderOf(path).size());
 }
 
 StepResult failure(std::string error, std::string target = {}) {
@@ -106,7 +106,7 @@ RunTotals Executor::run() {
 }
 
 ActionResult Executor::openFolderOf(const std::string& path, OpenFolder& out) {
-    return folders_.open(folderPart(path), out);
+    return folders_.open(folderOf(path), out);
 }
 
 // The mirror step: every folder an entry goes to exists before any entry is touched, made
@@ -144,7 +144,7 @@ bool Executor::makeFolders() {
 }
 
 // Why that folder could not be made, or empty.
-std::string Executor::folderProblem(const std::string& folder) const {
+std::string Executor::folderProblem(std::string_view folder) const {
     if (unmade_.empty()) return {};
     const auto found = unmade_.find(withoutTrailingSlashes(folder));
     return found == unmade_.end() ? std::string() : found->second;
@@ -163,7 +163,7 @@ void Executor::perform(std::size_t index) {
     // Left where it is: the planner found the content at the target, or a writer busy.
     if (step.status != StepStatus::Planned) return report(index, leftAlone(step));
     if (!step.target.empty()) {
-        if (std::string problem = folderProblem(folderPart(step.target)); !problem.empty()) {
+        if (std::string problem = folderProblem(folderOf(step.target)); !problem.empty()) {
             return report(index, failure(std::move(problem), step.target));
         }
     }

@@ -107,7 +107,7 @@ class FolderSelector {
     // not give the device and inode a look gives (an overlay on several file systems, some
     // FUSE systems), every file of the walk is looked at instead.
     EntryIdentity listedIdentity(const FolderListing& listing, const FolderEntry& entry,
-                           std::uint64_t device, int& error) {
+                                 std::uint64_t device, int& error) {
         if (listings_ == Listings::Trusted) {
             return EntryIdentity::listed(device, entry.inode, EntryType::File);
         }

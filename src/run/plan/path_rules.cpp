@@ -5,9 +5,13 @@
 namespace kestrune {
 
 std::string folderPart(std::string_view path) {
+    return std::string(folderOf(path));
+}
+
+std::string_view folderOf(std::string_view path) {
     std::size_t slash = path.size();
     while (slash > 0 && !isPathSeparator(path[slash - 1])) --slash;
-    return slash == 0 ? std::string() : std::string(path.substr(0, slash));
+    return path.substr(0, slash);
 }
 
 std::string extensionPart(std::string_view path) {
@@ -63,8 +67,12 @@ bool isAbsolutePath(std::string_view path) {
 }
 
 std::string withoutTrailingSlashes(std::string_view path) {
+    return std::string(withoutTrailingSlashesOf(path));
+}
+
+std::string_view withoutTrailingSlashesOf(std::string_view path) {
     while (!path.empty() && isPathSeparator(path.back())) path.remove_suffix(1);
-    return std::string(path);
+    return path;
 }
 
 bool isAtOrBelow(std::string_view path, std::string_view folder) {

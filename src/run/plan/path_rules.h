@@ -11,6 +11,8 @@ namespace kestrune {
 
 // Up to and including the last separator; empty when there is none.
 std::string folderPart(std::string_view path);
+// The same, as a view into the path.
+std::string_view folderOf(std::string_view path);
 // From the last "." to the end when that dot comes after the last separator; else empty.
 // a.b.txt gives .txt, README gives "", .profile gives .profile, old.d/file gives "".
 std::string extensionPart(std::string_view path);
@@ -32,6 +34,8 @@ std::string sourceRootOf(const std::string& folder);
 std::string joined(std::string_view first, std::string_view second);
 // Without trailing separators; "/" itself gives "".
 std::string withoutTrailingSlashes(std::string_view path);
+// The same, as a view into the path.
+std::string_view withoutTrailingSlashesOf(std::string_view path);
 // Whether the path is the folder (spelt without its trailing separator) or lies below it.
 bool isAtOrBelow(std::string_view path, std::string_view folder);
 // Where the first separator at or after `from` stands; npos when none does.
