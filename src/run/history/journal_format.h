@@ -34,9 +34,8 @@
 // IDENTITY is DEVICE INODE TYPE SIZE MODIFIED_NS CHANGED_NS, TYPE a word (file, folder, link,
 // other), MODIFIED_NS -9223372036854775808 for a step's identity that its listing gave alone
 // (SIZE then 0: a move's file, looked at only as it is renamed); SHAPE is MODE ACCESSED_NS
-// MODIFIED_NS. STATUS is statusWord()'s (planned, merged,
-// same, busy, ok, failed) and STATE runStateWord()'s: journals hold these words, so they stay.
-// Numbers are decimal.
+// MODIFIED_NS. STATUS is statusWord()'s (planned, merged, same, busy, ok, failed) and STATE
+// runStateWord()'s: journals hold these words, so they stay. Numbers are decimal.
 //
 // The run, the plan and `acting` reach the disk before the run acts; the records after them
 // as the run goes (see execution_observer.h for when); `end` once. A step is done once.
