@@ -23,10 +23,6 @@ constexpr int kAttempts = 3;
 // Names tried in the trash before giving up: "name", "name_2", ...
 constexpr int kTrashAttempts = 10000;
 
-std::string nameOf(const std::string& path) {
-    return path.substr(folderOf(path).size());
-}
-
 StepResult failure(std::string error, std::string target = {}) {
     StepResult result;
     result.error = std::move(error);
@@ -122,7 +118,7 @@ bool Executor::makeFolders() {
             if (!opened.ok()) problem = opened.error;
         }
         if (problem.empty()) {
-            const std::string name = nameOf(folder);
+            const std::string name = namePart(folder);
             const ActionResult made = files_.makeFolder(parent, name);
             EntryIdentity there;
             if (made.ok()) {
@@ -191,7 +187,7 @@ void Executor::perform(std::size_t index) {
 // next random part after the plan's, in the one form of such names. A plan that found the
 // plain name free drew nothing, so the entry's seed is made here.
 std::string Executor::freshName(const PlanStep& step, int attempt) const {
-    const std::string planned = nameOf(step.target);
+    const std::string planned = namePart(step.target);
     const std::uint64_t seed =
         step.nameDraws > 0
             ? step.nameSeed
@@ -206,13 +202,13 @@ std::string Executor::freshName(const PlanStep& step, int attempt) const {
 Executor::Renamed Executor::renameInto(std::size_t index, const PlanStep& step,
                                        const OpenFolder& from, const OpenFolder& to) {
     const std::string folder = folderPart(step.target);
-    std::string target = nameOf(step.target);
+    std::string target = namePart(step.target);
     ActionResult outcome;
     EntryIdentity made;
     const int attempts = plan_.exactTargets ? 1 : kAttempts;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (attempt > 0) target = freshName(step, attempt);
-        outcome = files_.rename(from, nameOf(step.source), step.identity, to, target, made);
+        outcome = files_.rename(from, namePart(step.source), step.identity, to, target, made);
         if (outcome.code != EEXIST) break;
     }
     if (outcome.code == EXDEV && step.identity.type != EntryType::Folder) {
@@ -241,10 +237,10 @@ void Executor::move(std::size_t index, const PlanStep& step) {
     pending.index = index;
     pending.to = to;
     pending.targetFolder = folderPart(step.target);
-    pending.finalName = nameOf(step.target);
+    pending.finalName = namePart(step.target);
     pending.removeSource = true;
     pending.freshNames = !plan_.exactTargets;
-    queueCopy(std::move(pending), from, nameOf(step.source), step.identity);
+    queueCopy(std::move(pending), from, namePart(step.source), step.identity);
 }
 
 void Executor::copy(std::size_t index, const PlanStep& step) {
@@ -259,9 +255,9 @@ void Executor::copy(std::size_t index, const PlanStep& step) {
     pending.index = index;
     pending.to = to;
     pending.targetFolder = folderPart(step.target);
-    pending.finalName = nameOf(step.target);
+    pending.finalName = namePart(step.target);
     pending.freshNames = !plan_.exactTargets;
-    queueCopy(std::move(pending), from, nameOf(step.source), step.identity);
+    queueCopy(std::move(pending), from, namePart(step.source), step.identity);
 }
 
 // A delete removes what the user has (a read-only file stays, as the platform's delete
@@ -270,7 +266,7 @@ void Executor::remove(std::size_t index, const PlanStep& step, bool made) {
     OpenFolder folder;
     ActionResult result = openFolderOf(step.source, folder);
     if (result.ok()) {
-        const std::string name = nameOf(step.source);
+        const std::string name = namePart(step.source);
         result = made ? files_.removeMade(folder, name, step.identity)
                       : files_.remove(folder, name, step.identity);
         touch(folder);
@@ -305,7 +301,7 @@ ActionResult Executor::ensureTrash() {
         // Folders above the trash folder may be anybody's (a shared .Trash); the trash
         // folder and its two must be this user's own.
         const bool own = folder.size() >= trash.size();
-        const ActionResult made = files_.makeFolder(parent, nameOf(folder), true);
+        const ActionResult made = files_.makeFolder(parent, namePart(folder), true);
         if (made.ok()) touch(parent);
         if (!made.ok() && made.code != EEXIST && (own || made.code != EPERM)) {
             return trashState_ = made;
@@ -331,7 +327,7 @@ void Executor::trash(std::size_t index, const PlanStep& step) {
     OpenFolder from;
     const ActionResult opened = openFolderOf(step.source, from);
     if (!opened.ok()) return report(index, failure(opened.error));
-    const std::string name = nameOf(step.source);
+    const std::string name = namePart(step.source);
     EntryIdentity now;
     if (const int code = readIdentityIn(from, name, now); code != 0) {
         return report(index, failure(ActionResult::failure(code).error));
@@ -386,17 +382,17 @@ void Executor::putBack(std::size_t index, const PlanStep& step) {
     if (!opened.ok()) return report(index, failure(opened.error, step.target));
     if (from->device() == to->device()) {
         const Renamed renamed = renameInto(index, step, from, to);
-        if (renamed == Renamed::Done) removeTrashRecord(nameOf(step.source));
+        if (renamed == Renamed::Done) removeTrashRecord(namePart(step.source));
         if (renamed != Renamed::OtherFileSystem) return;
     }
     Pending pending;
     pending.index = index;
     pending.to = to;
     pending.targetFolder = folderPart(step.target);
-    pending.finalName = nameOf(step.target);
+    pending.finalName = namePart(step.target);
     pending.removeSource = true;
     pending.putsBack = true;
-    queueCopy(std::move(pending), from, nameOf(step.source), step.identity);
+    queueCopy(std::move(pending), from, namePart(step.source), step.identity);
 }
 
 // Lets go of every handle the run holds to a folder it is about to remove: where a removal
@@ -419,7 +415,7 @@ void Executor::removeEmptied() {
     for (const std::string& folder : plan_.foldersToRemove) {
         OpenFolder parent;
         if (!folderProblem(folder).empty() || !openFolderOf(folder, parent).ok()) continue;
-        const std::string name = nameOf(folder);
+        const std::string name = namePart(folder);
         EntryIdentity now;
         FolderShape shape;
         if (readIdentityIn(parent, name, now) != 0 || now.type != EntryType::Folder ||
@@ -438,7 +434,7 @@ void Executor::restoreShapes() {
     for (const auto& [folder, shape] : plan_.shapes) {
         OpenFolder parent;
         if (!openFolderOf(folder, parent).ok()) continue;
-        if (files_.giveShape(parent, nameOf(folder), shape).ok()) touch(parent);
+        if (files_.giveShape(parent, namePart(folder), shape).ok()) touch(parent);
     }
 }
 

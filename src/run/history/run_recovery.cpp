@@ -30,10 +30,6 @@ namespace {
 // Trashed names tried when looking for an entry in the trash: "name", "name_2", ...
 constexpr int kTrashNames = 10000;
 
-std::string nameOf(const std::string& path) {
-    return path.substr(folderPart(path).size());
-}
-
 StepResult outcome(StepStatus status, std::string target, EntryIdentity made = {},
                    std::string error = {}) {
     StepResult result;
@@ -97,7 +93,7 @@ class Recovery {
     bool present(const std::string& path, EntryIdentity& identity) {
         OpenFolder folder;
         if (path.empty() || !folders_.open(folderPart(path), folder).ok()) return false;
-        return readIdentityIn(folder, nameOf(path), identity) == 0;
+        return readIdentityIn(folder, namePart(path), identity) == 0;
     }
 
     // The entries of the folder (no trailing "/"), through its open parent; a root of the
@@ -114,7 +110,7 @@ class Recovery {
         }
         OpenFolder parent;
         EntryIdentity self;
-        const std::string name = nameOf(folder);
+        const std::string name = namePart(folder);
         if (name.empty() || !folders_.open(folderPart(folder), parent).ok() ||
             readIdentityIn(parent, name, self) != 0 || self.type != EntryType::Folder) {
             return {};
@@ -126,7 +122,7 @@ class Recovery {
         OpenFolder folder;
         std::string text;
         if (folders_.open(folderPart(path), folder).ok()) {
-            systemFileActions().readSmallFile(folder, nameOf(path), text);
+            systemFileActions().readSmallFile(folder, namePart(path), text);
         }
         return text;
     }
@@ -206,7 +202,7 @@ class Recovery {
         if (present(step.target, there) && there.sameEntry(identity)) return step.target;
         const std::string folder = folderPart(step.target);
         for (const FolderEntry& entry : entriesOf(withoutTrailingSlashes(folder))) {
-            if (!isPlacedFormOf(entry.name, nameOf(step.target))) continue;
+            if (!isPlacedFormOf(entry.name, namePart(step.target))) continue;
             if (present(folder + entry.name, there) && there.sameEntry(identity)) {
                 return folder + entry.name;
             }
@@ -263,7 +259,7 @@ class Recovery {
             case Action::PutBack:
                 if (present(step.target, now) && now.sameEntry(step.identity)) {
                     done(index, step.target, now);
-                    removeRecordOf(index, nameOf(step.source));
+                    removeRecordOf(index, namePart(step.source));
                 }
                 return;
             case Action::Trash:
@@ -298,7 +294,7 @@ class Recovery {
         const std::string files = trashFilesFolder(plan_.trash.folder) + "/";
         const std::string info = trashInfoFolder(plan_.trash.folder) + "/";
         for (int attempt = 1; attempt <= kTrashNames; ++attempt) {
-            const TrashNames names = trashNames(nameOf(step.source), attempt);
+            const TrashNames names = trashNames(namePart(step.source), attempt);
             EntryIdentity there, record;
             const bool file = present(files + names.file, there);
             if (file && there.sameEntry(identity)) return files + names.file;
@@ -325,7 +321,7 @@ class Recovery {
         const std::string real =
             root == nullptr ? step.source : root->real + step.source.substr(root->path.size());
         for (int attempt = 1; attempt <= kTrashNames; ++attempt) {
-            const TrashNames names = trashNames(nameOf(step.source), attempt);
+            const TrashNames names = trashNames(namePart(step.source), attempt);
             EntryIdentity there, record;
             const bool file = present(files + names.file, there);
             if (!present(info + names.info, record)) {

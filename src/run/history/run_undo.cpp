@@ -17,10 +17,6 @@ namespace kestrune {
 
 namespace {
 
-std::string nameOf(const std::string& path) {
-    return path.substr(folderPart(path).size());
-}
-
 PlanStep undoStep(Action action, std::string source, const EntryIdentity& identity,
                   std::string target, std::size_t origin) {
     PlanStep step;
@@ -134,7 +130,7 @@ class UndoPlanner {
     bool plannedPlace(const PlanStep& step, const std::string& at) const {
         if (at == step.target) return true;
         if (folderPart(at) != folderPart(step.target)) return false;
-        return isPlacedFormOf(nameOf(at), nameOf(step.target));
+        return isPlacedFormOf(namePart(at), namePart(step.target));
     }
 
     bool inTrash(const std::string& at) const {

@@ -14,6 +14,14 @@ std::string_view folderOf(std::string_view path) {
     return path.substr(0, slash);
 }
 
+std::string namePart(std::string_view path) {
+    return std::string(nameOf(path));
+}
+
+std::string_view nameOf(std::string_view path) {
+    return path.substr(folderOf(path).size());
+}
+
 std::string extensionPart(std::string_view path) {
     return std::string(extensionOf(path));
 }

@@ -13,6 +13,10 @@ namespace kestrune {
 std::string folderPart(std::string_view path);
 // The same, as a view into the path.
 std::string_view folderOf(std::string_view path);
+// After the last separator: the entry's own name.
+std::string namePart(std::string_view path);
+// The same, as a view into the path.
+std::string_view nameOf(std::string_view path);
 // From the last "." to the end when that dot comes after the last separator; else empty.
 // a.b.txt gives .txt, README gives "", .profile gives .profile, old.d/file gives "".
 std::string extensionPart(std::string_view path);

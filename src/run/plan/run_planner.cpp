@@ -43,10 +43,6 @@ std::string unusableName(const std::string& name) {
     return {};
 }
 
-std::string_view nameOf(std::string_view path) {
-    return path.substr(folderPart(path).size());
-}
-
 // The step as new, keeping the room of its paths.
 void renew(PlanStep& step) {
     PlanStep fresh;
